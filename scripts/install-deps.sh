@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing Corvane Team needs.
+# Idempotent: when everything is already present it only checks and returns.
+set -euo pipefail
+
+PKGS=(
+  # build
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qt6-httpserver-dev qt6-websockets-dev
+  libqt6sql6-sqlite qtkeychain-qt6-dev libsystemd-dev qt6-svg-dev libgl-dev
+  # QML modules at run time
+  qml6-module-qtquick qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
+  qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
+  qml6-module-qtquick-window qml6-module-qtquick-dialogs qml6-module-qtquick-shapes
+  qml6-module-qttest qml6-module-qt-labs-platform qml6-module-qtqml-statemachine
+  # fonts and icons bundled into the resources
+  fonts-noto-core fonts-material-design-icons-iconfont
+  # test services
+  xvfb xauth dbus dbus-x11 gnome-keyring libsecret-tools trayer curl tzdata imagemagick
+)
+
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "installing: ${missing[*]}" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
