@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the reference team server with a demo team,
+# prints the demo sign-ins and opens the client pointed at it. Quitting the client stops the server.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh"
+build="${CORVANE_BUILD_DIR:-$root/build}"
+data="${CORVANE_DEMO_DIR:-$HOME/.local/share/corvane-team-demo}"
+mkdir -p "$data"
+out="$data/server.out"
+"$build/server/corvane-team-server" --port "${CORVANE_DEMO_PORT:-0}" --db "$data/team.sqlite" --demo --simulate >"$out" &
+server=$!
+trap 'kill $server 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -s "$out" ] && break; sleep 0.1; done
+sleep 0.3
+url="$(head -n1 "$out")"
+echo "Reference team server: $url"
+echo "Demo sign-ins:"
+grep '^login ' "$out" | sed 's/^/  /'
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display: the server keeps running; press Ctrl+C to stop it." >&2
+  wait $server
+  exit 0
+fi
+BRINDLE_SERVER_URL="$url" BRINDLE_APPCAST_URL="$url/appcast.xml" "$build/src/corvane-team" "$@"
