@@ -9,11 +9,16 @@
 #include <QUuid>
 #include <QVariant>
 
+// A random (version 4) UUID. QUuid::createUuid asks the kernel for every id, which costs
+// about a microsecond each; a big team answer makes tens of thousands of them per load, so
+// they come from Qt's securely seeded process generator instead.
+QUuid newRecordId();
+
 #define CV_ID                                                                  \
     Q_PROPERTY(QUuid id MEMBER id)                                             \
     Q_PROPERTY(QString key READ key)                                           \
 public:                                                                        \
-    QUuid id = QUuid::createUuid();                                            \
+    QUuid id = newRecordId();                                                  \
     QString key() const { return id.toString(QUuid::WithoutBraces); }
 
 struct Acct {

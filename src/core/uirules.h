@@ -1,0 +1,18 @@
+#pragma once
+// Display decisions of the shared widgets (gauges, share bars), kept here as plain functions
+// so they are tested once and the views only bind to them.
+
+#include <QString>
+
+namespace ui {
+
+// Gauge colour role: "danger" from 90 %, "warn" from 75 %, else "accent".
+QString gaugeTone(double pct);
+// Fill fraction: pct / 100 limited to 0..1 (NaN gives 0).
+double gaugeFraction(double pct);
+// "N%" with N the whole part of pct when pct > 0, else "—". Never overflows for huge values.
+QString gaugeText(double pct);
+// A share bar's fraction limited to 0..1 (NaN gives 0).
+double clamp01(double frac);
+
+} // namespace ui
