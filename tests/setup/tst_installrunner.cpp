@@ -345,21 +345,36 @@ private slots:
 
     void nothingIsEmittedAfterFinished()
     {
-        // A background process of the installer keeps the pipe open and writes after the exit;
-        // the runner stays alive meanwhile to show that the late text is not delivered.
+        // A background process of the installer keeps the pipe open and writes once the test
+        // has seen the exit; the runner stays alive to show that the late text is not delivered.
         InstallRunner runner;
         bool finished = false, late = false;
         QString log;
         connect(&runner, &InstallRunner::output, this, [&](const QString &t) { late = late || finished; log += t; });
-        connect(&runner, &InstallRunner::finished, this, [&] { finished = true; });
+        connect(&runner, &InstallRunner::finished, this, [&] {
+            finished = true;
+            QFile(m_home.filePath(QStringLiteral("seen-exit"))).open(QIODevice::WriteOnly);
+        });
         QSignalSpy done(&runner, &InstallRunner::finished);
-        m_installScript = "echo statusline\n(sleep 0.3; echo late agent) &\nexit 0\n";
+        m_installScript = QByteArray(waitForAck)
+            + "echo statusline\n"
+              "(trap '' PIPE; ack exit; echo late agent; touch \"$HOME/seen-late\") &\n"
+              "exit 0\n";
         runner.start(setup::buildScript(m_home.path(), m_url, QStringLiteral("t")).text);
         QVERIFY(done.wait(15000));
-        QTest::qWait(700);
+        QTRY_VERIFY_WITH_TIMEOUT(exists(m_home.filePath(QStringLiteral("seen-late"))), 10000);
+        QTest::qWait(100);
         QVERIFY(!late);
         QVERIFY(log.contains(QLatin1String("statusline")));
         QVERIFY(!log.contains(QLatin1String("late")));
+    }
+
+    void installerGetsEndOfInputInsteadOfWaiting()
+    {
+        // Nobody can answer a question asked by the installer; it must not hang on one.
+        const Run run = runSetup("if read -r answer; then echo got; else echo no-input; fi\n");
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.log.contains(QLatin1String("no-input")), qPrintable(run.log));
     }
 
     void launchFailureIsReportedAfterStartReturns()
