@@ -1,0 +1,63 @@
+#pragma once
+// The request layer's transport: one shared QNetworkAccessManager, JSON in and out, and the rules
+// that keep the bearer credential on the server it was issued by.
+#include <QByteArray>
+#include <QJsonObject>
+#include <QNetworkReply>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QNetworkAccessManager;
+
+struct HttpReply {
+    bool ok = false;   // false: transport failure, nothing usable came back (status 0, json and body empty)
+    QString error;     // Russian, user-facing description of the transport failure
+    int status = 0;    // HTTP status; never an error by itself, callers decide what it means
+    QJsonObject json;  // body parsed as JSON when it is an object, else empty
+    QByteArray body;   // raw bytes
+};
+
+enum class HttpMethod { Get, Post, Delete };
+
+// The credential a signed-in request carries: the session token if there is one, else the member token.
+QString bearerFor(const QString &session, const QString &token);
+
+// The user-facing text for a transport failure of a reply.
+QString describeTransportError(QNetworkReply::NetworkError code, const QString &detail);
+
+class Http : public QObject {
+    Q_OBJECT
+public:
+    explicit Http(QObject *parent = nullptr);
+
+    // Transfer time-out: the request fails when no data moves for this long (default 60 s).
+    void setTimeoutMs(int ms);
+    int timeoutMs() const;
+
+    // Sends one request. `url` is the server URL and the path concatenated by the caller; it must be
+    // an absolute http or https URL with a host, otherwise nothing is sent and the reply says
+    // "Неверный адрес сервера.". An empty `bearer` sends no Authorization header. `body` null sends
+    // no body, else compact JSON as application/json.
+    //
+    // A request with a bearer follows redirects only within its own origin (scheme, host, port); a
+    // redirect elsewhere is not followed and ends as a transport failure, so the credential never
+    // reaches another server. Requests without a bearer follow redirects that do not downgrade
+    // https to http.
+    //
+    // `done` runs exactly once, always later (never inside send), on `context`'s thread, and not at
+    // all if `context` is destroyed first. A null context means this object. Call from the thread
+    // this object lives in.
+    void send(HttpMethod method, const QString &url, const QString &bearer, const QJsonObject *body,
+              QObject *context, std::function<void(const HttpReply &)> done);
+
+    QNetworkAccessManager *nam();
+
+private:
+    void deliver(QObject *context, std::function<void(const HttpReply &)> done, HttpReply reply);
+    void finish(QNetworkReply *reply, QObject *context, std::function<void(const HttpReply &)> done);
+
+    QNetworkAccessManager *m_nam;
+    int m_timeoutMs = 60000;
+};
