@@ -37,14 +37,20 @@ QString formatAt(double t, const QString &pattern)
     return ru().toString(dt, pattern);
 }
 
-// A positive number of seconds as a whole count; times so far away that they do not fit
-// saturate instead of overflowing.
-qint64 wholeSeconds(double d)
+// A count truncated towards zero that saturates at the 64-bit limits instead of overflowing
+// (times so far away that they do not fit); NaN gives 0.
+qint64 saturate(double d)
 {
+    constexpr qint64 maxv = std::numeric_limits<qint64>::max();
+    if (std::isnan(d))
+        return 0;
     if (d >= 9223372036854775807.0)
-        return std::numeric_limits<qint64>::max();
+        return maxv;
+    if (d <= -9223372036854775807.0)
+        return -maxv;
     return static_cast<qint64>(d);
 }
+qint64 wholeSeconds(double d) { return saturate(d); }
 
 // Shared by countdown and remainShort: empty, "сброшено", or the time left.
 QString timeLeft(double t, bool withPrefix)
@@ -120,7 +126,7 @@ RenewInfo renewInfo(const QString &renewDate)
     // Midnight in the local zone (or the first moment of the day where midnight is skipped).
     const QDateTime midnight = d.startOfDay(Clock::zone());
     const double secs = midnight.toMSecsSinceEpoch() / 1000.0 - Clock::now();
-    const qint64 n = json::toInt(secs / 86400.0);
+    const qint64 n = saturate(secs / 86400.0);
     if (n < 0) {
         r.days = QStringLiteral("просрочено ") + QString::number(-n) + QStringLiteral(" дн.");
         r.overdue = true;
