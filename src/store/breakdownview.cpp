@@ -1,0 +1,100 @@
+#include "store/breakdownview.h"
+
+#include "core/decode.h"
+#include "store/store.h"
+
+BreakdownView::BreakdownView(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Store *BreakdownView::store() const
+{
+    return m_store ? m_store.data() : Store::instance();
+}
+
+void BreakdownView::setStore(Store *s)
+{
+    if (m_store == s)
+        return;
+    m_store = s;
+    Q_EMIT storeChanged();
+}
+
+void BreakdownView::setProvider(const QString &p)
+{
+    if (m_provider == p)
+        return;
+    m_provider = p;
+    Q_EMIT providerChanged();
+}
+
+void BreakdownView::setEmail(const QString &e)
+{
+    if (m_email == e)
+        return;
+    m_email = e;
+    Q_EMIT emailChanged();
+}
+
+QVariantList BreakdownView::segs() const
+{
+    decode::Breakdown b;
+    b.rows = m_rows;
+    b.residualPct = m_residual;
+    QVariantList out;
+    for (const decode::Segment &s : decode::segments(b))
+        out.append(QVariantMap{{QStringLiteral("name"), s.name},
+                               {QStringLiteral("pct"), s.pct},
+                               {QStringLiteral("color"), s.color}});
+    return out;
+}
+
+void BreakdownView::setLoaded(bool v)
+{
+    if (m_loaded == v)
+        return;
+    m_loaded = v;
+    Q_EMIT loadedChanged();
+}
+
+void BreakdownView::load()
+{
+    Store *s = store();
+    if (!s) {
+        // No store to ask: show the empty state rather than spin for ever.
+        setLoaded(true);
+        return;
+    }
+    // A slow answer for a scope the user has already left must not replace the current one.
+    const quint64 seq = ++m_seq;
+    s->fetchBreakdown(m_provider, m_email, m_scope, this, [this, seq](const Store::BreakdownResult &r) {
+        if (seq != m_seq)
+            return;
+        m_rows = r.rows;
+        m_residual = r.residualPct;
+        m_observed = r.observedPct;
+        m_resetsAt = r.resetsAt;
+        Q_EMIT dataChanged();
+        setLoaded(true);
+    });
+}
+
+void BreakdownView::selectScope(const QString &scope)
+{
+    if (m_scope != scope) {
+        m_scope = scope;
+        Q_EMIT scopeChanged();
+    }
+    if (m_building)
+        return; // the initial value; componentComplete loads it
+    setLoaded(false);
+    load();
+}
+
+void BreakdownView::componentComplete()
+{
+    m_building = false;
+    if (!m_loaded)
+        load();
+}

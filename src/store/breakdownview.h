@@ -1,0 +1,76 @@
+#pragma once
+// The per-person breakdown block inside an account's detail. It owns its loaded state: the
+// block loads when it first appears and again whenever the user picks another scope.
+
+#include "core/records.h"
+#include "store/store.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QQmlParserStatus>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+class BreakdownView : public QObject, public QQmlParserStatus
+{
+    Q_OBJECT
+    Q_INTERFACES(QQmlParserStatus)
+    QML_ELEMENT
+    Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(QString provider READ provider WRITE setProvider NOTIFY providerChanged)
+    Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY emailChanged)
+    Q_PROPERTY(QString scope READ scope WRITE selectScope NOTIFY scopeChanged)
+    Q_PROPERTY(QVariantList rows READ rowsVariant NOTIFY dataChanged)
+    Q_PROPERTY(double residual READ residual NOTIFY dataChanged)
+    Q_PROPERTY(double observed READ observed NOTIFY dataChanged)
+    Q_PROPERTY(double resetsAt READ resetsAt NOTIFY dataChanged)
+    Q_PROPERTY(bool loaded READ loaded NOTIFY loadedChanged)
+    // One map per segment: name, pct and color ("#RRGGBB", or "" for the theme's tertiary text).
+    Q_PROPERTY(QVariantList segs READ segs NOTIFY dataChanged)
+
+public:
+    explicit BreakdownView(QObject *parent = nullptr);
+
+    Store *store() const;
+    void setStore(Store *s);
+    const QString &provider() const { return m_provider; }
+    void setProvider(const QString &p);
+    const QString &email() const { return m_email; }
+    void setEmail(const QString &e);
+    const QString &scope() const { return m_scope; }
+    const QList<BreakdownRow> &rows() const { return m_rows; }
+    QVariantList rowsVariant() const { return toVariantList(m_rows); }
+    double residual() const { return m_residual; }
+    double observed() const { return m_observed; }
+    double resetsAt() const { return m_resetsAt; }
+    bool loaded() const { return m_loaded; }
+    QVariantList segs() const;
+
+    // Fetches the current scope; the answer of the newest call wins.
+    Q_INVOKABLE void load();
+    // The user picked a scope ("week" or "month"): back to not loaded, then load it.
+    Q_INVOKABLE void selectScope(const QString &scope);
+
+    void classBegin() override { m_building = true; }
+    // The block appeared: load once unless something already did.
+    void componentComplete() override;
+
+Q_SIGNALS:
+    void storeChanged();
+    void providerChanged();
+    void emailChanged();
+    void scopeChanged();
+    void dataChanged();
+    void loadedChanged();
+
+private:
+    void setLoaded(bool v);
+
+    QPointer<Store> m_store;
+    QString m_provider, m_email, m_scope = QStringLiteral("week");
+    QList<BreakdownRow> m_rows;
+    double m_residual = 0, m_observed = 0, m_resetsAt = 0;
+    bool m_loaded = false;
+    bool m_building = false; // QML is still assigning the initial property values
+    quint64 m_seq = 0;
+};

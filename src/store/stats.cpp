@@ -1,0 +1,67 @@
+// Team statistics: three endpoints fetched together, published as five lists.
+#include "store/store.h"
+
+#include "core/decode.h"
+
+#include <QUrl>
+#include <memory>
+
+namespace {
+// What the three requests of one load bring back; published once all have answered.
+struct StatsAnswers {
+    QJsonObject stats, results, mirrors;
+    int pending = 3;
+};
+} // namespace
+
+void Store::loadStats()
+{
+    if (!isAdmin())
+        return;
+    setLoadingStats(m_statMembers.isEmpty() && m_resultMembers.isEmpty());
+
+    // Only the newest load publishes: a slow answer for a scope the user has already left
+    // must not overwrite the one now selected.
+    const quint64 seq = ++m_statsSeq;
+    auto answers = std::make_shared<StatsAnswers>();
+
+    auto finish = [this, seq, answers] {
+        if (--answers->pending > 0)
+            return;
+        if (seq != m_statsSeq) {
+            // A newer load owns the spinner; with none coming (the session changed to a
+            // non-administrator) end it here so it cannot stay on.
+            if (!isAdmin())
+                setLoadingStats(false);
+            return;
+        }
+        const decode::Stats s = decode::stats(answers->stats);
+        setStatMembers(s.members);
+        setStatAccounts(s.accounts);
+        setStatSources(s.sources);
+        setResultMembers(decode::results(answers->results));
+        setMirrors(decode::mirrors(answers->mirrors));
+        setLoadingStats(false);
+    };
+    // A failed request counts as an empty answer; the status is not examined.
+    auto into = [finish](QJsonObject StatsAnswers::*slot, const std::shared_ptr<StatsAnswers> &a) {
+        return [finish, slot, a](const HttpReply &r) {
+            if (r.ok)
+                (*a).*slot = r.json;
+            finish();
+        };
+    };
+
+    getStatus(QStringLiteral("/api/stats?scope=") + QString::fromLatin1(QUrl::toPercentEncoding(m_statScope)),
+              into(&StatsAnswers::stats, answers));
+    getStatus(QStringLiteral("/api/team/result?days=7"), into(&StatsAnswers::results, answers));
+    getStatus(QStringLiteral("/api/mirrors/limits?days=30"), into(&StatsAnswers::mirrors, answers));
+}
+
+void Store::setStatScopeAndLoad(const QString &scope)
+{
+    if (scope == m_statScope)
+        return;
+    setStatScope(scope);
+    loadStats();
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Small rules shared by the administration writes.
+#include "net/http.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QUrl>
+#include <QVariantMap>
+
+namespace writes {
+
+// A write went through: "ok" is the Boolean true or the status is 2xx.
+inline bool succeeded(const HttpReply &r)
+{
+    const QJsonValue ok = r.json.value(QLatin1String("ok"));
+    return (ok.isBool() && ok.toBool()) || (r.status >= 200 && r.status <= 299);
+}
+
+// The server's refusal text when it sent one as a string, else `fallback`.
+inline QString refusal(const HttpReply &r, const QString &fallback = QStringLiteral("Ошибка"))
+{
+    const QJsonValue e = r.json.value(QLatin1String("error"));
+    return e.isString() ? e.toString() : fallback;
+}
+
+// A value for a query string: everything but the unreserved characters is encoded, so "&",
+// "=", "+", spaces and non-ASCII letters reach the server as they were typed.
+inline QString queryValue(const QString &s) { return QString::fromLatin1(QUrl::toPercentEncoding(s)); }
+
+// Fixed keys first, then the caller's entries, which win where a key occurs in both.
+inline QJsonObject merged(QJsonObject fixed, const QVariantMap &extra)
+{
+    const QJsonObject e = QJsonObject::fromVariantMap(extra);
+    for (auto it = e.begin(); it != e.end(); ++it)
+        fixed.insert(it.key(), it.value());
+    return fixed;
+}
+
+inline const QString &sessionExpired()
+{
+    static const QString s = QStringLiteral("Сессия истекла — войди заново");
+    return s;
+}
+
+} // namespace writes
