@@ -1,0 +1,35 @@
+// Demo team: seeded into an empty database on request, and an optional slow drift of limits
+// and presence so that the screens have something moving.
+#pragma once
+
+#include "db.h"
+
+#include <QList>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QString>
+#include <QTimer>
+
+struct DemoLogin {
+    QString login;
+    QString password;
+    QString role;
+};
+
+// Fills an empty database; returns the sign-ins to print. With a seed the data (passwords
+// included) is the same on every run; times are always relative to now.
+QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts);
+
+// Adds `count` synthetic accounts with devices and sessions (load testing).
+void addSyntheticAccounts(Db &db, QRandomGenerator &rng, int count);
+
+class Simulator : public QObject {
+public:
+    Simulator(Db &db, quint32 seed, int intervalMs, QObject *parent = nullptr);
+    void tick();
+
+private:
+    Db &m_db;
+    QRandomGenerator m_rng;
+    QTimer m_timer;
+};

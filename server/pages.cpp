@@ -1,0 +1,123 @@
+// What is served without a credential: the machine set-up script, the update feed and a short
+// welcome page for new members.
+#include "server.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QXmlStreamWriter>
+
+namespace {
+
+// Installs the team tooling below $HOME/.brindle only. Each step names itself in the output
+// (the client ticks its progress by these words) and takes about half a second.
+const char kInstallScript[] = R"SH(#!/usr/bin/env bash
+# Corvane Team: set-up of a member's machine.
+set -eu
+BRINDLE_URL="${BRINDLE_URL:-}"
+BRINDLE_TOKEN="${BRINDLE_TOKEN:-}"
+if [ -z "$BRINDLE_URL" ] || [ -z "$BRINDLE_TOKEN" ]; then
+  echo "ошибка: BRINDLE_URL и BRINDLE_TOKEN не заданы" >&2
+  exit 2
+fi
+root="$HOME/.brindle"
+mkdir -p "$root/bin" "$root/hooks" "$root/agent"
+step() { printf '%s\n' "$1"; sleep 0.5; }
+
+step "==> statusline: статуслайн и меню лимитов Claude Code"
+cat > "$root/bin/statusline.sh" <<'EOF'
+#!/usr/bin/env bash
+# Prints the five-hour and seven-day use of the current account.
+. "$HOME/.brindle/config" 2>/dev/null || exit 0
+echo "corvane"
+EOF
+chmod 0755 "$root/bin/statusline.sh"
+
+step "==> quick-cmds: алиасы opus / sonnet / glm / kimi / max"
+cat > "$root/bin/quick-cmds.sh" <<'EOF'
+# Quick model commands; source this file from your shell profile.
+alias opus='claude --model opus'
+alias sonnet='claude --model sonnet'
+EOF
+
+step "==> telemetry: OTEL + hooks"
+cat > "$root/hooks/telemetry.env" <<'EOF'
+CLAUDE_CODE_ENABLE_TELEMETRY=1
+OTEL_METRICS_EXPORTER=otlp
+EOF
+
+step "==> agent: агент присутствия"
+printf 'interval=60\n' > "$root/agent/agent.conf"
+
+echo "Готово: настройка завершена"
+exit __EXIT__
+)SH";
+
+} // namespace
+
+Reply TeamServer::installScript(Ctx &) {
+    Reply r;
+    r.body = QByteArray(kInstallScript).replace("__EXIT__", QByteArray::number(m_opt.installExit));
+    r.contentType = "text/x-shellscript; charset=utf-8";
+    return r;
+}
+
+Reply TeamServer::appcast(Ctx &) {
+    const QString version = m_opt.feedVersion;
+    const QString build = QString::number(m_opt.feedBuild);
+    const QString page = QStringLiteral("https://team.corvane.dev/releases/v") + version;
+    QByteArray xml;
+    QXmlStreamWriter w(&xml);
+    w.setAutoFormatting(true);
+    w.writeStartDocument();
+    w.writeStartElement("rss");
+    w.writeAttribute("version", "2.0");
+    w.writeNamespace("http://www.andymatuschak.org/xml-namespaces/sparkle", "sparkle");
+    w.writeStartElement("channel");
+    w.writeTextElement("title", "Corvane Studio");
+    w.writeTextElement("link", m_opt.publicUrl + "/appcast.xml");
+    w.writeTextElement("description", QStringLiteral("Обновления Corvane Studio"));
+    w.writeTextElement("language", "ru");
+    w.writeStartElement("item");
+    w.writeTextElement("title", QStringLiteral("Версия ") + version);
+    w.writeTextElement("pubDate", QLocale::c().toString(QDateTime::currentDateTimeUtc(),
+                                                        QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'")));
+    w.writeTextElement("sparkle:version", build);
+    w.writeTextElement("sparkle:shortVersionString", version);
+    w.writeStartElement("description");
+    w.writeCDATA(QStringLiteral("<h2>Corvane Studio %1</h2><ul><li>Исправления и улучшения.</li></ul>").arg(version));
+    w.writeEndElement();
+    w.writeTextElement("link", page);
+    w.writeEmptyElement("enclosure");
+    w.writeAttribute("url", page);
+    w.writeAttribute("sparkle:version", build);
+    w.writeAttribute("sparkle:shortVersionString", version);
+    w.writeAttribute("type", "text/html");
+    w.writeAttribute("length", "0");
+    w.writeEndElement(); // item
+    w.writeEndElement(); // channel
+    w.writeEndElement(); // rss
+    w.writeEndDocument();
+    Reply r;
+    r.body = xml;
+    r.contentType = "application/rss+xml; charset=utf-8";
+    return r;
+}
+
+Reply TeamServer::index(Ctx &) {
+    const QString url = m_opt.publicUrl.toHtmlEscaped();
+    const QString html = QStringLiteral(
+        "<!doctype html><html lang=\"ru\"><head><meta charset=\"utf-8\"><title>Corvane Team</title></head>"
+        "<body style=\"font-family:sans-serif;max-width:40em;margin:3em auto;line-height:1.5\">"
+        "<h1>Corvane Team</h1>"
+        "<p>Это командный сервер Corvane. Чтобы подключиться:</p><ol>"
+        "<li>Скачай приложение Corvane Studio на странице релизов: "
+        "<a href=\"https://team.corvane.dev/releases/\">team.corvane.dev/releases</a>.</li>"
+        "<li>Открой его и войди логином и паролем, которые выдал администратор.</li>"
+        "<li>Адрес сервера: <code>%1</code></li></ol>"
+        "<p>При первом входе приложение само всё настроит (статуслайн, лимиты, телеметрия).</p>"
+        "</body></html>").arg(url);
+    Reply r;
+    r.body = html.toUtf8();
+    r.contentType = "text/html; charset=utf-8";
+    return r;
+}
