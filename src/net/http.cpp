@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 const char kRefusedRedirect[] = "corvaneRefusedRedirect";
@@ -37,6 +39,13 @@ bool isHttpStatusError(QNetworkReply::NetworkError code)
 {
     return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError)
         || (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
+}
+
+// Qt 6.4 writes raw header values as they are, so a line break in a token (which comes from the
+// server) would end the header and start another one.
+bool safeHeaderValue(const QString &value)
+{
+    return std::none_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
 } // namespace
@@ -101,10 +110,19 @@ void Http::send(HttpMethod method, const QString &url, const QString &bearer, co
 {
     if (!context)
         context = this;
-    const QUrl target(url, QUrl::StrictMode);
+    // Tolerant parsing, as a browser would: a path or query the caller did not encode is sent
+    // percent-encoded instead of being refused; the host, port and scheme are still checked.
+    const QUrl target(url, QUrl::TolerantMode);
     if (!acceptableUrl(target)) {
         HttpReply r;
         r.error = QStringLiteral("Неверный адрес сервера.");
+        deliver(context, std::move(done), std::move(r));
+        return;
+    }
+
+    if (!safeHeaderValue(bearer)) {
+        HttpReply r;
+        r.error = QStringLiteral("Недопустимые данные входа.");
         deliver(context, std::move(done), std::move(r));
         return;
     }

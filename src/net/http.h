@@ -38,7 +38,9 @@ public:
 
     // Sends one request. `url` is the server URL and the path concatenated by the caller; it must be
     // an absolute http or https URL with a host, otherwise nothing is sent and the reply says
-    // "Неверный адрес сервера.". An empty `bearer` sends no Authorization header. `body` null sends
+    // "Неверный адрес сервера.". An empty `bearer` sends no Authorization header; one holding control
+    // characters (a line break would smuggle in headers) sends nothing and ends with
+    // "Недопустимые данные входа.". `body` null sends
     // no body, else compact JSON as application/json.
     //
     // A request with a bearer follows redirects only within its own origin (scheme, host, port); a

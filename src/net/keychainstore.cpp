@@ -17,7 +17,7 @@ KeychainSecretStore::KeychainSecretStore(QString service, int timeoutMs)
 {
 }
 
-KeychainSecretStore::Result KeychainSecretStore::run(Op op, const QString &key, const QByteArray &data)
+KeychainSecretStore::Result KeychainSecretStore::run(Op op, const QString &key, const QString &value)
 {
     if (m_stalled) {
         m_lastError = QStringLiteral("the secret service stopped answering earlier");
@@ -34,8 +34,8 @@ KeychainSecretStore::Result KeychainSecretStore::run(Op op, const QString &key, 
         break;
     case Op::Write: {
         auto *write = new QKeychain::WritePasswordJob(m_service);
-        // Stored as text so that other tools (secret-tool) see the plain UTF-8 value.
-        write->setTextData(QString::fromUtf8(data));
+        // Stored as text, so the item holds the plain UTF-8 value that other tools (secret-tool) show.
+        write->setTextData(value);
         job = write;
         break;
     }
@@ -92,7 +92,7 @@ KeychainSecretStore::Result KeychainSecretStore::run(Op op, const QString &key, 
 void KeychainSecretStore::set(const QString &key, const QString &value)
 {
     run(Op::Delete, key);
-    run(Op::Write, key, value.toUtf8());
+    run(Op::Write, key, value);
 }
 
 std::optional<QString> KeychainSecretStore::get(const QString &key)

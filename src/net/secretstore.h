@@ -88,7 +88,7 @@ private:
         QByteArray data;
     };
     enum class Op { Read, Write, Delete };
-    Result run(Op op, const QString &key, const QByteArray &data = {});
+    Result run(Op op, const QString &key, const QString &value = {});
 
     QString m_service;
     int m_timeoutMs;

@@ -30,6 +30,7 @@ QString methodName(QHttpServerRequest::Method m)
 struct Seen {
     int hits = 0;
     QList<QByteArray> authorizations; // one entry per request, empty when the header was absent
+    bool injected = false;            // a request arrived with an "X-Injected" header
 };
 
 QHttpServerResponse redirectTo(const QString &location)
@@ -48,6 +49,7 @@ class TestHttp : public QObject {
     QHttpServer m_other; // a second origin (another port) for redirects
     Seen m_seenMain;
     Seen m_seenOther;
+    QString m_lastQuery; // decoded query of the last /echo request
     quint16 m_port = 0;
     quint16 m_otherPort = 0;
 
@@ -85,9 +87,11 @@ private slots:
         const auto record = [](Seen &seen, const QHttpServerRequest &req) {
             ++seen.hits;
             seen.authorizations << req.value("Authorization");
+            seen.injected = seen.injected || !req.value("X-Injected").isEmpty();
         };
         m_main.route("/echo", [this, record](const QHttpServerRequest &req) {
             record(m_seenMain, req);
+            m_lastQuery = req.url().query(QUrl::FullyDecoded);
             return QHttpServerResponse(QJsonObject{
                 {QStringLiteral("auth"), QString::fromUtf8(req.value("Authorization"))},
                 {QStringLiteral("method"), methodName(req.method())},
@@ -153,6 +157,18 @@ private slots:
         QCOMPARE(m_seenMain.authorizations.last(), QByteArray());
     }
 
+    void credentialCannotInjectHeaders()
+    {
+        // A token comes from the server; a line break in it must not start a header of its own.
+        Http http;
+        const HttpReply r =
+            call(http, HttpMethod::Get, mainUrl("/echo"), QStringLiteral("tok\r\nX-Injected: 1"));
+        QVERIFY(!r.ok);
+        QCOMPARE(r.error, QStringLiteral("Недопустимые данные входа."));
+        QCOMPARE(m_seenMain.hits, 0); // refused before anything was sent
+        QVERIFY(!m_seenMain.injected);
+    }
+
     void methodsAndJsonBody()
     {
         Http http;
@@ -162,7 +178,10 @@ private slots:
         QCOMPARE(r.json.value("type").toString(), QStringLiteral("application/json"));
         QCOMPARE(r.json.value("body").toString(), QStringLiteral(R"({"login":"анна","n":1})")); // compact
 
-        r = call(http, HttpMethod::Delete, mainUrl("/echo"), QStringLiteral("tok"));
+        // The caller's path and query go out as given; text it did not encode is encoded, not refused.
+        r = call(http, HttpMethod::Delete, mainUrl("/echo?id=анна 1&x=%2B"), QStringLiteral("tok"));
+        QVERIFY(r.ok);
+        QCOMPARE(m_lastQuery, QStringLiteral("id=анна 1&x=+"));
         QCOMPARE(r.json.value("method").toString(), QStringLiteral("DELETE"));
         QCOMPARE(r.json.value("auth").toString(), QStringLiteral("Bearer tok"));
     }
