@@ -1,0 +1,54 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvane
+
+// The primary action: white 14 px semibold label on the accent colour. `wide` stretches it over
+// the width its layout offers (label centred); `busy` shows a spinner beside the label.
+Button {
+    id: control
+    property bool wide: false
+    property bool busy: false
+
+    Layout.fillWidth: wide
+    leftPadding: wide ? 0 : 18
+    rightPadding: wide ? 0 : 18
+    topPadding: 10
+    bottomPadding: 10
+    hoverEnabled: true
+    font.family: T.font
+    font.pixelSize: 14
+    font.weight: Font.DemiBold
+
+    contentItem: Item {
+        implicitWidth: row.implicitWidth
+        implicitHeight: row.implicitHeight
+        Row {
+            id: row
+            anchors.centerIn: parent
+            spacing: 8
+            Spinner {
+                anchors.verticalCenter: parent.verticalCenter
+                running: control.busy
+                size: 13
+                color: "white"
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: control.text
+                textFormat: Text.PlainText
+                font: control.font
+                color: "white"
+            }
+        }
+    }
+
+    background: Rectangle {
+        implicitHeight: 36
+        radius: 10
+        color: control.down ? T.accentPressed
+             : control.hovered ? Qt.lighter(T.accent, 1.06) : T.accent
+    }
+
+    opacity: enabled ? 1 : 0.5
+}

@@ -1,0 +1,69 @@
+import QtQuick
+import QtQuick.Layouts
+import Corvane
+
+// A card of one of the user's own accounts (`a`: an Acct) with its five-hour and seven-day
+// gauges. The gauges show whether or not the account has data; a warning tag says when not.
+Rectangle {
+    id: root
+    property var a: ({})
+
+    Layout.fillWidth: true
+    implicitWidth: col.implicitWidth + 28
+    implicitHeight: col.implicitHeight + 28
+    radius: 12
+    color: T.surface
+    border.width: 1
+    border.color: T.border
+
+    ColumnLayout {
+        id: col
+        anchors.fill: parent
+        anchors.margins: 14
+        spacing: 10
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            Text {
+                Layout.fillWidth: true
+                text: root.a && root.a.email ? String(root.a.email) : ""
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                color: T.text
+                font.family: T.font
+                font.pixelSize: T.body
+                font.bold: true
+            }
+            Text {
+                objectName: "project"
+                visible: text !== ""
+                Layout.maximumWidth: 180
+                text: root.a && root.a.project ? String(root.a.project) : ""
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                color: T.textSecondary
+                font.family: T.font
+                font.pixelSize: T.caption
+            }
+            Tag {
+                objectName: "noData"
+                visible: !(root.a && root.a.ok)
+                text: "нет данных"
+                textColor: T.warn
+            }
+        }
+        GaugeRow {
+            objectName: "five"
+            title: "5 часов"
+            pct: root.a && root.a.fivePct ? root.a.fivePct : 0
+            reset: root.a && root.a.fiveReset ? root.a.fiveReset : 0
+        }
+        GaugeRow {
+            objectName: "seven"
+            title: "7 дней"
+            pct: root.a && root.a.sevenPct ? root.a.sevenPct : 0
+            reset: root.a && root.a.sevenReset ? root.a.sevenReset : 0
+        }
+    }
+}

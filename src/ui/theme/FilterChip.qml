@@ -1,0 +1,62 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Corvane
+
+// A capsule filter button: optional provider logo, title and count. `tap` fires on click.
+Button {
+    id: control
+    property string title
+    property int count: 0
+    property bool active: false
+    property string logo: "" // provider key; empty = no logo
+    signal tap()
+
+    flat: true
+    hoverEnabled: true
+    leftPadding: 10
+    rightPadding: 10
+    topPadding: 5
+    bottomPadding: 5
+    onClicked: control.tap()
+
+    contentItem: Item {
+        implicitWidth: row.implicitWidth
+        implicitHeight: row.implicitHeight
+        Row {
+            id: row
+            anchors.centerIn: parent
+            spacing: 5
+            ProviderLogo {
+                objectName: "chipLogo"
+                anchors.verticalCenter: parent.verticalCenter
+                visible: control.logo !== ""
+                provider: control.logo
+                size: 13
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: control.title
+                textFormat: Text.PlainText
+                color: control.active || control.hovered ? T.text : T.textSecondary
+                font.family: T.font
+                font.pixelSize: T.caption
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: String(control.count)
+                textFormat: Text.PlainText
+                color: T.textTertiary
+                font.family: T.font
+                font.pixelSize: 10
+            }
+        }
+    }
+
+    background: Rectangle {
+        radius: height / 2
+        color: control.active || control.down ? T.surfaceRaised : T.surface
+        border.width: 1
+        border.color: control.active ? Qt.rgba(T.textTertiary.r, T.textTertiary.g, T.textTertiary.b, 0.4)
+                                     : T.border
+    }
+}

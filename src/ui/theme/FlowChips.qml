@@ -1,0 +1,52 @@
+import QtQuick
+import Corvane
+
+// A row of small chips, one per item in order. An item is {label, value, flag}; a false flag
+// puts a warning triangle before the label.
+Row {
+    id: root
+    property var items: []
+
+    spacing: 6
+
+    Repeater {
+        model: root.items
+        delegate: Rectangle {
+            required property var modelData
+            implicitWidth: chip.implicitWidth + 16
+            implicitHeight: chip.implicitHeight + 6
+            radius: 6
+            color: T.surfaceRaised
+
+            Row {
+                id: chip
+                anchors.centerIn: parent
+                spacing: 4
+                Icon {
+                    objectName: "warnIcon"
+                    anchors.verticalCenter: parent.verticalCenter
+                    visible: !modelData.flag
+                    name: "exclamationmark.triangle.fill"
+                    size: 8
+                    color: T.warn
+                }
+                Text {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: modelData.label === undefined ? "" : String(modelData.label)
+                    textFormat: Text.PlainText
+                    color: T.textSecondary
+                    font.family: T.font
+                    font.pixelSize: T.caption2
+                }
+                Text {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: modelData.value === undefined ? "" : String(modelData.value)
+                    textFormat: Text.PlainText
+                    color: T.textTertiary
+                    font.family: T.font
+                    font.pixelSize: T.caption2
+                }
+            }
+        }
+    }
+}

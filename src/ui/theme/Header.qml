@@ -1,0 +1,54 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvane
+
+// The top line of a section: bold title2 title and, when `refresh` is a function, a borderless
+// reload button that calls it.
+Item {
+    id: root
+    property string title
+    property var refresh: null
+    readonly property bool refreshable: typeof refresh === "function"
+
+    Layout.fillWidth: true
+    implicitWidth: row.implicitWidth
+    implicitHeight: row.implicitHeight + 4
+
+    RowLayout {
+        id: row
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        spacing: 8
+
+        Text {
+            Layout.fillWidth: true
+            text: root.title
+            textFormat: Text.PlainText
+            elide: Text.ElideRight
+            color: T.text
+            font.family: T.font
+            font.pixelSize: T.title2
+            font.bold: true
+        }
+        Button {
+            id: reload
+            objectName: "refreshButton"
+            visible: root.refreshable
+            flat: true
+            hoverEnabled: true
+            padding: 4
+            onClicked: if (root.refreshable) root.refresh()
+            contentItem: Icon {
+                name: "arrow.clockwise"
+                size: 15
+                color: reload.hovered ? T.text : T.textSecondary
+            }
+            background: Rectangle {
+                radius: 6
+                color: reload.down ? T.surfaceRaised : "transparent"
+            }
+        }
+    }
+}

@@ -1,0 +1,84 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Corvane
+
+// A segmented switch over `items` ({key, label}). `sel` is the selected key. A tap emits
+// `picked(key)` and then sets `sel` unless it already equals the key, so a caller that binds
+// `sel` to its own state and writes that state in onPicked keeps its binding intact.
+Item {
+    id: root
+    property var items: []
+    property string sel
+    signal picked(string key)
+
+    implicitWidth: row.implicitWidth
+    implicitHeight: row.implicitHeight
+
+    function pick(key) {
+        root.picked(key);
+        if (root.sel !== key)
+            root.sel = key;
+    }
+
+    Row {
+        id: row
+        spacing: 0
+        Repeater {
+            id: rep
+            model: root.items
+            delegate: Button {
+                id: seg
+                required property var modelData
+                required property int index
+                readonly property bool selected: modelData.key === root.sel
+                readonly property bool first: index === 0
+                readonly property bool last: index === rep.count - 1
+
+                objectName: "seg_" + modelData.key
+                flat: true
+                hoverEnabled: true
+                leftPadding: 12
+                rightPadding: 12
+                topPadding: 5
+                bottomPadding: 5
+                text: modelData.label
+                onClicked: root.pick(modelData.key)
+
+                contentItem: Text {
+                    text: seg.text
+                    textFormat: Text.PlainText
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                    color: seg.selected || seg.hovered ? T.text : T.textSecondary
+                    font.family: T.font
+                    font.pixelSize: T.caption
+                }
+                // Rounded only on the outer ends of the row: a radius-8 plate with its inner
+                // corners squared off by a plain rectangle.
+                background: Item {
+                    readonly property color fill: seg.selected || seg.down ? T.surfaceRaised : T.surface
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: seg.first || seg.last ? 8 : 0
+                        color: parent.fill
+                    }
+                    Rectangle {
+                        visible: (seg.first || seg.last) && !(seg.first && seg.last)
+                        width: parent.width / 2
+                        height: parent.height
+                        x: seg.first ? parent.width / 2 : 0
+                        color: parent.fill
+                    }
+                }
+            }
+        }
+    }
+
+    Rectangle {
+        anchors.fill: row
+        radius: 8
+        color: "transparent"
+        border.width: 1
+        border.color: T.border
+    }
+}

@@ -1,0 +1,69 @@
+import QtQuick
+import QtTest
+import Corvane
+
+// The limit gauges of the panel and the dashboard.
+TestCase {
+    id: tc
+    name: "Gauges"
+    when: windowShown
+    visible: true
+    width: 400
+    height: 300
+
+    Component { id: miniComp; MiniGauge { width: 240 } }
+    Component { id: rowComp; GaugeRow { width: 240 } }
+    Component { id: cardComp; AccountCard { width: 320 } }
+
+    function test_miniGauge_data() {
+        return [
+            { tag: "zero", pct: 0, text: "—", frac: 0, tone: "accent" },
+            { tag: "negative", pct: -5, text: "—", frac: 0, tone: "accent" },
+            { tag: "half a per cent", pct: 0.5, text: "0%", frac: 0.005, tone: "accent" },
+            { tag: "just below warn", pct: 74.99, text: "74%", frac: 0.7499, tone: "accent" },
+            { tag: "warn", pct: 75, text: "75%", frac: 0.75, tone: "warn" },
+            { tag: "danger", pct: 90, text: "90%", frac: 0.9, tone: "danger" },
+            { tag: "over", pct: 150, text: "150%", frac: 1, tone: "danger" },
+        ];
+    }
+    function test_miniGauge(data) {
+        const g = createTemporaryObject(miniComp, tc, { label: "5ч", pct: data.pct });
+        compare(findChild(g, "value").text, data.text);
+        const bar = findChild(g, "bar");
+        compare(bar.fraction, data.frac);
+        fuzzyCompare(findChild(bar, "fill").width, bar.width * data.frac, 0.01);
+        verify(Qt.colorEqual(bar.tone, T.role(data.tone)));
+        compare(bar.height, 5);
+    }
+
+    function test_gaugeRowResetLine() {
+        const none = createTemporaryObject(rowComp, tc, { title: "5 часов", pct: 40, reset: 0 });
+        verify(!findChild(none, "resetLine").visible);
+        compare(findChild(none, "value").text, "40%");
+        const t = 1767225600; // 1 Jan 2026 00:00 UTC
+        const some = createTemporaryObject(rowComp, tc, { title: "7 дней", pct: 40, reset: t });
+        const line = findChild(some, "resetLine");
+        verify(line.visible);
+        compare(line.text, Ui.resetText(t));
+        verify(some.implicitHeight > none.implicitHeight);
+    }
+
+    function test_accountCard() {
+        const card = createTemporaryObject(cardComp, tc, {
+            a: { email: "dev@corp.ru", project: "", fivePct: 91, fiveReset: 0, sevenPct: 10, sevenReset: 1767225600, ok: false }
+        });
+        verify(findChild(card, "noData").visible);
+        verify(!findChild(card, "project").visible);
+        const five = findChild(card, "five");
+        compare(five.title, "5 часов");
+        compare(five.valueText, "91%");
+        verify(Qt.colorEqual(findChild(five, "bar").tone, T.danger));
+        compare(findChild(card, "seven").title, "7 дней");
+        verify(findChild(findChild(card, "seven"), "resetLine").visible);
+
+        card.a = { email: "x@y", project: "corvane", fivePct: 0, sevenPct: 0, ok: true };
+        verify(!findChild(card, "noData").visible);
+        verify(findChild(card, "project").visible);
+        compare(findChild(card, "five").valueText, "—");
+    }
+}
