@@ -310,6 +310,18 @@ QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts
     return logins;
 }
 
+DemoLogin seedFirstAdmin(Db &db) {
+    const QString password = secrets::oneTimePassword();
+    const secrets::PasswordHash h = secrets::hashPassword(password);
+    const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    Tx tx(db);
+    db.exec("INSERT INTO members(id, name, role, pw_salt, pw_hash, pw_iter, must_change, joined_at, created_at) "
+            "VALUES('admin', 'Администратор', 'admin', ?, ?, ?, 1, ?, ?)",
+            {h.salt, h.hash, h.iterations, now, now});
+    tx.commit();
+    return {"admin", password, "admin"};
+}
+
 void addSyntheticAccounts(Db &db, QRandomGenerator &rng, int count) {
     static const char *providers[] = {"claude", "codex", "gemini", "kimi", "glm", "deepseek", "openrouter"};
     static const char *owners[] = {"admin", "anna", "dmitry", "sergey", "nikita", "maria"};

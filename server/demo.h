@@ -20,6 +20,10 @@ struct DemoLogin {
 // included) is the same on every run; times are always relative to now.
 QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts);
 
+// An empty database without the demo gets one administrator, "admin", with a one-time password
+// that must be changed at the first sign-in; otherwise nobody could ever sign in.
+DemoLogin seedFirstAdmin(Db &db);
+
 // Adds `count` synthetic accounts with devices and sessions (load testing).
 void addSyntheticAccounts(Db &db, QRandomGenerator &rng, int count);
 

@@ -127,6 +127,10 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "corvane-team-server: database is not empty, demo not seeded\n");
         }
     }
+    if (!p.isSet("demo") && empty) {
+        const DemoLogin l = seedFirstAdmin(db);
+        say(QStringLiteral("login %1 password %2 role %3").arg(l.login, l.password, l.role));
+    }
     std::unique_ptr<Simulator> sim;
     if (p.isSet("simulate")) sim = std::make_unique<Simulator>(db, seed.value_or(1), stepMs);
     return app.exec();

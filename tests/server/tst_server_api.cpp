@@ -1,0 +1,512 @@
+// The team server against its demo team: answer shapes, sign-in, roles, roster and registry
+// writes, photos, bad input. One server process for the whole file.
+#include "serverproc.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QXmlStreamReader>
+#include <QDateTime>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QUrlQuery>
+
+class ServerApiTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    ServerProc s;
+    QString admin, adminToken, viewer;
+
+    static QByteArray png(int w, int h) {
+        QImage img(w, h, QImage::Format_ARGB32);
+        img.fill(QColor(120, 40, 200));
+        QByteArray out;
+        QBuffer buf(&out);
+        buf.open(QIODevice::WriteOnly);
+        img.save(&buf, "PNG");
+        return out;
+    }
+    static QString enc(const QString &v) { return QString::fromLatin1(QUrl::toPercentEncoding(v)); }
+    static void checkRefusal(const Answer &a, int status) {
+        QCOMPARE(a.status, status);
+        QVERIFY(a.isJsonObject());
+        QCOMPARE(a.json().value("ok"), QJsonValue(false));
+        QVERIFY(a.json().value("error").isString());
+        QVERIFY(!a.json().value("error").toString().isEmpty());
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        QVERIFY(s.start({"--db", dir.filePath("team.sqlite"), "--demo", "--seed", "5"}, 13));
+        QVERIFY(s.logins.contains("admin") && s.logins.contains("anna"));
+        QCOMPARE(s.logins.value("admin").second, QString("admin"));
+        QCOMPARE(s.logins.value("anna").second, QString("viewer"));
+        QJsonObject ans;
+        admin = s.signIn("admin", s.logins.value("admin").first, &ans);
+        adminToken = ans.value("token").toString();
+        viewer = s.signIn("anna", s.logins.value("anna").first);
+        QVERIFY(!admin.isEmpty() && !adminToken.isEmpty() && !viewer.isEmpty());
+    }
+
+    void signInAnswer() {
+        QJsonObject a;
+        QVERIFY(!s.signIn("  admin\t", s.logins.value("admin").first, &a).isEmpty());
+        CHECK_SHAPE(a, {{"ok", J::Bool}, {"token", J::Str}, {"session", J::Str}, {"role", J::Str},
+                        {"name", J::Str}, {"url", J::Str}, {"must_change", J::Bool}});
+        QCOMPARE(a.value("url").toString(), s.url);
+        QCOMPARE(a.value("role").toString(), QString("admin"));
+        QCOMPARE(a.value("name").toString(), QString("Алексей Воронов"));
+        QVERIFY(a.value("token").toString() != a.value("session").toString());
+        // Both credentials are bearers.
+        QCOMPARE(s.get("/api/me", adminToken).status, 200);
+
+        for (const auto &[login, pw] : {std::pair{"admin", "wrong-password"}, std::pair{"nobody", "whatever1"}}) {
+            const Answer r = s.post("/api/provision", {{"login", login}, {"password", pw}});
+            checkRefusal(r, 401);
+            QCOMPARE(r.json().value("error").toString(), QString("invalid_credentials"));
+        }
+        QJsonObject p;
+        QVERIFY(!s.signIn("pavel", s.logins.value("pavel").first, &p).isEmpty());
+        QCOMPARE(p.value("must_change"), QJsonValue(true));
+    }
+
+    void passwordChange() {
+        const QString old = s.logins.value("pavel").first;
+        checkRefusal(s.post("/api/member/change-password",
+                            {{"login", "pavel"}, {"current_password", "nope-nope"}, {"new_password", "длинныйпароль"}}), 401);
+        checkRefusal(s.post("/api/member/change-password",
+                            {{"login", "pavel"}, {"current_password", old}, {"new_password", "1234567"}}), 400);
+        // Eight Cyrillic letters are eight characters, though sixteen bytes.
+        const Answer ok = s.post("/api/member/change-password",
+                                 {{"login", "pavel"}, {"current_password", old}, {"new_password", "пароль12"}});
+        QCOMPARE(ok.status, 200);
+        QCOMPARE(ok.json().value("ok"), QJsonValue(true));
+        QJsonObject a;
+        QVERIFY(!s.signIn("pavel", "пароль12", &a).isEmpty());
+        QCOMPARE(a.value("must_change"), QJsonValue(false));
+        QVERIFY(s.signIn("pavel", old).isEmpty());
+    }
+
+    void accountsShape() {
+        const Answer a = s.get("/api/accounts", admin);
+        QCOMPARE(a.status, 200);
+        const QJsonArray list = a.json().value("accounts").toArray();
+        QVERIFY(list.size() >= 20);
+        QSet<QString> providers;
+        bool overdueSeen = false, online = false, offline = false, oldVersion = false, notInRegistry = false;
+        double maxPct = 0;
+        for (const QJsonValue &v : list) {
+            const QJsonObject o = v.toObject();
+            CHECK_SHAPE(o, {{"email", J::Str}, {"account_email", J::Str}, {"provider", J::Str}, {"member_name", J::Str},
+                            {"member_id", J::Str}, {"group_name", J::Str}, {"status", J::Str}, {"auth_type", J::Str},
+                            {"has_key", J::Bool}, {"has_monitor", J::Bool}, {"in_registry", J::Bool},
+                            {"five_hour_pct", J::Num}, {"five_hour_resets_at", J::Num}, {"seven_day_pct", J::Num},
+                            {"seven_day_resets_at", J::Num}, {"cost_usd", J::Num}, {"total_input", J::Num},
+                            {"total_output", J::Num}, {"model", J::Str}, {"version", J::Str}, {"last_seen", J::Num},
+                            {"online", J::Bool}, {"has_telemetry", J::Bool}, {"limits", J::Obj}, {"plan", J::Str},
+                            {"price", J::Num}, {"currency", J::Str}, {"pay_method", J::Str}, {"renew_date", J::Str},
+                            {"notes", J::Str}, {"cc_provider", J::Str}, {"base_url", J::Str},
+                            {"five_hour_burn", J::Obj}, {"live_sessions", J::Arr}, {"users", J::Arr}, {"devices", J::Arr}});
+            CHECK_SHAPE(o.value("limits").toObject(), {{"source", J::Str}, {"fetched_at", J::Num}, {"severity", J::Str},
+                                                      {"extra_usage_pct", J::Num}, {"weekly_scoped", J::Arr}});
+            CHECK_SHAPE(o.value("five_hour_burn").toObject(), {{"eta", J::Num}});
+            QVERIFY(!o.contains("api_key"));
+            for (const QJsonValue &m : o.value("limits").toObject().value("weekly_scoped").toArray())
+                CHECK_SHAPE(m.toObject(), {{"model", J::Str}, {"pct", J::Num}});
+            for (const QJsonValue &l : o.value("live_sessions").toArray())
+                CHECK_SHAPE(l.toObject(), {{"project", J::Str}, {"person", J::Str}, {"model", J::Str}, {"active", J::Bool}});
+            for (const QJsonValue &u : o.value("users").toArray())
+                CHECK_SHAPE(u.toObject(), {{"name", J::Str}, {"online", J::Bool}});
+            for (const QJsonValue &d : o.value("devices").toArray()) {
+                const QJsonObject dv = d.toObject();
+                CHECK_SHAPE(dv, {{"device_host", J::Str}, {"os_user", J::Str}, {"person", J::Str}, {"model", J::Str},
+                                 {"version", J::Str}, {"br_rev", J::Str}, {"project", J::Str}, {"five_hour_pct", J::Num},
+                                 {"seven_day_pct", J::Num}, {"cost_usd", J::Num}, {"last_seen", J::Num}, {"online", J::Bool}});
+                (dv.value("online").toBool() ? online : offline) = true;
+                oldVersion = oldVersion || dv.value("version").toString() == "1.0.128";
+            }
+            providers.insert(o.value("provider").toString());
+            maxPct = std::max(maxPct, o.value("five_hour_pct").toDouble());
+            const QDate renew = QDate::fromString(o.value("renew_date").toString(), Qt::ISODate);
+            overdueSeen = overdueSeen || (renew.isValid() && renew < QDate::currentDate());
+            notInRegistry = notInRegistry || !o.value("in_registry").toBool();
+            const double reset = o.value("seven_day_resets_at").toDouble();
+            QVERIFY(reset == 0 || reset > QDateTime::currentSecsSinceEpoch());
+        }
+        QVERIFY(providers.size() >= 5);
+        QVERIFY(overdueSeen && online && offline && oldVersion && notInRegistry);
+        QVERIFY(maxPct >= 100);
+    }
+
+    void homeAndAlertsShape() {
+        for (const QString &who : {admin, viewer}) {
+            const QJsonObject st = s.get("/api/my/status", who).json();
+            CHECK_SHAPE(st, {{"accounts", J::Arr}, {"telemetry", J::Obj}, {"member", J::Obj}});
+            CHECK_SHAPE(st.value("telemetry").toObject(), {{"push_ok", J::Bool}, {"last_seen", J::Num}});
+            CHECK_SHAPE(st.value("member").toObject(), {{"name", J::Str}, {"role", J::Str}});
+            QVERIFY(!st.value("accounts").toArray().isEmpty());
+            for (const QJsonValue &v : st.value("accounts").toArray())
+                CHECK_SHAPE(v.toObject(), {{"account_email", J::Str}, {"project", J::Str}, {"five_hour_pct", J::Num},
+                                           {"five_hour_resets_at", J::Num}, {"seven_day_pct", J::Num},
+                                           {"seven_day_resets_at", J::Num}, {"limits_ok", J::Bool}});
+        }
+        const QJsonObject ev = s.get("/api/events?limit=5", admin).json();
+        CHECK_SHAPE(ev, {{"events", J::Arr}, {"unread", J::Num}});
+        QCOMPARE(ev.value("events").toArray().size(), 5);
+        for (const QJsonValue &v : ev.value("events").toArray())
+            CHECK_SHAPE(v.toObject(), {{"id", J::Num}, {"ts", J::Num}, {"severity", J::Str}, {"title", J::Str},
+                                       {"account_email", J::Str}, {"ack", J::Bool}});
+    }
+
+    void statisticsShape() {
+        for (const QString scope : {"week", "month"}) {
+            const QJsonObject st = s.get("/api/stats?scope=" + scope, admin).json();
+            QVERIFY(!st.value("members").toArray().isEmpty() && !st.value("sources").toArray().isEmpty());
+            for (const QJsonValue &v : st.value("members").toArray())
+                CHECK_SHAPE(v.toObject(), {{"member_id", J::Str}, {"name", J::Str}, {"points", J::Num}, {"cost_usd", J::Num}});
+            for (const QJsonValue &v : st.value("accounts").toArray()) {
+                CHECK_SHAPE(v.toObject(), {{"provider", J::Str}, {"email", J::Str}, {"total_points", J::Num},
+                                           {"residual_points", J::Num}, {"window", J::Obj}});
+                CHECK_SHAPE(v.toObject().value("window").toObject(), {{"resets_at", J::Num}});
+            }
+            for (const QJsonValue &v : st.value("sources").toArray())
+                CHECK_SHAPE(v.toObject(), {{"source", J::Str}, {"cost_usd", J::Num}, {"sessions", J::Num}, {"pct", J::Num}});
+        }
+        const QJsonArray res = s.get("/api/team/result?days=7", admin).json().value("members").toArray();
+        QVERIFY(!res.isEmpty());
+        for (const QJsonValue &v : res)
+            CHECK_SHAPE(v.toObject(), {{"name", J::Str}, {"lines_added", J::Num}, {"lines_removed", J::Num},
+                                       {"commits", J::Num}, {"prs", J::Num}, {"accepts", J::Num}, {"rejects", J::Num},
+                                       {"accept_rate", J::NumOrNull}, {"output_tokens", J::Num}, {"cost_usd", J::Num},
+                                       {"active_user_s", J::Num}, {"cost_per_line", J::NumOrNull}, {"result_score", J::Num}});
+        const QJsonArray mir = s.get("/api/mirrors/limits?days=30", admin).json().value("mirrors").toArray();
+        QVERIFY(!mir.isEmpty());
+        bool danger = false, warn = false;
+        for (const QJsonValue &v : mir) {
+            CHECK_SHAPE(v.toObject(), {{"provider", J::Str}, {"account_email", J::Str}, {"today_usd", J::Num},
+                                       {"computed_limit_usd", J::Num}, {"pct", J::Num}});
+            const double pct = v.toObject().value("pct").toDouble();
+            danger = danger || pct >= 90;
+            warn = warn || (pct >= 75 && pct < 90);
+        }
+        QVERIFY(danger && warn);
+    }
+
+    void activityShape() {
+        const qint64 to = QDateTime::currentSecsSinceEpoch();
+        const Answer a = s.get(QStringLiteral("/api/team/analytics?from=%1&to=%2&tz=-180").arg(to - 30 * 86400).arg(to), admin);
+        QCOMPARE(a.status, 200);
+        const QJsonArray people = a.json().value("people").toArray();
+        QVERIFY(people.size() >= 10);
+        qint64 offwork = 0;
+        for (const QJsonValue &v : people) {
+            const QJsonObject p = v.toObject();
+            CHECK_SHAPE(p, {{"name", J::Str}, {"member_id", J::Str}, {"active_seconds", J::Num}, {"work_seconds", J::Num},
+                            {"offwork_seconds", J::Num}, {"cost_usd", J::Num}, {"lines_added", J::Num},
+                            {"sessions", J::Num}, {"last_seen", J::Num}, {"online", J::Bool}, {"projects", J::Arr}});
+            QCOMPARE(p.value("work_seconds").toInteger() + p.value("offwork_seconds").toInteger(),
+                     p.value("active_seconds").toInteger());
+            offwork += p.value("offwork_seconds").toInteger();
+            for (const QJsonValue &pr : p.value("projects").toArray())
+                CHECK_SHAPE(pr.toObject(), {{"name", J::Str}, {"is_work", J::Bool}, {"seconds", J::Num}, {"cost_usd", J::Num}});
+        }
+        QVERIFY(offwork > 0);
+        const QJsonObject b = s.get("/api/accounts/breakdown?provider=claude&email=" + enc("core-1@corvane.dev") +
+                                        "&scope=week&metric=seven_day", admin).json();
+        CHECK_SHAPE(b, {{"members", J::Arr}, {"residual_pct_of_window", J::Num}, {"observed_pct", J::Num}, {"window", J::Obj}});
+        CHECK_SHAPE(b.value("window").toObject(), {{"resets_at", J::Num}});
+        QVERIFY(!b.value("members").toArray().isEmpty());
+        for (const QJsonValue &v : b.value("members").toArray())
+            CHECK_SHAPE(v.toObject(), {{"name", J::Str}, {"pct_of_window", J::Num}, {"cost_usd", J::Num}});
+    }
+
+    void rosterShape() {
+        const QJsonArray members = s.get("/api/members", admin).json().value("members").toArray();
+        QVERIFY(members.size() >= 12);
+        QSet<QString> depts;
+        int admins = 0, contractors = 0, disabled = 0;
+        for (const QJsonValue &v : members) {
+            const QJsonObject m = v.toObject();
+            CHECK_SHAPE(m, {{"id", J::Str}, {"name", J::Str}, {"role", J::Str}, {"active", J::Bool}, {"has_token", J::Bool},
+                            {"online", J::Bool}, {"n_accounts", J::Num}, {"last_seen", J::Num}, {"specialization", J::Str},
+                            {"department", J::Str}, {"member_type", J::Str}, {"email", J::Str}, {"telegram", J::Str},
+                            {"timezone", J::Str}, {"note", J::Str}, {"joined_at", J::Num}, {"has_avatar", J::Bool},
+                            {"avatar_updated_at", J::Num}});
+            depts.insert(m.value("department").toString());
+            admins += m.value("role").toString() == "admin";
+            contractors += m.value("member_type").toString() == "contractor";
+            disabled += !m.value("active").toBool();
+        }
+        QVERIFY(depts.size() >= 3 && depts.size() <= 4);
+        QCOMPARE(admins, 2);
+        QCOMPARE(contractors, 2);
+        QCOMPARE(disabled, 1);
+        const QJsonObject me = s.get("/api/me", viewer).json();
+        CHECK_SHAPE(me, {{"ok", J::Bool}, {"member_id", J::Str}, {"name", J::Str}, {"specialization", J::Str},
+                         {"department", J::Str}, {"member_type", J::Str}, {"email", J::Str}, {"telegram", J::Str},
+                         {"timezone", J::Str}, {"note", J::Str}, {"joined_at", J::Num}, {"has_avatar", J::Bool},
+                         {"avatar_updated_at", J::Num}});
+        QCOMPARE(me.value("member_id").toString(), QString("anna"));
+    }
+
+    void roleRules() {
+        const QStringList adminOnly = {"/api/accounts", "/api/events?limit=100", "/api/stats?scope=week",
+                                       "/api/mirrors/limits?days=30", "/api/team/result?days=7",
+                                       "/api/team/analytics?from=1&to=2&tz=0", "/api/members",
+                                       "/api/accounts/breakdown?provider=claude&email=x&scope=week&metric=seven_day"};
+        const QStringList everyone = {"/api/my/status", "/api/me", "/api/avatar?member_id=anna"};
+        for (const QString &p : adminOnly + everyone) {
+            checkRefusal(s.get(p), 401);
+            checkRefusal(s.get(p, "cts_not-a-real-credential"), 401);
+        }
+        for (const QString &p : adminOnly) checkRefusal(s.get(p, viewer), 403);
+        QCOMPARE(s.get("/api/my/status", viewer).status, 200);
+        QCOMPARE(s.get("/api/me", viewer).status, 200);
+        checkRefusal(s.get("/api/avatar?member_id=admin", viewer), 403);
+        checkRefusal(s.post("/api/refresh-limits", {}, viewer), 403);
+        checkRefusal(s.post("/api/members", {{"action", "update"}, {"id", "anna"}, {"role", "admin"}}, viewer), 403);
+        checkRefusal(s.post("/api/registry", {{"email", "x@y.z"}, {"provider", "claude"}}, viewer), 403);
+        checkRefusal(s.del("/api/members?id=admin", viewer), 403);
+        checkRefusal(s.del("/api/registry?provider=claude&email=core-1%40corvane.dev", viewer), 403);
+        const Answer refresh = s.post("/api/refresh-limits", {}, admin);
+        QCOMPARE(refresh.status, 200);
+        QCOMPARE(refresh.json().value("ok"), QJsonValue(true));
+
+        // A viewer cannot raise itself through the own profile.
+        const QJsonObject before = s.get("/api/me", viewer).json();
+        const Answer up = s.post("/api/me", {{"name", "Анна С."}, {"role", "admin"}, {"active", false},
+                                             {"member_type", "contractor"}, {"joined_at", 5}, {"note", "привет"}}, viewer);
+        QCOMPARE(up.status, 200);
+        const QJsonObject after = s.get("/api/me", viewer).json();
+        QCOMPARE(after.value("name").toString(), QString("Анна С."));
+        QCOMPARE(after.value("note").toString(), QString("привет"));
+        QCOMPARE(after.value("role").toString(), QString("viewer"));
+        QCOMPARE(after.value("active"), QJsonValue(true));
+        QCOMPARE(after.value("member_type"), before.value("member_type"));
+        QCOMPARE(after.value("joined_at"), before.value("joined_at"));
+        QCOMPARE(s.get("/api/my/status", viewer).json().value("member").toObject().value("role").toString(), QString("viewer"));
+        checkRefusal(s.get("/api/members", viewer), 403);
+    }
+
+    void photos() {
+        const QByteArray pic = png(64, 48);
+        const Answer up = s.post("/api/me/avatar", {{"avatar_base64", QString::fromLatin1(pic.toBase64())}}, viewer);
+        QCOMPARE(up.status, 200);
+        const double v1 = up.json().value("avatar_updated_at").toDouble();
+        QVERIFY(v1 > 0);
+        const Answer own = s.get("/api/avatar?member_id=anna", viewer);
+        QCOMPARE(own.status, 200);
+        QCOMPARE(own.contentType, QByteArray("image/png"));
+        QCOMPARE(own.body, pic);
+        QCOMPARE(s.get("/api/avatar?member_id=anna", admin).body, pic);
+        const QJsonObject me = s.get("/api/me", viewer).json();
+        QCOMPARE(me.value("has_avatar"), QJsonValue(true));
+        QCOMPARE(me.value("avatar_updated_at").toDouble(), v1);
+        // The version moves with every upload, also for one made by an administrator.
+        const QByteArray pic2 = png(256, 10);
+        QCOMPARE(s.post("/api/members", {{"action", "update"}, {"id", "anna"},
+                                         {"avatar_base64", QString::fromLatin1(pic2.toBase64())}}, admin).status, 200);
+        QVERIFY(s.get("/api/me", viewer).json().value("avatar_updated_at").toDouble() > v1);
+        QCOMPARE(s.get("/api/avatar?member_id=anna", viewer).body, pic2);
+
+        QImage jpg(20, 20, QImage::Format_RGB32);
+        jpg.fill(Qt::red);
+        QByteArray jpeg;
+        QBuffer b(&jpeg);
+        b.open(QIODevice::WriteOnly);
+        jpg.save(&b, "JPEG");
+        for (const QString &bad : {QString::fromLatin1(jpeg.toBase64()), QString::fromLatin1(png(257, 20).toBase64()),
+                                   QString("***not base64***"), QString::fromLatin1(pic.left(40).toBase64()), QString()})
+            checkRefusal(s.post("/api/me/avatar", {{"avatar_base64", bad}}, viewer), 400);
+        checkRefusal(s.post("/api/me/avatar", {{"avatar_base64", 12}}, viewer), 400);
+        QCOMPARE(s.get("/api/avatar?member_id=anna", viewer).body, pic2);
+        checkRefusal(s.get("/api/avatar?member_id=sergey", admin), 404);
+    }
+
+    void memberLifecycle() {
+        const QString odd = "Ян & Ко+1 ж";
+        const Answer c = s.post("/api/members", {{"action", "create"}, {"name", "Ян Тестов"}, {"login", odd}, {"role", "viewer"},
+                                                 {"specialization", "QA-инженер"}, {"department", "QA"}, {"member_type", "contractor"}},
+                                admin);
+        QCOMPARE(c.status, 200);
+        QCOMPARE(c.json().value("login").toString(), odd);
+        const QString pw = c.json().value("password").toString();
+        QVERIFY(pw.size() >= 8);
+        const Answer dup = s.post("/api/members", {{"action", "create"}, {"name", "Другой"}, {"login", odd}}, admin);
+        checkRefusal(dup, 409);
+        QCOMPARE(dup.json().value("error").toString(), QString("Логин уже занят"));
+        const Answer gen = s.post("/api/members", {{"action", "create"}, {"name", "Жанна Щукина"}, {"login", ""}}, admin);
+        QCOMPARE(gen.json().value("login").toString(), QString("zhanna.shchukina"));
+
+        QJsonObject first;
+        const QString sess = s.signIn(odd, pw, &first);
+        QVERIFY(!sess.isEmpty());
+        QCOMPARE(first.value("must_change"), QJsonValue(true));
+        QCOMPARE(s.get("/api/me", sess).json().value("member_id").toString(), odd);
+
+        QCOMPARE(s.post("/api/members", {{"action", "update"}, {"id", odd}, {"note", "заметка"}, {"joined_at", 1700000000}}, admin).status, 200);
+        // Disabling takes effect at once, for the session and for new sign-ins.
+        QCOMPARE(s.post("/api/members", {{"action", "update"}, {"id", odd}, {"active", false}}, admin).status, 200);
+        checkRefusal(s.get("/api/me", sess), 401);
+        QVERIFY(s.signIn(odd, pw).isEmpty());
+        QCOMPARE(s.post("/api/members", {{"action", "update"}, {"id", odd}, {"active", true}}, admin).status, 200);
+        const Answer reset = s.post("/api/members", {{"action", "reset_password"}, {"id", odd}}, admin);
+        QCOMPARE(reset.status, 200);
+        const QString pw2 = reset.json().value("password").toString();
+        QCOMPARE(reset.json().value("login").toString(), odd);
+        QVERIFY(s.signIn(odd, pw).isEmpty());
+        const QString sess2 = s.signIn(odd, pw2);
+        QVERIFY(!sess2.isEmpty());
+
+        const QJsonArray members = s.get("/api/members", admin).json().value("members").toArray();
+        bool found = false;
+        for (const QJsonValue &v : members)
+            if (v.toObject().value("id").toString() == odd) {
+                found = true;
+                QCOMPARE(v.toObject().value("note").toString(), QString("заметка"));
+                QCOMPARE(v.toObject().value("joined_at").toDouble(), 1700000000.0);
+                QCOMPARE(v.toObject().value("member_type").toString(), QString("contractor"));
+                QCOMPARE(v.toObject().value("has_token"), QJsonValue(true));
+            }
+        QVERIFY(found);
+
+        QCOMPARE(s.del("/api/members?id=" + enc(odd), admin).status, 200);
+        checkRefusal(s.get("/api/me", sess2), 401);
+        checkRefusal(s.del("/api/members?id=" + enc(odd), admin), 404);
+        QVERIFY(s.signIn(odd, pw2).isEmpty());
+
+        // The team always keeps an administrator.
+        QCOMPARE(s.post("/api/members", {{"action", "update"}, {"id", "olga"}, {"role", "viewer"}}, admin).status, 200);
+        checkRefusal(s.post("/api/members", {{"action", "update"}, {"id", "admin"}, {"role", "viewer"}}, admin), 409);
+        checkRefusal(s.del("/api/members?id=admin", admin), 409);
+        QCOMPARE(s.post("/api/members", {{"action", "update"}, {"id", "olga"}, {"role", "admin"}}, admin).status, 200);
+        checkRefusal(s.post("/api/members", {{"action", "update"}, {"id", "nobody"}, {"name", "x"}}, admin), 404);
+        checkRefusal(s.post("/api/members", {{"action", "update"}, {"id", "anna"}, {"role", "root"}}, admin), 400);
+    }
+
+    void registryWrites() {
+        const QString email = "Тест+1 & co@пример.рф";
+        QJsonObject body{{"email", email}, {"provider", "openrouter"}, {"group_name", " R&D "}, {"owner", "anna"},
+                         {"plan", "API"}, {"price", 50}, {"currency", "USD"}, {"pay_method", "карта"},
+                         {"renew_date", "2030-01-15"}, {"status", "hold"}, {"notes", "n"}, {"auth_type", "api_key"},
+                         {"cc_provider", "openrouter"}, {"base_url", "https://openrouter.ai/api"}, {"model", "m1"},
+                         {"api_key", "sk-secret-value-123"}};
+        const Answer created = s.post("/api/registry", body, admin);
+        QVERIFY2(created.status >= 200 && created.status < 300, created.body.constData());
+        body.remove("api_key");
+        body["price"] = QJsonValue::Null;
+        QCOMPARE(s.post("/api/registry", body, admin).status, 200);  // update keeps the key
+        const Answer list = s.get("/api/accounts", admin);
+        QVERIFY(!list.body.contains("sk-secret-value-123"));
+        bool found = false;
+        for (const QJsonValue &v : list.json().value("accounts").toArray()) {
+            const QJsonObject o = v.toObject();
+            if (o.value("email").toString() != email) continue;
+            found = true;
+            QCOMPARE(o.value("has_key"), QJsonValue(true));
+            QCOMPARE(o.value("in_registry"), QJsonValue(true));
+            QCOMPARE(o.value("group_name").toString(), QString("R&D"));
+            QCOMPARE(o.value("member_name").toString(), QString("Анна С."));
+            QCOMPARE(o.value("status").toString(), QString("hold"));
+            QCOMPARE(o.value("price").toDouble(), 0.0);
+            QCOMPARE(o.value("model").toString(), QString("m1"));
+        }
+        QVERIFY(found);
+        checkRefusal(s.post("/api/registry", {{"email", "a@b.c"}, {"provider", "skynet"}}, admin), 400);
+        checkRefusal(s.post("/api/registry", {{"email", "a@b.c"}, {"provider", "claude"}, {"price", "20"}}, admin), 400);
+        checkRefusal(s.post("/api/registry", {{"email", "   "}, {"provider", "claude"}}, admin), 400);
+        checkRefusal(s.post("/api/registry", {{"email", "a@b.c"}, {"provider", "claude"}, {"renew_date", "15.01.2030"}}, admin), 400);
+        const QString path = "/api/registry?provider=openrouter&email=" + enc(email);
+        QCOMPARE(s.del(path, admin).status, 200);
+        checkRefusal(s.del(path, admin), 404);
+    }
+
+    void badInput() {
+        checkRefusal(s.get("/api/nothing-here"), 404);
+        checkRefusal(s.get("/nothing"), 404);
+        checkRefusal(s.get("/api/provision"), 405);
+        checkRefusal(s.send("PUT", "/api/members", "{}", admin), 405);
+        checkRefusal(s.del("/api/accounts", admin), 405);
+        checkRefusal(s.send("POST", "/api/provision", "{\"login\": \"admin\", "), 400);
+        checkRefusal(s.send("POST", "/api/provision", "[1,2]"), 400);
+        checkRefusal(s.send("POST", "/api/provision", "\"text\""), 400);
+        checkRefusal(s.send("POST", "/api/provision", "{}", {}, "text/plain"), 415);
+        checkRefusal(s.post("/api/provision", {{"login", 5}, {"password", "x"}}), 400);
+        checkRefusal(s.post("/api/provision", {{"login", "admin"}}), 400);
+        checkRefusal(s.post("/api/member/change-password", {{"login", "admin"}}), 400);
+        checkRefusal(s.send("POST", "/api/me", QByteArray(1024 * 1024 + 10, ' '), viewer), 413);
+        checkRefusal(s.post("/api/me", {{"name", 42}}, viewer), 400);
+        checkRefusal(s.post("/api/me", {{"telegram", QJsonArray{1}}}, viewer), 400);
+        checkRefusal(s.post("/api/me", {{"name", "   "}}, viewer), 400);
+        checkRefusal(s.post("/api/members", {{"action", "explode"}, {"id", "anna"}}, admin), 400);
+        checkRefusal(s.post("/api/members", {{"name", "Без действия"}}, admin), 400);
+        checkRefusal(s.post("/api/members", {{"action", "create"}, {"name", ""}}, admin), 400);
+        checkRefusal(s.post("/api/members", {{"action", "update"}, {"id", "anna"}, {"active", "yes"}}, admin), 400);
+        checkRefusal(s.post("/api/members", {{"action", "update"}, {"id", "anna"}, {"joined_at", "today"}}, admin), 400);
+        checkRefusal(s.get("/api/stats?scope=year", admin), 400);
+        checkRefusal(s.get("/api/events?limit=abc", admin), 400);
+        checkRefusal(s.get("/api/team/analytics?to=100", admin), 400);
+        checkRefusal(s.get("/api/team/analytics?from=200&to=100&tz=0", admin), 400);
+        checkRefusal(s.get("/api/mirrors/limits?days=-1", admin), 400);
+        checkRefusal(s.get("/api/accounts/breakdown?provider=claude", admin), 400);
+        checkRefusal(s.get("/api/accounts/breakdown?provider=claude&email=none%40x&scope=week&metric=seven_day", admin), 404);
+        checkRefusal(s.get("/api/avatar", viewer), 400);
+        checkRefusal(s.del("/api/members", admin), 400);
+        // After all of it the server still answers and the data is intact.
+        QCOMPARE(s.get("/api/me", viewer).json().value("name").toString(), QString("Анна С."));
+    }
+
+    void pagesWithoutCredential() {
+        const Answer page = s.get("/");
+        QCOMPARE(page.status, 200);
+        QVERIFY(page.contentType.startsWith("text/html"));
+        QVERIFY(QString::fromUtf8(page.body).contains("Corvane Studio"));
+        const Answer feed = s.get("/appcast.xml");
+        QCOMPARE(feed.status, 200);
+        QXmlStreamReader xml(feed.body);
+        QString version, shortVersion, enclosure;
+        int items = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+            if (xml.name() == u"item") ++items;
+            else if (xml.qualifiedName() == u"sparkle:version") version = xml.readElementText();
+            else if (xml.qualifiedName() == u"sparkle:shortVersionString") shortVersion = xml.readElementText();
+            else if (xml.name() == u"enclosure") enclosure = xml.attributes().value("url").toString();
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(items, 1);
+        QCOMPARE(version, QString("1"));
+        QCOMPARE(shortVersion, QString("0.1.0"));
+        QVERIFY(enclosure.startsWith("https://"));
+    }
+
+    void installScriptRuns() {
+        const Answer script = s.get("/raw/install.sh");
+        QCOMPARE(script.status, 200);
+        QTemporaryDir home;
+        QFile f(home.filePath("install.sh"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(script.body);
+        f.close();
+        QProcess bash;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("BRINDLE_URL", s.url);
+        env.insert("BRINDLE_TOKEN", adminToken);
+        bash.setProcessEnvironment(env);
+        bash.setProcessChannelMode(QProcess::MergedChannels);
+        bash.start("/bin/bash", {f.fileName()});
+        QVERIFY(bash.waitForFinished(15000));
+        const QString out = QString::fromUtf8(bash.readAll()).toLower();
+        QCOMPARE(bash.exitCode(), 0);
+        for (const char *word : {"statusline", "quick-cmds", "telemetry", "agent", "статуслайн"})
+            QVERIFY2(out.contains(QString::fromUtf8(word)), word);
+        const QStringList top = QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QCOMPARE(top, QStringList({".brindle", "install.sh"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(ServerApiTest)
+#include "tst_server_api.moc"
