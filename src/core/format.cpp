@@ -94,6 +94,23 @@ bool wholeNumber(const QString &piece, qint64 *out)
     return ok;
 }
 
+QDate isoDay(const QString &s)
+{
+    if (s.size() != 10 || s[4] != u'-' || s[7] != u'-')
+        return QDate();
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8}, lens[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (int k = starts[p]; k < starts[p] + lens[p]; ++k) {
+            const char16_t c = s[k].unicode();
+            if (c < u'0' || c > u'9')
+                return QDate();
+            parts[p] = parts[p] * 10 + (c - u'0');
+        }
+    }
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
 } // namespace
 
 QString appVersion()
@@ -113,11 +130,9 @@ RenewInfo renewInfo(const QString &renewDate)
         r.date = QStringLiteral("—");
         return r;
     }
-    // Strictly four-two-two ASCII digits: QDate alone would also take other digit forms.
-    static const QRegularExpression shape(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
-    QDate d;
-    if (shape.match(renewDate).hasMatch())
-        d = QDate::fromString(renewDate, QStringLiteral("yyyy-MM-dd"));
+    // Strictly "yyyy-MM-dd" in ASCII digits (no shorter fields, no signs, spaces or other
+    // digit forms); QDate then rejects impossible days such as 2026-02-30 or month 13.
+    const QDate d = isoDay(renewDate);
     if (!d.isValid()) {
         r.date = renewDate;
         return r;

@@ -2,7 +2,6 @@
 
 #include "json.h"
 
-#include <QByteArray>
 #include <QHash>
 #include <algorithm>
 #include <cmath>
@@ -11,20 +10,14 @@
 
 namespace {
 
-// Serialises the fingerprinted fields into one buffer, each with a type tag and strings with
-// their length, so that neighbouring fields cannot run into each other ("ab","c" vs "a","bc"),
-// then hashes the whole buffer once with Qt's 64-bit hasher.
+// Folds the fingerprinted fields, in order, into one 64-bit value. Each field becomes a 64-bit
+// word (strings through Qt's seeded string hash, numbers by their bits), and every word passes
+// through the SplitMix64 finaliser together with the running state, so the result depends on
+// the order of the fields (a swap of two values is a change) and no field can cancel another.
 class RevHasher
 {
 public:
-    explicit RevHasher(QByteArray &buf) : m_buf(buf) { m_buf.clear(); }
-
-    void add(const QString &s)
-    {
-        m_buf.append('s');
-        addRaw(static_cast<qint64>(s.size()));
-        m_buf.append(reinterpret_cast<const char *>(s.utf16()), s.size() * qsizetype(sizeof(char16_t)));
-    }
+    void add(const QString &s) { feed(qHash(QStringView(s), m_seed)); }
     void add(double d)
     {
         // By value: -0 and +0 are the same number and look the same on screen.
@@ -32,33 +25,25 @@ public:
             d = 0;
         else if (std::isnan(d))
             d = std::numeric_limits<double>::quiet_NaN();
-        m_buf.append('d');
-        addRaw(d);
+        quint64 bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        feed(bits);
     }
-    void add(bool b)
-    {
-        m_buf.append('b');
-        m_buf.append(b ? '\1' : '\0');
-    }
-    void count(qsizetype n)
-    {
-        m_buf.append('n');
-        addRaw(static_cast<qint64>(n));
-    }
-    qint64 result() const
-    {
-        return static_cast<qint64>(qHashBits(m_buf.constData(), size_t(m_buf.size()), qGlobalQHashSeed()));
-    }
+    void add(bool b) { feed(b ? 0xB1 : 0xB0); }
+    // List lengths keep elements of neighbouring lists apart.
+    void count(qsizetype n) { feed(0x4C00000000000000ull ^ quint64(n)); }
+    qint64 result() const { return static_cast<qint64>(m_h); }
 
 private:
-    template <class T>
-    void addRaw(T v)
+    void feed(quint64 v)
     {
-        char raw[sizeof(T)];
-        std::memcpy(raw, &v, sizeof(T));
-        m_buf.append(raw, sizeof(T));
+        quint64 x = (m_h ^ v) + 0x9E3779B97F4A7C15ull;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+        m_h = x ^ (x >> 31);
     }
-    QByteArray &m_buf;
+    size_t m_seed = QHashSeed::globalSeed();
+    quint64 m_h = 0x243F6A8885A308D3ull;
 };
 
 bool isLive(const TeamAcct &a) { return a.hasTelemetry && a.online; }
@@ -82,8 +67,7 @@ qint64 TeamAcct::computeRev() const
 {
     // Left out on purpose: memberId, currency, payMethod, renewDate, ccProvider, baseUrl and the
     // devices' version and brRev — no table row shows them.
-    static thread_local QByteArray buf;
-    RevHasher h(buf);
+    RevHasher h;
     h.add(id());
     h.add(owner);
     h.add(group);
@@ -182,7 +166,9 @@ TeamAcct parseTeamAcct(const QJsonObject &o)
     a.limitsFetchedAt = number(limits.value(QLatin1String("fetched_at")));
     a.severity = text(limits.value(QLatin1String("severity")));
     a.extraUsagePct = number(limits.value(QLatin1String("extra_usage_pct")), -1);
-    for (const QJsonObject &e : json::objects(limits.value(QLatin1String("weekly_scoped")))) {
+    const QList<QJsonObject> weeklyScopedObjs = json::objects(limits.value(QLatin1String("weekly_scoped")));
+    a.weeklyScoped.reserve(weeklyScopedObjs.size());
+    for (const QJsonObject &e : weeklyScopedObjs) {
         ScopedModel m;
         m.model = text(e.value(QLatin1String("model")));
         if (m.model.isEmpty())
@@ -201,7 +187,9 @@ TeamAcct parseTeamAcct(const QJsonObject &o)
     a.baseUrl = text(o.value(QLatin1String("base_url")));
     a.burnEta = number(json::object(o.value(QLatin1String("five_hour_burn"))).value(QLatin1String("eta")));
 
-    for (const QJsonObject &e : json::objects(o.value(QLatin1String("live_sessions")))) {
+    const QList<QJsonObject> liveSessionsObjs = json::objects(o.value(QLatin1String("live_sessions")));
+    a.liveSessions.reserve(liveSessionsObjs.size());
+    for (const QJsonObject &e : liveSessionsObjs) {
         LiveSession s;
         s.project = text(e.value(QLatin1String("project")));
         s.person = text(e.value(QLatin1String("person")));
@@ -209,7 +197,9 @@ TeamAcct parseTeamAcct(const QJsonObject &o)
         s.active = flag(e.value(QLatin1String("active")));
         a.liveSessions.append(s);
     }
-    for (const QJsonObject &e : json::objects(o.value(QLatin1String("users")))) {
+    const QList<QJsonObject> usersObjs = json::objects(o.value(QLatin1String("users")));
+    a.users.reserve(usersObjs.size());
+    for (const QJsonObject &e : usersObjs) {
         AcctUser u;
         u.name = text(e.value(QLatin1String("name")));
         if (u.name.isEmpty())
@@ -217,7 +207,9 @@ TeamAcct parseTeamAcct(const QJsonObject &o)
         u.online = flag(e.value(QLatin1String("online")));
         a.users.append(u);
     }
-    for (const QJsonObject &e : json::objects(o.value(QLatin1String("devices")))) {
+    const QList<QJsonObject> devicesObjs = json::objects(o.value(QLatin1String("devices")));
+    a.devices.reserve(devicesObjs.size());
+    for (const QJsonObject &e : devicesObjs) {
         Device d;
         d.host = text(e.value(QLatin1String("device_host")));
         d.osUser = text(e.value(QLatin1String("os_user")));
