@@ -20,27 +20,23 @@ Button {
     font.pixelSize: 14
     font.weight: Font.DemiBold
 
-    contentItem: Item {
-        implicitWidth: row.implicitWidth
-        implicitHeight: row.implicitHeight
-        Row {
-            id: row
-            anchors.centerIn: parent
-            spacing: 8
-            Spinner {
-                anchors.verticalCenter: parent.verticalCenter
-                running: control.busy
-                size: 13
-                color: "white"
-            }
-            Text {
-                anchors.verticalCenter: parent.verticalCenter
-                text: control.text
-                textFormat: Text.PlainText
-                font: control.font
-                color: "white"
-            }
+    // Spacers on both sides keep the label centred however wide the button is stretched.
+    contentItem: RowLayout {
+        spacing: 0
+        Item { Layout.fillWidth: true }
+        Spinner {
+            Layout.rightMargin: 8
+            running: control.busy
+            size: 13
+            color: "white"
         }
+        Text {
+            text: control.text
+            textFormat: Text.PlainText
+            font: control.font
+            color: "white"
+        }
+        Item { Layout.fillWidth: true }
     }
 
     background: Rectangle {

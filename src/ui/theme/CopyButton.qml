@@ -19,16 +19,18 @@ Button {
     onClicked: {
         Ui.copyText(control.text);
         control.done = true;
-        resetLater.createObject(control);
+        resetLater.createObject(control, { button: control });
     }
 
     Component {
         id: resetLater
         Timer {
+            property Item button
             interval: 1200
             running: true
             onTriggered: {
-                control.done = false;
+                if (button)
+                    button.done = false;
                 destroy();
             }
         }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Layouts
 import Corvane
 
 // A capsule filter button: optional provider logo, title and count. `tap` fires on click.
@@ -19,36 +20,27 @@ Button {
     bottomPadding: 5
     onClicked: control.tap()
 
-    contentItem: Item {
-        implicitWidth: row.implicitWidth
-        implicitHeight: row.implicitHeight
-        Row {
-            id: row
-            anchors.centerIn: parent
-            spacing: 5
-            ProviderLogo {
-                objectName: "chipLogo"
-                anchors.verticalCenter: parent.verticalCenter
-                visible: control.logo !== ""
-                provider: control.logo
-                size: 13
-            }
-            Text {
-                anchors.verticalCenter: parent.verticalCenter
-                text: control.title
-                textFormat: Text.PlainText
-                color: control.active || control.hovered ? T.text : T.textSecondary
-                font.family: T.font
-                font.pixelSize: T.caption
-            }
-            Text {
-                anchors.verticalCenter: parent.verticalCenter
-                text: String(control.count)
-                textFormat: Text.PlainText
-                color: T.textTertiary
-                font.family: T.font
-                font.pixelSize: 10
-            }
+    contentItem: RowLayout {
+        spacing: 5
+        ProviderLogo {
+            objectName: "chipLogo"
+            visible: control.logo !== ""
+            provider: control.logo
+            size: 13
+        }
+        Text {
+            text: control.title
+            textFormat: Text.PlainText
+            color: control.active || control.hovered ? T.text : T.textSecondary
+            font.family: T.font
+            font.pixelSize: T.caption
+        }
+        Text {
+            text: String(control.count)
+            textFormat: Text.PlainText
+            color: T.textTertiary
+            font.family: T.font
+            font.pixelSize: 10
         }
     }
 

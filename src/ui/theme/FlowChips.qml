@@ -12,6 +12,7 @@ Row {
     Repeater {
         model: root.items
         delegate: Rectangle {
+            id: chipItem
             required property var modelData
             implicitWidth: chip.implicitWidth + 16
             implicitHeight: chip.implicitHeight + 6
@@ -25,14 +26,14 @@ Row {
                 Icon {
                     objectName: "warnIcon"
                     anchors.verticalCenter: parent.verticalCenter
-                    visible: !modelData.flag
+                    visible: !chipItem.modelData.flag
                     name: "exclamationmark.triangle.fill"
                     size: 8
                     color: T.warn
                 }
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
-                    text: modelData.label === undefined ? "" : String(modelData.label)
+                    text: chipItem.modelData.label === undefined ? "" : String(chipItem.modelData.label)
                     textFormat: Text.PlainText
                     color: T.textSecondary
                     font.family: T.font
@@ -40,7 +41,7 @@ Row {
                 }
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
-                    text: modelData.value === undefined ? "" : String(modelData.value)
+                    text: chipItem.modelData.value === undefined ? "" : String(chipItem.modelData.value)
                     textFormat: Text.PlainText
                     color: T.textTertiary
                     font.family: T.font

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Layouts
 import Corvane
 
 // The secondary action: 13 px medium label in `text` on an outlined `surface` plate.
@@ -18,29 +19,24 @@ Button {
     font.pixelSize: 13
     font.weight: Font.Medium
 
-    contentItem: Item {
-        implicitWidth: row.implicitWidth
-        implicitHeight: row.implicitHeight
-        Row {
-            id: row
-            anchors.centerIn: parent
-            spacing: 6
-            Icon {
-                anchors.verticalCenter: parent.verticalCenter
-                visible: control.symbol !== ""
-                name: control.symbol
-                size: 14
-                color: control.textColor
-            }
-            Text {
-                anchors.verticalCenter: parent.verticalCenter
-                visible: control.text !== ""
-                text: control.text
-                textFormat: Text.PlainText
-                font: control.font
-                color: control.textColor
-            }
+    contentItem: RowLayout {
+        spacing: 0
+        Item { Layout.fillWidth: true }
+        Icon {
+            Layout.rightMargin: control.text !== "" ? 6 : 0
+            visible: control.symbol !== ""
+            name: control.symbol
+            size: 14
+            color: control.textColor
         }
+        Text {
+            visible: control.text !== ""
+            text: control.text
+            textFormat: Text.PlainText
+            font: control.font
+            color: control.textColor
+        }
+        Item { Layout.fillWidth: true }
     }
 
     background: Rectangle {

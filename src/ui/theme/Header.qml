@@ -11,6 +11,12 @@ Item {
     property var refresh: null
     readonly property bool refreshable: typeof refresh === "function"
 
+    function trigger() {
+        const action = root.refresh;
+        if (typeof action === "function")
+            action();
+    }
+
     Layout.fillWidth: true
     implicitWidth: row.implicitWidth
     implicitHeight: row.implicitHeight + 4
@@ -39,7 +45,7 @@ Item {
             flat: true
             hoverEnabled: true
             padding: 4
-            onClicked: if (root.refreshable) root.refresh()
+            onClicked: root.trigger()
             contentItem: Icon {
                 name: "arrow.clockwise"
                 size: 15

@@ -7,14 +7,14 @@ Item {
     id: root
     property real size: 26
 
-    readonly property url source: Ui.logoUrl()
+    readonly property string source: Ui.logoUrl()
 
     implicitWidth: size
     implicitHeight: size
 
     Image {
         anchors.fill: parent
-        visible: root.source.toString() !== ""
+        visible: root.source !== ""
         source: root.source
         fillMode: Image.PreserveAspectFit
         sourceSize.width: Math.ceil(root.size * 2)
@@ -26,7 +26,7 @@ Item {
     Rectangle {
         objectName: "monogram"
         anchors.fill: parent
-        visible: root.source.toString() === ""
+        visible: root.source === ""
         radius: root.size * 0.22
         color: T.accent
         Text {

@@ -8,14 +8,14 @@ Item {
     property string provider
     property real size: 16
 
-    readonly property url source: Ui.providerLogoUrl(provider)
+    readonly property string source: Ui.providerLogoUrl(provider)
 
     implicitWidth: size
     implicitHeight: size
 
     Image {
         anchors.fill: parent
-        visible: root.source.toString() !== ""
+        visible: root.source !== ""
         source: root.source
         fillMode: Image.PreserveAspectFit
         sourceSize.width: Math.ceil(root.size * 2)
@@ -28,7 +28,7 @@ Item {
     Icon {
         objectName: "fallback"
         anchors.centerIn: parent
-        visible: root.source.toString() === ""
+        visible: root.source === ""
         name: "cpu"
         size: root.size
         color: Ui.providerColor(root.provider)

@@ -24,25 +24,24 @@ Item {
         id: row
         spacing: 0
         Repeater {
-            id: rep
             model: root.items
             delegate: Button {
                 id: seg
                 required property var modelData
                 required property int index
-                readonly property bool selected: modelData.key === root.sel
+                readonly property bool selected: seg.modelData.key === root.sel
                 readonly property bool first: index === 0
-                readonly property bool last: index === rep.count - 1
+                readonly property bool last: index === root.items.length - 1
 
-                objectName: "seg_" + modelData.key
+                objectName: "seg_" + seg.modelData.key
                 flat: true
                 hoverEnabled: true
                 leftPadding: 12
                 rightPadding: 12
                 topPadding: 5
                 bottomPadding: 5
-                text: modelData.label
-                onClicked: root.pick(modelData.key)
+                text: seg.modelData.label
+                onClicked: root.pick(seg.modelData.key)
 
                 contentItem: Text {
                     text: seg.text
