@@ -1,0 +1,190 @@
+#include "app/app.h"
+
+#include "app/appupdater.h"
+#include "app/avatarprovider.h"
+#include "app/filechooser.h"
+#include "app/screenshot.h"
+#include "app/shell.h"
+#include "app/singleinstance.h"
+#include "app/tray.h"
+#include "ui/uibridge.h"
+#include "update/updatelog.h"
+#include "update/updater.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QSystemTrayIcon>
+#include <cstdio>
+
+CorvaneApp::CorvaneApp(const AppOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+{
+    // The update controller first, then the Store.
+    m_log = std::make_unique<JournalLog>();
+    m_updater = new Updater(m_log.get(), this);
+    m_appUpdater = new AppUpdater(m_updater, this);
+    AppUpdater::setInstance(m_appUpdater);
+    if (m_options.startUpdaterSchedule && !m_options.screenshotMode())
+        m_updater->startScheduled();
+
+    StoreDeps deps = m_options.deps;
+    if (!deps.chooser) {
+        m_chooser = std::make_unique<DialogFileChooser>();
+        deps.chooser = m_chooser.get();
+    }
+    m_store = new Store(this, deps);
+    Store::setInstance(m_store);
+    m_shell = new Shell(m_store, this);
+    Shell::setInstance(m_shell);
+    connect(m_shell, &Shell::openMainWindowRequested, this, &CorvaneApp::openMainWindow);
+    connect(m_shell, &Shell::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+CorvaneApp::~CorvaneApp()
+{
+    // The windows go before the Store and the singletons they bind to.
+    delete m_tray;
+    m_tray = nullptr;
+    m_engine.reset();
+    if (Shell::instance() == m_shell)
+        Shell::setInstance(nullptr);
+    if (AppUpdater::instance() == m_appUpdater)
+        AppUpdater::setInstance(nullptr);
+    if (Store::instance() == m_store)
+        Store::setInstance(nullptr);
+}
+
+const char *CorvaneApp::noTrayMessage()
+{
+    return "corvane-team: no system tray on this desktop; the main window stays open and closing it quits";
+}
+
+bool CorvaneApp::start(QString *error)
+{
+    loadBundledFonts();
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    m_engine->addImportPath(QStringLiteral("qrc:/"));
+    m_engine->addImageProvider(QLatin1String(AvatarImageProvider::kId), new AvatarImageProvider(m_store));
+    m_engine->load(QUrl(QStringLiteral("qrc:/Corvane/ui/Main.qml")));
+    const QList<QObject *> roots = m_engine->rootObjects();
+    m_main = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
+    if (!m_main) {
+        if (error)
+            *error = QStringLiteral("the main window did not load");
+        return false;
+    }
+    connect(m_main, &QQuickWindow::frameSwapped, this, &CorvaneApp::mainWindowPainted,
+            Qt::SingleShotConnection);
+
+    if (m_options.showTrayIcon && !m_options.screenshotMode()) {
+        m_tray = new TrayController(m_engine.get(), this);
+        if (!m_tray->panel())
+            std::fprintf(stderr, "corvane-team: tray panel: %s\n", qPrintable(m_tray->panelError()));
+        m_trayShown = m_tray->showIcon();
+    }
+    if (m_trayShown) {
+        // The tray keeps the application running with the window closed.
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+    } else {
+        if (m_options.showTrayIcon && !m_options.screenshotMode())
+            std::fprintf(stderr, "%s\n", noTrayMessage());
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+    }
+    m_main->show();
+    return true;
+}
+
+QQuickWindow *CorvaneApp::panelWindow()
+{
+    if (!m_tray && m_engine)
+        m_tray = new TrayController(m_engine.get(), this);
+    return m_tray ? m_tray->panel() : nullptr;
+}
+
+void CorvaneApp::openMainWindow()
+{
+    if (!m_main)
+        return;
+    if (m_main->windowState() & Qt::WindowMinimized)
+        m_main->showNormal();
+    else
+        m_main->show();
+    m_main->raise();
+    m_main->requestActivate();
+}
+
+bool CorvaneApp::parseArguments(const QStringList &args, AppOptions *options, QString *error)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Corvane Team desktop client"));
+    p.addHelpOption();
+    const QCommandLineOption screen(QStringLiteral("screen"), QStringLiteral("screen to show"), QStringLiteral("NAME"));
+    const QCommandLineOption shot(QStringLiteral("screenshot"), QStringLiteral("save a picture and quit"), QStringLiteral("FILE"));
+    const QCommandLineOption login(QStringLiteral("login"), QStringLiteral("sign in first"), QStringLiteral("LOGIN"));
+    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("password"), QStringLiteral("PASSWORD"));
+    p.addOptions({screen, shot, login, password});
+    if (!p.parse(args)) {
+        *error = p.errorText();
+        return false;
+    }
+    options->screen = p.value(screen);
+    options->screenshotFile = p.value(shot);
+    options->login = p.value(login);
+    options->password = p.value(password);
+    if (options->screenshotFile.isEmpty() != options->screen.isEmpty()) {
+        *error = QStringLiteral("--screen and --screenshot go together");
+        return false;
+    }
+    if (options->screenshotMode() && !ScreenshotRunner::knownScreen(options->screen)) {
+        *error = QStringLiteral("unknown screen: ") + options->screen;
+        return false;
+    }
+    if (options->login.isEmpty() != options->password.isEmpty()) {
+        *error = QStringLiteral("--login and --password go together");
+        return false;
+    }
+    return true;
+}
+
+int CorvaneApp::run(QApplication &app)
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("corvane-team"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvane Studio"));
+
+    AppOptions options;
+    QString error;
+    if (!parseArguments(app.arguments(), &options, &error)) {
+        std::fprintf(stderr, "corvane-team: %s\n", qPrintable(error));
+        return 2;
+    }
+
+    // Screenshots run beside a normal instance; everything else is one per user.
+    SingleInstance guard;
+    if (!options.screenshotMode()) {
+        if (guard.notifyRunning())
+            return 0;
+        guard.listen();
+    }
+
+    CorvaneApp corvane(options);
+    if (!corvane.start(&error)) {
+        std::fprintf(stderr, "corvane-team: %s\n", qPrintable(error));
+        return 1;
+    }
+    QObject::connect(&guard, &SingleInstance::raiseRequested, &corvane, &CorvaneApp::openMainWindow);
+
+    std::unique_ptr<ScreenshotRunner> runner;
+    if (options.screenshotMode()) {
+        runner = std::make_unique<ScreenshotRunner>(&corvane);
+        runner->start();
+    }
+    return app.exec();
+}

@@ -1,0 +1,202 @@
+#include "app/screenshot.h"
+
+#include "app/app.h"
+#include "store/store.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QImage>
+#include <QQuickWindow>
+#include <cstdio>
+
+namespace {
+const QStringList kPhases{QStringLiteral("auth"), QStringLiteral("changePassword"), QStringLiteral("onboarding")};
+const QStringList kSections{QStringLiteral("dashboard"), QStringLiteral("accounts"), QStringLiteral("stats"),
+                            QStringLiteral("activity"), QStringLiteral("team"), QStringLiteral("projects"),
+                            QStringLiteral("tasks")};
+constexpr int kTickMs = 100;
+// Nothing loading for this long counts as loaded: gives late-starting loads and the
+// animations of the shown screen time to finish.
+constexpr int kSettleMs = 900;
+} // namespace
+
+ScreenshotRunner::ScreenshotRunner(CorvaneApp *app, QObject *parent)
+    : QObject(parent)
+    , m_app(app)
+    , m_screen(app->options().screen)
+{
+    m_tick.setInterval(kTickMs);
+    connect(&m_tick, &QTimer::timeout, this, &ScreenshotRunner::step);
+}
+
+bool ScreenshotRunner::knownScreen(const QString &name)
+{
+    return kPhases.contains(name) || kSections.contains(name) || name == QLatin1String("profile")
+        || name == QLatin1String("panel");
+}
+
+bool ScreenshotRunner::isPhaseScreen(const QString &name)
+{
+    return kPhases.contains(name);
+}
+
+void ScreenshotRunner::start()
+{
+    m_clock.start();
+    m_tick.start();
+}
+
+bool ScreenshotRunner::dataLoading() const
+{
+    const Store *s = m_app->store();
+    return s->busy() || s->loadingHome() || s->loadingTeam() || s->loadingStats() || s->loadingActivity()
+        || s->loadingMembers() || s->refreshingLimits();
+}
+
+void ScreenshotRunner::enterPlatform()
+{
+    Store *s = m_app->store();
+    s->setError(QString());
+    s->setPhase(Store::Phase::Platform);
+    s->loadMe();
+    s->startAutoRefresh();
+}
+
+void ScreenshotRunner::openTarget()
+{
+    Store *s = m_app->store();
+    m_targetOpen = true;
+    m_quiet.start();
+    if (isPhaseScreen(m_screen)) {
+        // The picture of a phase is taken by setting it; nothing runs behind it.
+        if (m_screen == QLatin1String("changePassword"))
+            s->setPhase(Store::Phase::ChangePassword);
+        else if (m_screen == QLatin1String("onboarding"))
+            s->setPhase(Store::Phase::Onboarding);
+        else
+            s->setPhase(Store::Phase::Auth);
+        return;
+    }
+    if (m_screen == QLatin1String("profile")) {
+        s->setShowProfile(true);
+        s->loadMe();
+        return;
+    }
+    if (m_screen == QLatin1String("panel")) {
+        s->reload();
+        if (QQuickWindow *panel = m_app->panelWindow()) {
+            panel->setPosition(40, 40);
+            panel->show();
+        }
+        return;
+    }
+    s->setShowProfile(false);
+    s->setNavByName(m_screen);
+}
+
+void ScreenshotRunner::step()
+{
+    if (m_finished)
+        return;
+    if (m_clock.elapsed() > m_timeoutMs) {
+        fail(QStringLiteral("timed out before the screen had loaded (phase %1, error \"%2\")")
+                 .arg(m_app->store()->phaseName(), m_app->store()->error()));
+        return;
+    }
+    Store *s = m_app->store();
+    if (!m_targetOpen) {
+        const bool wantPhase = isPhaseScreen(m_screen);
+        const bool signIn = !m_app->options().login.isEmpty();
+        if (wantPhase && !signIn) {
+            openTarget();
+            return;
+        }
+        if (signIn && !m_signInSent) {
+            m_signInSent = true;
+            if (s->phase() == Store::Phase::Platform)
+                s->logOut();
+            s->signIn(m_app->options().login, m_app->options().password);
+            return;
+        }
+        if (s->busy())
+            return;
+        if (s->phase() == Store::Phase::Auth) {
+            if (signIn) {
+                if (!s->error().isEmpty()) {
+                    fail(QStringLiteral("sign-in failed: ") + s->error());
+                    return;
+                }
+                if (s->token().isEmpty())
+                    return;
+            } else if (s->token().isEmpty()) {
+                // The window's first show ran bootstrap; still auth means no saved session.
+                if (m_screen == QLatin1String("panel")) {
+                    openTarget();
+                    return;
+                }
+                fail(QStringLiteral("no saved session: sign in with --login and --password"));
+                return;
+            }
+        }
+        if (wantPhase) {
+            openTarget();
+            return;
+        }
+        if (s->phase() == Store::Phase::ChangePassword) {
+            enterPlatform();
+            return;
+        }
+        if (s->phase() == Store::Phase::Onboarding) {
+            // Let set-up run; a failed run still gives the picture of the section.
+            if (!s->error().isEmpty() && !s->installDone()) {
+                std::fprintf(stderr, "corvane-team: set-up failed (%s); showing the section anyway\n",
+                             qPrintable(s->error()));
+                enterPlatform();
+            }
+            return;
+        }
+        if (s->phase() == Store::Phase::Platform)
+            openTarget();
+        return;
+    }
+    if (dataLoading())
+        m_quiet.restart();
+    if (m_quiet.elapsed() >= kSettleMs)
+        grab();
+}
+
+void ScreenshotRunner::grab()
+{
+    QQuickWindow *window = m_screen == QLatin1String("panel") ? m_app->panelWindow() : m_app->mainWindow();
+    if (!window || !window->isVisible()) {
+        fail(QStringLiteral("the window to capture is not shown"));
+        return;
+    }
+    const QImage image = window->grabWindow();
+    if (image.isNull()) {
+        fail(QStringLiteral("the window could not be captured"));
+        return;
+    }
+    const QString file = m_app->options().screenshotFile;
+    if (!image.save(file, "PNG")) {
+        fail(QStringLiteral("could not write ") + QFileInfo(file).absoluteFilePath());
+        return;
+    }
+    std::fprintf(stdout, "%s %dx%d\n", qPrintable(QFileInfo(file).absoluteFilePath()), image.width(), image.height());
+    std::fflush(stdout);
+    done(0);
+}
+
+void ScreenshotRunner::fail(const QString &message)
+{
+    std::fprintf(stderr, "corvane-team: screenshot of %s: %s\n", qPrintable(m_screen), qPrintable(message));
+    done(1);
+}
+
+void ScreenshotRunner::done(int status)
+{
+    m_finished = true;
+    m_tick.stop();
+    Q_EMIT finished(status);
+    QCoreApplication::exit(status);
+}

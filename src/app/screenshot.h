@@ -1,0 +1,52 @@
+#pragma once
+// Screenshot mode: `corvane-team --screen NAME --screenshot FILE.png [--login L --password P]`.
+// Opens one screen (a phase, a section, the profile or the tray panel), waits until its data
+// have loaded and the view has settled, saves the window's picture and quits: status 0, or 1
+// with a message on stderr.
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class CorvaneApp;
+class QQuickWindow;
+
+class ScreenshotRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ScreenshotRunner(CorvaneApp *app, QObject *parent = nullptr);
+
+    // auth, changePassword, onboarding, dashboard, accounts, stats, activity, team, projects,
+    // tasks, profile, panel.
+    static bool knownScreen(const QString &name);
+    static bool isPhaseScreen(const QString &name);
+
+    // Total time allowed for sign-in, set-up and loading.
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    void start();
+
+Q_SIGNALS:
+    void finished(int status);
+
+private:
+    void step();
+    void enterPlatform();
+    void openTarget();
+    bool dataLoading() const;
+    void grab();
+    void fail(const QString &message);
+    void done(int status);
+
+    CorvaneApp *m_app;
+    QString m_screen;
+    QTimer m_tick;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_quiet;   // how long nothing has been loading
+    int m_timeoutMs = 90000;
+    bool m_signInSent = false;
+    bool m_targetOpen = false;
+    bool m_finished = false;
+};

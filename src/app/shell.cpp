@@ -1,0 +1,267 @@
+#include "app/shell.h"
+
+#include "store/store.h"
+
+#include <QJSEngine>
+#include <QQmlEngine>
+#include <QHash>
+#include <QSet>
+#include <QVariantMap>
+#include <algorithm>
+
+namespace shell {
+
+namespace {
+const QString kAdmin = QStringLiteral("admin");
+constexpr int kPanelAccounts = 4;
+} // namespace
+
+const QList<NavItem> &allNavItems()
+{
+    static const QList<NavItem> items{
+        {QStringLiteral("dashboard"), QStringLiteral("Дашборд"), QStringLiteral("square.grid.2x2")},
+        {QStringLiteral("accounts"), QStringLiteral("AI ресурсы"), QString()},
+        {QStringLiteral("stats"), QStringLiteral("Статистика"), QStringLiteral("chart.line.uptrend.xyaxis")},
+        {QStringLiteral("activity"), QStringLiteral("Активность"), QStringLiteral("waveform.path.ecg")},
+        {QStringLiteral("team"), QStringLiteral("Команда"), QStringLiteral("person.2.fill")},
+        {QStringLiteral("projects"), QStringLiteral("Проекты"), QStringLiteral("folder")},
+        {QStringLiteral("tasks"), QStringLiteral("Задачи"), QStringLiteral("checklist")},
+    };
+    return items;
+}
+
+QList<NavItem> sidebarItems(const QString &role)
+{
+    const bool admin = role == kAdmin;
+    QList<NavItem> out;
+    for (const NavItem &item : allNavItems()) {
+        const bool adminOnly = item.key == QLatin1String("stats") || item.key == QLatin1String("activity")
+                            || item.key == QLatin1String("team");
+        if (admin || !adminOnly)
+            out.append(item);
+    }
+    return out;
+}
+
+QString roleLabel(const QString &role)
+{
+    return role == kAdmin ? QStringLiteral("администратор") : QStringLiteral("сотрудник");
+}
+
+QString navTitle(const QString &key)
+{
+    for (const NavItem &item : allNavItems())
+        if (item.key == key)
+            return item.title;
+    return QString();
+}
+
+QStringList projects(bool isAdmin, const QList<TeamAcct> &team, const QList<Acct> &own)
+{
+    QStringList names;
+    QSet<QString> seen;
+    auto add = [&](const QString &name) {
+        if (name.isEmpty() || seen.contains(name))
+            return;
+        seen.insert(name);
+        names.append(name);
+    };
+    if (isAdmin) {
+        for (const TeamAcct &a : team) {
+            for (const LiveSession &s : a.liveSessions)
+                add(s.project);
+            for (const Device &d : a.devices)
+                add(d.project);
+        }
+    } else {
+        for (const Acct &a : own)
+            add(a.project);
+    }
+    // QString's operator< compares UTF-16 code units: plain, not locale-aware.
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+QString panelCase(const QString &phaseKey, int accountCount)
+{
+    if (phaseKey != QLatin1String("platform"))
+        return QStringLiteral("signin");
+    if (accountCount == 0)
+        return QStringLiteral("empty");
+    return QStringLiteral("accounts");
+}
+
+QString panelText(const QString &panelCase, bool telemetryOk)
+{
+    if (panelCase == QLatin1String("signin"))
+        return QStringLiteral("Войди в приложение, чтобы видеть лимиты.");
+    if (panelCase == QLatin1String("empty"))
+        return telemetryOk ? QStringLiteral("Нет активных лимитов.")
+                           : QStringLiteral("Телеметрия не активна — запусти Claude Code.");
+    return QString();
+}
+
+QList<Acct> panelAccounts(const QList<Acct> &accounts)
+{
+    return accounts.mid(0, kPanelAccounts);
+}
+
+bool showTeamRow(const QString &role, int teamWithTelemetry)
+{
+    return role == kAdmin && teamWithTelemetry != 0;
+}
+
+QString teamRatio(int online, int withTelemetry)
+{
+    return QStringLiteral("%1/%2").arg(online).arg(withTelemetry);
+}
+
+QString rootView(const QString &phaseKey)
+{
+    if (phaseKey == QLatin1String("changePassword"))
+        return QStringLiteral("ChangePasswordView");
+    if (phaseKey == QLatin1String("onboarding"))
+        return QStringLiteral("OnboardingView");
+    if (phaseKey == QLatin1String("platform"))
+        return QStringLiteral("PlatformView");
+    return QStringLiteral("AuthView");
+}
+
+QString sectionView(const QString &navKey, bool showProfile)
+{
+    if (showProfile)
+        return QStringLiteral("ProfileView");
+    static const QHash<QString, QString> views{
+        {QStringLiteral("dashboard"), QStringLiteral("DashboardView")},
+        {QStringLiteral("accounts"), QStringLiteral("AccountsView")},
+        {QStringLiteral("stats"), QStringLiteral("StatsView")},
+        {QStringLiteral("activity"), QStringLiteral("ActivityView")},
+        {QStringLiteral("team"), QStringLiteral("TeamView")},
+        {QStringLiteral("projects"), QStringLiteral("ProjectsView")},
+        {QStringLiteral("tasks"), QStringLiteral("TasksView")},
+    };
+    return views.value(navKey, QStringLiteral("DashboardView"));
+}
+
+} // namespace shell
+
+namespace {
+QPointer<Shell> g_shell;
+} // namespace
+
+Shell::Shell(Store *store, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+{
+    if (!store)
+        return;
+    connect(store, &Store::roleChanged, this, &Shell::roleChanged);
+    for (auto sig : {&Store::roleChanged, &Store::teamAccountsChanged, &Store::accountsChanged})
+        connect(store, sig, this, &Shell::projectsChanged);
+    for (auto sig : {&Store::phaseChanged, &Store::accountsChanged, &Store::telemetryOkChanged})
+        connect(store, sig, this, &Shell::panelChanged);
+    for (auto sig : {&Store::roleChanged, &Store::teamAccountsChanged})
+        connect(store, sig, this, &Shell::teamRowChanged);
+    connect(store, &Store::phaseChanged, this, &Shell::rootViewChanged);
+    connect(store, &Store::navChanged, this, &Shell::sectionViewChanged);
+    connect(store, &Store::showProfileChanged, this, &Shell::sectionViewChanged);
+}
+
+void Shell::setInstance(Shell *shell) { g_shell = shell; }
+Shell *Shell::instance() { return g_shell; }
+
+Shell *Shell::create(QQmlEngine *engine, QJSEngine *)
+{
+    if (Shell *s = g_shell) {
+        QJSEngine::setObjectOwnership(s, QJSEngine::CppOwnership);
+        return s;
+    }
+    return new Shell(Store::instance(), engine);
+}
+
+QVariantList Shell::sidebarItems() const
+{
+    QVariantList out;
+    if (!m_store)
+        return out;
+    for (const shell::NavItem &item : shell::sidebarItems(m_store->role()))
+        out.append(QVariantMap{{QStringLiteral("key"), item.key},
+                               {QStringLiteral("title"), item.title},
+                               {QStringLiteral("icon"), item.icon}});
+    return out;
+}
+
+QString Shell::roleLabel() const
+{
+    return shell::roleLabel(m_store ? m_store->role() : QString());
+}
+
+QStringList Shell::projects() const
+{
+    if (!m_store)
+        return {};
+    return shell::projects(m_store->isAdmin(), m_store->teamAccounts(), m_store->accounts());
+}
+
+QString Shell::panelCase() const
+{
+    if (!m_store)
+        return shell::panelCase(QString(), 0);
+    return shell::panelCase(m_store->phaseName(), int(m_store->accounts().size()));
+}
+
+QString Shell::panelText() const
+{
+    return shell::panelText(panelCase(), m_store && m_store->telemetryOk());
+}
+
+QVariantList Shell::panelAccounts() const
+{
+    if (!m_store || panelCase() != QLatin1String("accounts"))
+        return {};
+    return toVariantList(shell::panelAccounts(m_store->accounts()));
+}
+
+bool Shell::showTeamRow() const
+{
+    return m_store && shell::showTeamRow(m_store->role(), m_store->teamWithTelemetry());
+}
+
+QString Shell::teamRatio() const
+{
+    return m_store ? shell::teamRatio(m_store->teamOnline(), m_store->teamWithTelemetry()) : QString();
+}
+
+QString Shell::rootView() const
+{
+    return shell::rootView(m_store ? m_store->phaseName() : QString());
+}
+
+QString Shell::sectionView() const
+{
+    if (!m_store)
+        return shell::sectionView(QString(), false);
+    return shell::sectionView(m_store->navName(), m_store->showProfile());
+}
+
+bool Shell::rootShown()
+{
+    if (!m_store || !m_store->token().isEmpty() || m_store->phase() != Store::Phase::Auth)
+        return false;
+    m_store->bootstrap();
+    return true;
+}
+
+void Shell::selectSection(const QString &key)
+{
+    if (!m_store)
+        return;
+    m_store->setShowProfile(false);
+    m_store->setNavByName(key);
+}
+
+void Shell::refreshProjects()
+{
+    if (m_store && m_store->isAdmin())
+        m_store->loadTeam();
+}

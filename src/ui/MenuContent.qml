@@ -1,0 +1,134 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvane
+
+// The tray panel: own limits at a glance. Shell decides the body case, the accounts listed
+// (at most four) and whether the team row shows.
+Rectangle {
+    id: root
+    objectName: "menuContent"
+    color: T.content
+    implicitWidth: 264
+    implicitHeight: col.implicitHeight + 24
+    readonly property string bodyCase: Shell.panelCase
+
+    ColumnLayout {
+        id: col
+        x: 12
+        y: 12
+        width: root.width - 24
+        spacing: 10
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            Logo { size: 20 }
+            Text {
+                Layout.fillWidth: true
+                text: "Corvane Team"
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                color: T.text
+                font.family: T.font
+                font.pixelSize: T.body
+                font.weight: Font.DemiBold
+            }
+            Spinner {
+                running: Store.loadingHome
+                size: 12
+            }
+            IconButton {
+                objectName: "panelRefresh"
+                symbol: "arrow.clockwise"
+                symbolSize: 14
+                tip: "Обновить"
+                onClicked: Store.reload()
+            }
+        }
+        Divider {}
+
+        Text {
+            objectName: "panelText"
+            Layout.fillWidth: true
+            visible: root.bodyCase !== "accounts"
+            text: Shell.panelText
+            textFormat: Text.PlainText
+            wrapMode: Text.WordWrap
+            color: T.textSecondary
+            font.family: T.font
+            font.pixelSize: T.caption
+        }
+        Repeater {
+            objectName: "panelAccounts"
+            model: Shell.panelAccounts
+            delegate: ColumnLayout {
+                required property var modelData
+                objectName: "panelAccount"
+                Layout.fillWidth: true
+                spacing: 4
+                Text {
+                    objectName: "accountEmail"
+                    Layout.fillWidth: true
+                    text: modelData.email
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    maximumLineCount: 1
+                    color: T.text
+                    font.family: T.font
+                    font.pixelSize: T.caption
+                }
+                MiniGauge {
+                    Layout.fillWidth: true
+                    label: "5ч"
+                    pct: modelData.fivePct
+                }
+                MiniGauge {
+                    Layout.fillWidth: true
+                    label: "7д"
+                    pct: modelData.sevenPct
+                }
+            }
+        }
+
+        Divider { visible: Shell.showTeamRow }
+        RowLayout {
+            objectName: "teamRow"
+            Layout.fillWidth: true
+            visible: Shell.showTeamRow
+            Text {
+                Layout.fillWidth: true
+                text: "Команда · онлайн"
+                textFormat: Text.PlainText
+                color: T.textSecondary
+                font.family: T.font
+                font.pixelSize: T.caption2
+            }
+            Text {
+                objectName: "teamRatio"
+                text: Shell.teamRatio
+                textFormat: Text.PlainText
+                color: T.ok
+                font.family: T.font
+                font.pixelSize: T.caption2
+                font.bold: true
+            }
+        }
+
+        Divider {}
+        RowLayout {
+            Layout.fillWidth: true
+            GhostButton {
+                objectName: "openButton"
+                text: "Открыть"
+                onClicked: Shell.openMainWindow()
+            }
+            Item { Layout.fillWidth: true }
+            GhostButton {
+                objectName: "quitButton"
+                text: "Выход"
+                onClicked: Shell.quitApp()
+            }
+        }
+    }
+}

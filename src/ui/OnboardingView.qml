@@ -1,0 +1,77 @@
+import QtQuick
+import QtQuick.Layouts
+import Corvane
+
+// Machine set-up in progress: the four steps tick as the installer reports them. No controls:
+// the screen only follows Store.steps, installDone, error and the phase.
+Rectangle {
+    id: root
+    objectName: "onboardingView"
+    color: T.bg
+
+    ColumnLayout {
+        anchors.centerIn: parent
+        width: 380
+        spacing: 12
+
+        FormTitle {
+            Layout.bottomMargin: 8
+            title: "Настраиваю твой компьютер"
+            hint: Store.installDone ? "Готово ✅ Открываю платформу…"
+                                    : "Это займёт минуту. Ничего не нажимай."
+        }
+        Rectangle {
+            objectName: "stepsCard"
+            Layout.preferredWidth: 380
+            implicitHeight: steps.implicitHeight + 28
+            radius: 12
+            color: T.surface
+            border.width: 1
+            border.color: T.border
+
+            ColumnLayout {
+                id: steps
+                x: 16
+                y: 14
+                width: parent.width - 32
+                spacing: 10
+
+                Repeater {
+                    model: Store.steps
+                    delegate: RowLayout {
+                        required property var modelData
+                        objectName: "step"
+                        readonly property bool done: modelData.done
+                        spacing: 10
+                        Item {
+                            implicitWidth: 16
+                            implicitHeight: 16
+                            Icon {
+                                anchors.centerIn: parent
+                                visible: modelData.done
+                                name: "checkmark.circle.fill"
+                                size: 16
+                                color: T.ok
+                            }
+                            Spinner {
+                                anchors.centerIn: parent
+                                running: !modelData.done
+                                size: 13
+                            }
+                        }
+                        Text {
+                            Layout.fillWidth: true
+                            text: modelData.label
+                            textFormat: Text.PlainText
+                            elide: Text.ElideRight
+                            color: T.text
+                            font.family: T.font
+                            font.pixelSize: T.body
+                        }
+                    }
+                }
+            }
+        }
+        ErrorText {}
+    }
+}
