@@ -36,9 +36,11 @@ public:
         t.start();
         QByteArray buf;
         // Read the URL line, then the demo logins until the output pauses.
-        while (t.elapsed() < 10000) {
-            if (!m_proc.waitForReadyRead(m_url.isEmpty() ? 2000 : 300)) {
-                if (!m_url.isEmpty())
+        // The demo sign-ins follow once their passwords are hashed (a second or more).
+        const auto ready = [&] { return !m_url.isEmpty() && (!demo || !m_logins.isEmpty()); };
+        while (t.elapsed() < 20000) {
+            if (!m_proc.waitForReadyRead(ready() ? 500 : 2000)) {
+                if (ready())
                     break;
                 if (m_proc.state() != QProcess::Running)
                     return false;

@@ -1,0 +1,132 @@
+// Sign-in, the first-login password change and sign-out.
+#include "store/store.h"
+
+#include "core/json.h"
+#include "core/text.h"
+#include "net/endpoint.h"
+#include "net/secretstore.h"
+
+void Store::signIn(const QString &loginText, const QString &password)
+{
+    const QString trimmed = text::trimSpacesTabs(loginText);
+    if (trimmed.isEmpty() || password.isEmpty()) {
+        setError(QStringLiteral("Введи логин и пароль."));
+        return;
+    }
+    setBusy(true);
+    setError(QString());
+    m_pendingPassword = password;
+
+    const QJsonObject body{{QStringLiteral("login"), trimmed}, {QStringLiteral("password"), password}};
+    post(QStringLiteral("/api/provision"), body, [this, trimmed](const HttpReply &r) {
+        if (!r.ok) {
+            setBusy(false);
+            setError(r.error);
+            return;
+        }
+        const QJsonObject &a = r.json;
+        const bool accepted = json::looseFlag(a.value(QStringLiteral("ok"))) && a.value(QStringLiteral("token")).isString();
+        if (!accepted) {
+            setBusy(false);
+            setError(a.value(QStringLiteral("error")).toString() == QLatin1String("invalid_credentials")
+                         ? QStringLiteral("Неверный логин или пароль.")
+                         : QStringLiteral("Сервер отклонил вход."));
+            return;
+        }
+        const QString token = a.value(QStringLiteral("token")).toString();
+        setLogin(trimmed);
+        setToken(token);
+        setName(json::text(a.value(QStringLiteral("name")), trimmed));
+        setServerUrl(json::text(a.value(QStringLiteral("url")), endpoint::serverUrl()));
+        setRole(json::text(a.value(QStringLiteral("role")), QStringLiteral("viewer")));
+        setSession(json::text(a.value(QStringLiteral("session")), QString()));
+        // A viewer must never see what an administrator signed in before them had loaded.
+        if (!isAdmin())
+            clearAdminData();
+
+        Keychain::set(*m_secrets, QStringLiteral("token"), token);
+        Keychain::set(*m_secrets, QStringLiteral("login"), trimmed);
+        Keychain::set(*m_secrets, QStringLiteral("name"), m_name);
+        Keychain::set(*m_secrets, QStringLiteral("url"), m_serverUrl);
+        Keychain::set(*m_secrets, QStringLiteral("role"), m_role);
+        Keychain::set(*m_secrets, QStringLiteral("session"), m_session);
+
+        loadMe();
+        setBusy(false);
+        if (json::looseFlag(a.value(QStringLiteral("must_change")))) {
+            setPhase(Phase::ChangePassword);
+            return;
+        }
+        startOnboarding();
+    });
+}
+
+void Store::changePassword(const QString &newPassword, const QString &repeated)
+{
+    if (text::graphemeCount(newPassword) < 8) {
+        setError(QStringLiteral("Минимум 8 символов."));
+        return;
+    }
+    if (newPassword != repeated) {
+        setError(QStringLiteral("Пароли не совпадают."));
+        return;
+    }
+    setBusy(true);
+    setError(QString());
+    const QJsonObject body{{QStringLiteral("login"), m_login},
+                           {QStringLiteral("current_password"), m_pendingPassword},
+                           {QStringLiteral("new_password"), newPassword}};
+    post(QStringLiteral("/api/member/change-password"), body, [this, newPassword](const HttpReply &r) {
+        if (!r.ok) {
+            setBusy(false);
+            setError(r.error);
+            return;
+        }
+        if (!json::looseFlag(r.json.value(QStringLiteral("ok")))) {
+            setBusy(false);
+            setError(QStringLiteral("Не удалось сменить пароль."));
+            return;
+        }
+        m_pendingPassword = newPassword;
+        setBusy(false);
+        startOnboarding();
+    });
+}
+
+void Store::logOut()
+{
+    m_refreshTimer->stop();
+    Keychain::clear(*m_secrets);
+    setToken(QString());
+    setAccounts({});
+    setPhase(Phase::Auth);
+}
+
+void Store::clearAdminData()
+{
+    if (!m_teamAccounts.isEmpty())
+        setTeamAccounts({});
+    if (!m_members.isEmpty())
+        setMembers({});
+    if (!m_alerts.isEmpty())
+        setAlerts({});
+    if (m_alertsUnread != 0)
+        setAlertsUnread(0);
+    if (!m_statMembers.isEmpty())
+        setStatMembers({});
+    if (!m_statAccounts.isEmpty())
+        setStatAccounts({});
+    if (!m_statSources.isEmpty())
+        setStatSources({});
+    if (!m_resultMembers.isEmpty())
+        setResultMembers({});
+    if (!m_mirrors.isEmpty())
+        setMirrors({});
+    if (!m_actPeople.isEmpty())
+        setActPeople({});
+    if (!m_memberSecret.isEmpty())
+        setMemberSecret({});
+    // Loads still in flight for the previous session must not land either.
+    ++m_statsSeq;
+    ++m_activitySeq;
+}

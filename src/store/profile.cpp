@@ -1,0 +1,102 @@
+// The user's own profile and the photo cache (read side).
+#include "store/store.h"
+
+#include "core/decode.h"
+#include "core/text.h"
+
+#include <QUrl>
+
+void Store::loadMe()
+{
+    getStatus(QStringLiteral("/api/me"), [this](const HttpReply &r) {
+        if (!r.ok)
+            return;
+        const decode::Profile p = decode::profile(r.json);
+        if (!p.ok)
+            return;
+        setMemberId(p.memberId);
+        if (p.name)
+            setName(*p.name);
+        setMeSpec(p.spec);
+        setMeDept(p.dept);
+        setMeType(p.type);
+        setMeEmail(p.email);
+        setMeTelegram(p.telegram);
+        setMeTimezone(p.timezone);
+        setMeNote(p.note);
+        setMeJoinedAt(p.joinedAt);
+        if (m_memberId.isEmpty())
+            setAvatar(QImage());
+        else
+            fetchMemberAvatar(m_memberId, p.avatarUpdatedAt, p.hasAvatar, true);
+    });
+}
+
+void Store::fetchMemberAvatar(const QString &id, double version, bool hasAvatar, bool isSelf)
+{
+    if (id.isEmpty())
+        return;
+    if (!hasAvatar) {
+        removeMemberAvatar(id);
+        m_avatarVersions.insert(id, version);
+        if (isSelf)
+            setAvatar(QImage());
+        return;
+    }
+    const auto cached = m_avatarVersions.constFind(id);
+    if (cached != m_avatarVersions.constEnd() && *cached == version && m_memberAvatars.contains(id)) {
+        if (isSelf)
+            setAvatar(m_memberAvatars.value(id));
+        return;
+    }
+    const QString path = QStringLiteral("/api/avatar?member_id=") + QString::fromLatin1(QUrl::toPercentEncoding(id));
+    getData(path, [this, id, version, isSelf](const std::optional<QByteArray> &data) {
+        if (!data)
+            return;
+        const QImage img = QImage::fromData(*data);
+        if (img.isNull())
+            return;
+        setMemberAvatar(id, img);
+        m_avatarVersions.insert(id, version);
+        if (isSelf)
+            setAvatar(img);
+    });
+}
+
+void Store::ensureMemberAvatar(const Member &m)
+{
+    fetchMemberAvatar(m.memberId, m.avatarUpdatedAt, m.hasAvatar, false);
+}
+
+void Store::ensureMemberAvatar(const QVariant &member)
+{
+    if (member.canConvert<Member>())
+        ensureMemberAvatar(member.value<Member>());
+}
+
+QString Store::initials() const
+{
+    return text::initialsOf(m_name.isEmpty() ? m_login : m_name, QString());
+}
+
+void Store::setAvatar(const QImage &img)
+{
+    m_avatar = img;
+    ++m_avatarRevision;
+    Q_EMIT avatarChanged();
+}
+
+void Store::setMemberAvatar(const QString &id, const QImage &img)
+{
+    m_memberAvatars.insert(id, img);
+    ++m_memberAvatarsRevision;
+    Q_EMIT memberAvatarsChanged();
+}
+
+void Store::removeMemberAvatar(const QString &id)
+{
+    if (m_memberAvatars.remove(id) > 0) {
+        ++m_memberAvatarsRevision;
+        Q_EMIT memberAvatarsChanged();
+    }
+}

@@ -1,0 +1,42 @@
+// The request layer: every exchange with the team server goes through these five calls.
+// They never turn an HTTP status into an error; each caller reads the status itself.
+#include "store/store.h"
+
+void Store::post(const QString &path, const QJsonObject &body, ReplyFn done)
+{
+    m_http->send(HttpMethod::Post, m_serverUrl + path, QString(), &body, this, std::move(done));
+}
+
+void Store::getStatus(const QString &path, ReplyFn done)
+{
+    m_http->send(HttpMethod::Get, m_serverUrl + path, bearerFor(m_session, m_token), nullptr, this,
+                 std::move(done));
+}
+
+void Store::postAuthedStatus(const QString &path, const QJsonObject &body, ReplyFn done)
+{
+    m_http->send(HttpMethod::Post, m_serverUrl + path, bearerFor(m_session, m_token), &body, this,
+                 std::move(done));
+}
+
+void Store::deleteAuthed(const QString &path, ReplyFn done)
+{
+    m_http->send(HttpMethod::Delete, m_serverUrl + path, bearerFor(m_session, m_token), nullptr, this,
+                 std::move(done));
+}
+
+void Store::getData(const QString &path, std::function<void(const std::optional<QByteArray> &)> done)
+{
+    m_http->send(HttpMethod::Get, m_serverUrl + path, bearerFor(m_session, m_token), nullptr, this,
+                 [done = std::move(done)](const HttpReply &r) {
+                     if (r.ok && r.status >= 200 && r.status <= 299 && !r.body.isEmpty())
+                         done(r.body);
+                     else
+                         done(std::nullopt);
+                 });
+}
+
+bool Store::needsRelogin() const
+{
+    return isAdmin() && (m_session.isEmpty() || m_authExpired);
+}

@@ -1,0 +1,185 @@
+#include "store/store.h"
+
+#include "net/endpoint.h"
+#include "net/secretstore.h"
+#include "setup/installrunner.h"
+#include "setup/setupscript.h"
+
+#include <QQmlEngine>
+#include <QSettings>
+
+namespace {
+QPointer<Store> g_instance;
+const char kSidebarKey[] = "sidebarCollapsed";
+} // namespace
+
+Store::Store(QObject *parent, const StoreDeps &deps)
+    : QObject(parent)
+    , m_deps(deps)
+{
+    qRegisterMetaType<SetupStep>();
+    m_serverUrl = endpoint::serverUrl();
+
+    QList<SetupStep> steps;
+    for (const QString &label : setup::stepLabels())
+        steps.append(SetupStep{label, false});
+    m_steps = steps;
+
+    if (m_deps.secrets) {
+        m_secrets = m_deps.secrets;
+    } else {
+        m_ownedSecrets = makeSecretStore();
+        m_secrets = m_ownedSecrets.get();
+    }
+
+    m_http = new Http(this);
+    m_http->setTimeoutMs(m_deps.httpTimeoutMs);
+
+    m_settings = m_deps.settingsFile.isEmpty()
+        ? new QSettings(this)
+        : new QSettings(m_deps.settingsFile, QSettings::IniFormat, this);
+    m_sidebarCollapsed = m_settings->value(kSidebarKey, false).toBool();
+
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setInterval(m_deps.refreshIntervalMs);
+    connect(m_refreshTimer, &QTimer::timeout, this, [this] {
+        if (m_phase != Phase::Platform) {
+            m_refreshTimer->stop();
+            return;
+        }
+        refreshHome();
+        if (isAdmin()) {
+            loadTeam();
+            loadAlerts();
+        }
+        Q_EMIT refreshPass();
+    });
+
+    for (auto sig : {&Store::roleChanged, &Store::sessionChanged, &Store::authExpiredChanged})
+        connect(this, sig, this, &Store::needsReloginChanged);
+    connect(this, &Store::nameChanged, this, &Store::initialsChanged);
+    connect(this, &Store::loginChanged, this, &Store::initialsChanged);
+}
+
+Store::~Store() = default;
+
+void Store::setInstance(Store *store) { g_instance = store; }
+Store *Store::instance() { return g_instance; }
+
+Store *Store::create(QQmlEngine *, QJSEngine *)
+{
+    Store *s = g_instance;
+    Q_ASSERT_X(s, "Store::create", "the application creates its Store before loading QML");
+    QJSEngine::setObjectOwnership(s, QJSEngine::CppOwnership);
+    return s;
+}
+
+QString Store::navKey(Nav n)
+{
+    switch (n) {
+    case Nav::Dashboard: return QStringLiteral("dashboard");
+    case Nav::Accounts: return QStringLiteral("accounts");
+    case Nav::Stats: return QStringLiteral("stats");
+    case Nav::Activity: return QStringLiteral("activity");
+    case Nav::Team: return QStringLiteral("team");
+    case Nav::Projects: return QStringLiteral("projects");
+    case Nav::Tasks: return QStringLiteral("tasks");
+    }
+    return QString();
+}
+
+std::optional<Store::Nav> Store::navFromKey(const QString &key)
+{
+    for (Nav n : {Nav::Dashboard, Nav::Accounts, Nav::Stats, Nav::Activity, Nav::Team, Nav::Projects, Nav::Tasks})
+        if (navKey(n) == key)
+            return n;
+    return std::nullopt;
+}
+
+QString Store::phaseKey(Phase p)
+{
+    switch (p) {
+    case Phase::Auth: return QStringLiteral("auth");
+    case Phase::ChangePassword: return QStringLiteral("changePassword");
+    case Phase::Onboarding: return QStringLiteral("onboarding");
+    case Phase::Platform: return QStringLiteral("platform");
+    }
+    return QString();
+}
+
+void Store::setNavByName(const QString &key)
+{
+    if (auto n = navFromKey(key))
+        setNav(*n);
+}
+
+bool Store::configExists() const
+{
+    return endpoint::configExists();
+}
+
+void Store::bootstrap()
+{
+    const auto token = Keychain::get(*m_secrets, QStringLiteral("token"));
+    if (!token || token->isEmpty() || !configExists()) {
+        setPhase(Phase::Auth);
+        return;
+    }
+    setToken(*token);
+    setLogin(Keychain::get(*m_secrets, QStringLiteral("login")).value_or(QString()));
+    setName(Keychain::get(*m_secrets, QStringLiteral("name")).value_or(m_login));
+    setServerUrl(Keychain::get(*m_secrets, QStringLiteral("url")).value_or(endpoint::serverUrl()));
+    setRole(Keychain::get(*m_secrets, QStringLiteral("role")).value_or(QStringLiteral("viewer")));
+    if (m_serverUrl == endpoint::retiredUrl()) {
+        setServerUrl(endpoint::serverUrl());
+        Keychain::set(*m_secrets, QStringLiteral("url"), m_serverUrl);
+    }
+    setSession(Keychain::get(*m_secrets, QStringLiteral("session")).value_or(QString()));
+    if (!isAdmin())
+        clearAdminData();
+    setPhase(Phase::Platform);
+    loadMe();
+    startAutoRefresh();
+}
+
+void Store::startAutoRefresh()
+{
+    refreshHome();
+    if (isAdmin()) {
+        loadTeam();
+        loadAlerts();
+    }
+    // (Re)start the one loop; a pass stops it once the phase has left the platform.
+    m_refreshTimer->start();
+}
+
+bool Store::refreshLoopActive() const
+{
+    return m_refreshTimer->isActive();
+}
+
+void Store::flash(const QString &message)
+{
+    setToast(message);
+    QTimer::singleShot(m_deps.toastMs, this, [this, message] {
+        if (m_toast == message)
+            setToast(QString());
+    });
+}
+
+void Store::setSidebarCollapsed(bool v)
+{
+    m_sidebarCollapsed = v;
+    Q_EMIT sidebarCollapsedChanged();
+    m_settings->setValue(kSidebarKey, m_sidebarCollapsed);
+    m_settings->sync();
+}
+
+void Store::reload()
+{
+    if (m_phase != Phase::Platform)
+        return;
+    refreshHome();
+    if (isAdmin())
+        loadTeam();
+}

@@ -1,0 +1,310 @@
+#pragma once
+// Store: the one object that holds everything the client knows and every operation it can
+// perform. Both scenes observe the same instance. All fields live on the main thread; loads
+// start asynchronously and assign their results when the answer arrives.
+
+#include "core/records.h"
+#include "core/teamacct.h"
+#include "net/http.h"
+#include "store/fields.h"
+
+#include <QHash>
+#include <QImage>
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QQmlEngine;
+class QJSEngine;
+class QSettings;
+class SecretStore;
+class InstallRunner;
+
+struct SetupStep {
+    Q_GADGET
+    Q_PROPERTY(QString label MEMBER label)
+    Q_PROPERTY(bool done MEMBER done)
+public:
+    QString label;
+    bool done = false;
+};
+Q_DECLARE_METATYPE(SetupStep)
+
+// Picks one image file for the photo uploads; the real one shows a file dialog, tests replace it.
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // Calls `done` with the chosen local file path, or an empty string when cancelled.
+    virtual void chooseImage(std::function<void(const QString &path)> done) = 0;
+};
+
+// What Store needs from its surroundings; tests replace each piece.
+struct StoreDeps {
+    SecretStore *secrets = nullptr;   // not owned; null = the platform's store, chosen at start-up
+    FileChooser *chooser = nullptr;   // not owned; null = photo uploads do nothing
+    QString settingsFile;             // empty = the user's preference store
+    QString home;                     // empty = the user's home directory
+    QString bash;                     // empty = /bin/bash
+    int httpTimeoutMs = 60000;
+    int refreshIntervalMs = 30000;
+    int toastMs = 2500;
+    int handoverMs = 900;
+};
+
+class Store : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    enum class Phase { Auth, ChangePassword, Onboarding, Platform };
+    Q_ENUM(Phase)
+    enum class Nav { Dashboard, Accounts, Stats, Activity, Team, Projects, Tasks };
+    Q_ENUM(Nav)
+
+    // Field table, in declaration order.
+    CV_FIELD(Phase, phase, Phase, Phase::Auth)
+    CV_FIELD(Nav, nav, Nav, Nav::Dashboard)
+    CV_FIELD(QString, login, Login)
+    CV_FIELD(QString, name, Name)
+    CV_FIELD(QString, token, Token)
+    CV_FIELD(QString, session, Session)
+    CV_FIELD(QString, role, Role, QStringLiteral("viewer"))
+    CV_FIELD(QString, serverUrl, ServerUrl)
+    CV_FIELD(bool, busy, Busy, false)
+    CV_FIELD(QString, error, Error)
+    CV_LIST(SetupStep, steps, Steps)
+    CV_FIELD(QString, installLog, InstallLog)
+    CV_FIELD(bool, installDone, InstallDone, false)
+    CV_LIST(Acct, accounts, Accounts)
+    CV_FIELD(bool, telemetryOk, TelemetryOk, false)
+    CV_FIELD(double, lastSeen, LastSeen, 0)
+    CV_FIELD(bool, loadingHome, LoadingHome, false)
+    CV_LIST(TeamAcct, teamAccounts, TeamAccounts)
+    CV_FIELD(bool, loadingTeam, LoadingTeam, false)
+    CV_FIELD(bool, refreshingLimits, RefreshingLimits, false)
+    CV_FIELD(QString, toast, Toast)
+    CV_FIELD(QVariantMap, memberSecret, MemberSecret)   // empty = none; keys title, login, password, created
+    CV_FIELD(bool, authExpired, AuthExpired, false)
+    CV_FIELD(bool, accountFormOpen, AccountFormOpen, false)
+    CV_FIELD(QVariant, accountFormEdit, AccountFormEdit) // a TeamAcct, or null for a new account
+    CV_FIELD(bool, memberFormOpen, MemberFormOpen, false)
+    CV_FIELD(QString, acProv, AcProv)
+    CV_FIELD(QString, acStatus, AcStatus, QStringLiteral("all"))
+    CV_FIELD(QString, acQuery, AcQuery)
+    CV_FIELD(QString, acMode, AcMode, QStringLiteral("people"))
+    CV_FIELD(QString, acSortKey, AcSortKey, QStringLiteral("seven"))
+    CV_FIELD(bool, acSortAsc, AcSortAsc, false)
+    CV_FIELD(QStringList, expandedAccounts, ExpandedAccounts)
+    CV_FIELD(QString, tmQuery, TmQuery)
+    CV_FIELD(QString, tmType, TmType, QStringLiteral("all"))
+    CV_FIELD(QString, tmDept, TmDept)
+    CV_FIELD(QString, tmSortKey, TmSortKey, QStringLiteral("online"))
+    CV_FIELD(bool, tmSortAsc, TmSortAsc, false)
+    Q_PROPERTY(bool sidebarCollapsed READ sidebarCollapsed WRITE setSidebarCollapsed NOTIFY sidebarCollapsedChanged)
+    CV_FIELD(bool, showProfile, ShowProfile, false)
+    Q_PROPERTY(QImage avatar READ avatar NOTIFY avatarChanged)
+    Q_PROPERTY(bool hasAvatarImage READ hasAvatarImage NOTIFY avatarChanged)
+    Q_PROPERTY(int avatarRevision READ avatarRevision NOTIFY avatarChanged)
+    CV_FIELD(QString, memberId, MemberId)
+    CV_FIELD(QString, meSpec, MeSpec)
+    CV_FIELD(QString, meDept, MeDept)
+    CV_FIELD(QString, meType, MeType, QStringLiteral("member"))
+    CV_FIELD(QString, meEmail, MeEmail)
+    CV_FIELD(QString, meTelegram, MeTelegram)
+    CV_FIELD(QString, meTimezone, MeTimezone)
+    CV_FIELD(QString, meNote, MeNote)
+    CV_FIELD(double, meJoinedAt, MeJoinedAt, 0)
+    Q_PROPERTY(int memberAvatarsRevision READ memberAvatarsRevision NOTIFY memberAvatarsChanged)
+    CV_FIELD(QString, statScope, StatScope, QStringLiteral("week"))
+    CV_LIST(StatMember, statMembers, StatMembers)
+    CV_LIST(StatAccount, statAccounts, StatAccounts)
+    CV_LIST(ResultMember, resultMembers, ResultMembers)
+    CV_LIST(MirrorSpend, mirrors, Mirrors)
+    CV_LIST(StatSource, statSources, StatSources)
+    CV_FIELD(bool, loadingStats, LoadingStats, false)
+    CV_FIELD(int, actRange, ActRange, 7)
+    CV_LIST(ActPerson, actPeople, ActPeople)
+    CV_FIELD(bool, loadingActivity, LoadingActivity, false)
+    CV_LIST(Member, members, Members)
+    CV_FIELD(bool, loadingMembers, LoadingMembers, false)
+    CV_LIST(AlertEvent, alerts, Alerts)
+    CV_FIELD(int, alertsUnread, AlertsUnread, 0)
+
+    // Derived values.
+    Q_PROPERTY(int teamOnline READ teamOnline NOTIFY teamAccountsChanged)
+    Q_PROPERTY(int teamWithTelemetry READ teamWithTelemetry NOTIFY teamAccountsChanged)
+    Q_PROPERTY(double totalCost READ totalCost NOTIFY teamAccountsChanged)
+    Q_PROPERTY(int hotAccounts READ hotAccounts NOTIFY teamAccountsChanged)
+    Q_PROPERTY(bool needsRelogin READ needsRelogin NOTIFY needsReloginChanged)
+    Q_PROPERTY(QString initials READ initials NOTIFY initialsChanged)
+    Q_PROPERTY(bool isAdmin READ isAdmin NOTIFY roleChanged)
+    Q_PROPERTY(QString phaseName READ phaseName NOTIFY phaseChanged)
+    Q_PROPERTY(QString navName READ navName NOTIFY navChanged)
+
+public:
+    explicit Store(QObject *parent, const StoreDeps &deps = {});
+    ~Store() override;
+
+    // The application's one instance, handed to QML by create().
+    static void setInstance(Store *store);
+    static Store *instance();
+    static Store *create(QQmlEngine *, QJSEngine *);
+
+    static QString navKey(Nav n);
+    static std::optional<Nav> navFromKey(const QString &key);
+    static QString phaseKey(Phase p);
+
+    // Start-up, refresh loop, toast, preference.
+    Q_INVOKABLE void bootstrap();
+    Q_INVOKABLE void startAutoRefresh();
+    Q_INVOKABLE void flash(const QString &message);
+    bool sidebarCollapsed() const { return m_sidebarCollapsed; }
+    void setSidebarCollapsed(bool v);
+    bool refreshLoopActive() const;
+    bool configExists() const;
+
+    // Session.
+    Q_INVOKABLE void signIn(const QString &login, const QString &password);
+    Q_INVOKABLE void changePassword(const QString &newPassword, const QString &repeated);
+    Q_INVOKABLE void logOut();
+    const QString &pendingPassword() const { return m_pendingPassword; }
+
+    // Home, alerts and team accounts.
+    Q_INVOKABLE void refreshHome();
+    Q_INVOKABLE void loadAlerts();
+    Q_INVOKABLE void loadTeam();
+    Q_INVOKABLE void refreshLimits();
+    Q_INVOKABLE void reload();   // the tray panel's refresh
+    static TeamAcct parseTeamAcct(const QJsonObject &o) { return ::parseTeamAcct(o); }
+    int teamOnline() const;
+    int teamWithTelemetry() const;
+    double totalCost() const;
+    int hotAccounts() const;
+    bool needsRelogin() const;
+    bool isAdmin() const { return m_role == QLatin1String("admin"); }
+    QString phaseName() const { return phaseKey(m_phase); }
+    QString navName() const { return navKey(m_nav); }
+    Q_INVOKABLE void setNavByName(const QString &key);
+
+    // Machine set-up.
+    Q_INVOKABLE void startOnboarding();
+    void runShell(const QString &script);
+
+    // Own profile and photos (read side).
+    Q_INVOKABLE void loadMe();
+    void fetchMemberAvatar(const QString &id, double version, bool hasAvatar, bool isSelf);
+    Q_INVOKABLE void ensureMemberAvatar(const QVariant &member);
+    void ensureMemberAvatar(const Member &m);
+    QString initials() const;
+    const QImage &avatar() const { return m_avatar; }
+    bool hasAvatarImage() const { return !m_avatar.isNull(); }
+    int avatarRevision() const { return m_avatarRevision; }
+    void setAvatar(const QImage &img);
+    const QHash<QString, QImage> &memberAvatars() const { return m_memberAvatars; }
+    QImage memberAvatar(const QString &id) const { return m_memberAvatars.value(id); }
+    Q_INVOKABLE bool hasMemberAvatar(const QString &id) const { return m_memberAvatars.contains(id); }
+    int memberAvatarsRevision() const { return m_memberAvatarsRevision; }
+    const QHash<QString, double> &avatarVersions() const { return m_avatarVersions; }
+
+    // ---- Team data and administration: stats.cpp, activity.cpp, breakdown.cpp, members.cpp,
+    // ---- profile_write.cpp, registry.cpp. Asynchronous results reach C++ callers through the
+    // ---- callback and QML callers through the matching ...Done signal.
+    using BoolFn = std::function<void(bool)>;
+    Q_INVOKABLE void loadStats();
+    // The field's own setter only assigns; this one reloads when the scope really changes.
+    Q_INVOKABLE void setStatScopeAndLoad(const QString &scope);
+    Q_INVOKABLE void loadActivity();
+    Q_INVOKABLE void setActRangeAndLoad(int days);
+    struct BreakdownResult { QList<BreakdownRow> rows; double residualPct = 0, observedPct = 0, resetsAt = 0; };
+    void fetchBreakdown(const QString &provider, const QString &email, const QString &scope,
+                        QObject *context, std::function<void(const BreakdownResult &)> done);
+    Q_INVOKABLE void loadMembers();
+    void createMember(const QString &name, const QString &login, const QString &role,
+                      const QVariantMap &profile, BoolFn done);
+    Q_INVOKABLE void createMember(const QString &name, const QString &login, const QString &role,
+                                  const QVariantMap &profile) { createMember(name, login, role, profile, BoolFn{}); }
+    void updateMember(const QString &id, const QVariantMap &fields, BoolFn done);
+    Q_INVOKABLE void updateMember(const QString &id, const QVariantMap &fields) { updateMember(id, fields, BoolFn{}); }
+    Q_INVOKABLE void memberAction(const QString &action, const QString &id, const QVariantMap &extra = {});
+    Q_INVOKABLE void deleteMember(const QString &id);
+    Q_INVOKABLE static QString memberSecretMessage(bool created, const QString &login,
+                                                   const QString &password, const QString &serverUrl);
+    Q_INVOKABLE void clearMemberSecret() { setMemberSecret({}); }
+    void updateMe(const QVariantMap &fields, BoolFn done);
+    Q_INVOKABLE void updateMe(const QVariantMap &fields) { updateMe(fields, BoolFn{}); }
+    void changeMyPassword(const QString &current, const QString &newPassword, const QString &confirm, BoolFn done);
+    Q_INVOKABLE void changeMyPassword(const QString &current, const QString &newPassword, const QString &confirm)
+    { changeMyPassword(current, newPassword, confirm, BoolFn{}); }
+    void pickPNG(std::function<void(const std::optional<QByteArray> &)> done);
+    Q_INVOKABLE void pickAvatar();
+    Q_INVOKABLE void pickMemberAvatar(const QString &id);
+    // The photo pipeline: at most 256 px on the longer side, never enlarged, RGBA PNG.
+    static std::optional<QByteArray> avatarPng(const QImage &image);
+    void saveAccount(const QVariantMap &body, BoolFn done);
+    Q_INVOKABLE void saveAccount(const QVariantMap &body) { saveAccount(body, BoolFn{}); }
+    Q_INVOKABLE void deleteAccount(const QString &provider, const QString &email);
+    Q_INVOKABLE void toggleExpanded(const QString &accountId);
+
+    // Request layer: serverUrl + path, bearer = session, else token.
+    using ReplyFn = std::function<void(const HttpReply &)>;
+    void post(const QString &path, const QJsonObject &body, ReplyFn done);
+    void getStatus(const QString &path, ReplyFn done);
+    void postAuthedStatus(const QString &path, const QJsonObject &body, ReplyFn done);
+    void deleteAuthed(const QString &path, ReplyFn done);
+    void getData(const QString &path, std::function<void(const std::optional<QByteArray> &)> done);
+    Http *http() const { return m_http; }
+
+    SecretStore *secrets() const { return m_secrets; }
+    const StoreDeps &deps() const { return m_deps; }
+
+Q_SIGNALS:
+    void sidebarCollapsedChanged();
+    void avatarChanged();
+    void memberAvatarsChanged();
+    void needsReloginChanged();
+    void initialsChanged();
+    void createMemberDone(bool ok);
+    void updateMemberDone(bool ok);
+    void updateMeDone(bool ok);
+    void changeMyPasswordDone(bool ok);
+    void saveAccountDone(bool ok);
+    // A pass of the refresh loop ran (tests and benchmarks watch it).
+    void refreshPass();
+
+private:
+    void setMemberAvatar(const QString &id, const QImage &img);
+    void removeMemberAvatar(const QString &id);
+    void clearAdminData();
+    void onInstallOutput(const QString &text);
+    void onInstallFinished(int status);
+
+    StoreDeps m_deps;
+    std::unique_ptr<SecretStore> m_ownedSecrets;
+    SecretStore *m_secrets = nullptr;
+    Http *m_http = nullptr;
+    QSettings *m_settings = nullptr;
+    QTimer *m_refreshTimer = nullptr;
+    InstallRunner *m_installer = nullptr;
+
+    QString m_pendingPassword;
+    bool m_sidebarCollapsed = false;
+    QImage m_avatar;
+    int m_avatarRevision = 0;
+    QHash<QString, QImage> m_memberAvatars;
+    int m_memberAvatarsRevision = 0;
+    QHash<QString, double> m_avatarVersions;
+
+    // Sequence numbers of the selection-bound loads: an answer for a statistics scope or an
+    // activity range that is no longer the selected one is dropped.
+    quint64 m_statsSeq = 0;
+    quint64 m_activitySeq = 0;
+};
