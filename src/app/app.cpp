@@ -82,7 +82,8 @@ bool CorvaneApp::start(QString *error)
     connect(m_main, &QQuickWindow::frameSwapped, this, &CorvaneApp::mainWindowPainted,
             Qt::SingleShotConnection);
 
-    if (m_options.showTrayIcon && !m_options.screenshotMode()) {
+    const bool wantTray = m_options.showTrayIcon && !m_options.screenshotMode();
+    if (wantTray && QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new TrayController(m_engine.get(), this);
         if (!m_tray->panel())
             std::fprintf(stderr, "corvane-team: tray panel: %s\n", qPrintable(m_tray->panelError()));
@@ -92,7 +93,7 @@ bool CorvaneApp::start(QString *error)
         // The tray keeps the application running with the window closed.
         QGuiApplication::setQuitOnLastWindowClosed(false);
     } else {
-        if (m_options.showTrayIcon && !m_options.screenshotMode())
+        if (wantTray)
             std::fprintf(stderr, "%s\n", noTrayMessage());
         QGuiApplication::setQuitOnLastWindowClosed(true);
     }
@@ -109,6 +110,8 @@ QQuickWindow *CorvaneApp::panelWindow()
 
 void CorvaneApp::openMainWindow()
 {
+    if (m_tray)
+        m_tray->hidePanel();
     if (!m_main)
         return;
     if (m_main->windowState() & Qt::WindowMinimized)

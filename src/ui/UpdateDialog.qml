@@ -10,7 +10,6 @@ Dialog {
     id: dialog
     objectName: "updateDialog"
     modal: true
-    parent: Overlay.overlay
     anchors.centerIn: parent
     width: 420
     padding: 20

@@ -1,0 +1,179 @@
+// Qt Quick Tests of the application's screens against the reference server: the first-run path
+// from sign-in to the platform, the shell (sidebar, profile, toast, relogin banner, projects)
+// and the tray panel. One Store for the whole run, as in the application; each test file starts
+// from a signed-out Store (helper.reset()).
+#include "../common/testserver.h"
+#include "app/appupdater.h"
+#include "app/avatarprovider.h"
+#include "app/shell.h"
+#include "net/secretstore.h"
+#include "store/store.h"
+#include "ui/uibridge.h"
+#include "update/updatelog.h"
+#include "update/updater.h"
+
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QtQml/qqmlextensionplugin.h>
+#include <QtQuickTest>
+
+Q_IMPORT_QML_PLUGIN(CorvanePlugin)
+
+// Photo uploads in tests: answers "cancelled".
+class NoChooser final : public FileChooser
+{
+public:
+    int calls = 0;
+    void chooseImage(std::function<void(const QString &)> done) override
+    {
+        ++calls;
+        done(QString());
+    }
+};
+
+class Helper : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString adminLogin READ adminLogin CONSTANT)
+    Q_PROPERTY(QString adminPassword READ adminPassword CONSTANT)
+    Q_PROPERTY(QString home READ home CONSTANT)
+    Q_PROPERTY(int chooserCalls READ chooserCalls)
+
+public:
+    Store *store = nullptr;
+    TestServer *server = nullptr;
+    NoChooser *chooser = nullptr;
+    QString homeDir;
+
+    QString adminLogin() const { return server->loginFor(QStringLiteral("admin")).login; }
+    QString adminPassword() const { return server->loginFor(QStringLiteral("admin")).password; }
+    QString home() const { return homeDir; }
+    int chooserCalls() const { return chooser->calls; }
+
+    // Signed out, default fields, sidebar expanded.
+    Q_INVOKABLE void reset()
+    {
+        store->logOut();
+        store->setError(QString());
+        store->setShowProfile(false);
+        store->setNav(Store::Nav::Dashboard);
+        store->setSidebarCollapsed(false);
+        store->setRole(QStringLiteral("viewer"));
+        store->setAccounts({});
+        store->setTeamAccounts({});
+        store->setTelemetryOk(false);
+        store->setAuthExpired(false);
+        store->setSession(QString());
+    }
+    // The platform phase without a server round trip (the loads started by it may fail).
+    Q_INVOKABLE void enterPlatform(const QString &role, const QString &name)
+    {
+        store->setRole(role);
+        store->setName(name);
+        store->setToken(QStringLiteral("test-token"));
+        store->setPhase(Store::Phase::Platform);
+    }
+    Q_INVOKABLE void setAccounts(int count)
+    {
+        QList<Acct> list;
+        for (int i = 0; i < count; ++i) {
+            Acct a;
+            a.email = QStringLiteral("acct%1@corvane.dev").arg(i);
+            a.fivePct = 10 * (i + 1);
+            a.sevenPct = 80 + i;
+            a.project = QStringLiteral("proj-%1").arg(i % 2);
+            list << a;
+        }
+        store->setAccounts(list);
+    }
+    // `online` of `total` accounts with telemetry.
+    Q_INVOKABLE void setTeam(int online, int total, const QStringList &projects)
+    {
+        QList<TeamAcct> list;
+        for (int i = 0; i < total; ++i) {
+            TeamAcct t;
+            t.email = QStringLiteral("team%1@corvane.dev").arg(i);
+            t.hasTelemetry = true;
+            t.online = i < online;
+            if (i == 0) {
+                for (const QString &p : projects) {
+                    LiveSession s;
+                    s.project = p;
+                    t.liveSessions << s;
+                    Device d;
+                    d.project = p;
+                    t.devices << d;
+                }
+            }
+            list << t;
+        }
+        store->setTeamAccounts(list);
+    }
+    Q_INVOKABLE void setTelemetryOk(bool ok) { store->setTelemetryOk(ok); }
+    Q_INVOKABLE void setAuthExpired(bool v) { store->setAuthExpired(v); }
+    Q_INVOKABLE bool configWritten() const { return QFile::exists(homeDir + QStringLiteral("/.brindle/config")); }
+};
+
+class Setup : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    TestServer m_server;
+    MemorySecretStore m_secrets;
+    NoChooser m_chooser;
+    MemoryLog m_log;
+    Helper m_helper;
+    Store *m_store = nullptr;
+
+public slots:
+    void applicationAvailable()
+    {
+        // Set-up writes under HOME; keep it in a throwaway folder.
+        qputenv("HOME", m_home.path().toUtf8());
+        qputenv("XDG_RUNTIME_DIR", m_home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/.config")).toUtf8());
+        // An empty database: the first administrator must change the one-time password.
+        if (!m_server.start(false, {QStringLiteral("--feed-version"), QStringLiteral("9.9.9")}))
+            qFatal("the reference server did not start (CORVANE_SERVER_BIN=%s)",
+                   qPrintable(qEnvironmentVariable("CORVANE_SERVER_BIN")));
+        qputenv("BRINDLE_SERVER_URL", m_server.url().toUtf8());
+        loadBundledFonts();
+
+        auto *updater = new Updater(&m_log, this);
+        updater->setFeedUrl(m_server.url() + QStringLiteral("/appcast.xml"));
+        AppUpdater::setInstance(new AppUpdater(updater, this));
+
+        StoreDeps deps;
+        deps.secrets = &m_secrets;
+        deps.chooser = &m_chooser;
+        deps.settingsFile = m_home.filePath(QStringLiteral("prefs.ini"));
+        deps.home = m_home.path();
+        deps.toastMs = 600;
+        deps.handoverMs = 100;
+        deps.httpTimeoutMs = 5000;
+        m_store = new Store(this, deps);
+        Store::setInstance(m_store);
+        Shell::setInstance(new Shell(m_store, this));
+
+        m_helper.store = m_store;
+        m_helper.server = &m_server;
+        m_helper.chooser = &m_chooser;
+        m_helper.homeDir = m_home.path();
+    }
+
+    void qmlEngineAvailable(QQmlEngine *engine)
+    {
+        engine->addImportPath(QStringLiteral("qrc:/"));
+        engine->addImageProvider(QLatin1String(AvatarImageProvider::kId), new AvatarImageProvider(m_store));
+        engine->rootContext()->setContextProperty(QStringLiteral("helper"), &m_helper);
+    }
+
+    void cleanupTestCase()
+    {
+        m_server.stop();
+    }
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(tst_app_qml, Setup)
+#include "tst_app_qml.moc"
