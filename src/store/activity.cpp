@@ -23,11 +23,12 @@ void Store::loadActivity()
     // Only the newest load publishes, so an answer for a range the user has left is dropped.
     const quint64 seq = ++m_activitySeq;
     getStatus(path, [this, seq](const HttpReply &r) {
-        if (seq != m_activitySeq) {
-            if (!isAdmin())
-                setLoadingActivity(false);
+        if (!isAdmin()) {
+            setLoadingActivity(false); // the session changed hands; no newer load will end it
             return;
         }
+        if (seq != m_activitySeq)
+            return;
         setActPeople(decode::activity(r.ok ? r.json : QJsonObject()));
         setLoadingActivity(false);
     });

@@ -28,13 +28,14 @@ void Store::loadStats()
     auto finish = [this, seq, answers] {
         if (--answers->pending > 0)
             return;
-        if (seq != m_statsSeq) {
-            // A newer load owns the spinner; with none coming (the session changed to a
-            // non-administrator) end it here so it cannot stay on.
-            if (!isAdmin())
-                setLoadingStats(false);
+        // The session passed to a non-administrator meanwhile: nothing of this is theirs, and no
+        // newer load will come to end the spinner.
+        if (!isAdmin()) {
+            setLoadingStats(false);
             return;
         }
+        if (seq != m_statsSeq)
+            return; // a newer load owns the spinner and the lists
         const decode::Stats s = decode::stats(answers->stats);
         setStatMembers(s.members);
         setStatAccounts(s.accounts);
