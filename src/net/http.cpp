@@ -37,7 +37,9 @@ bool acceptableUrl(const QUrl &url)
 // Errors in these ranges come with a complete HTTP answer; the status tells the caller the rest.
 bool isHttpStatusError(QNetworkReply::NetworkError code)
 {
-    return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError)
+    // Qt files a 400 answer under ProtocolInvalidOperationError; it is still an HTTP answer.
+    return code == QNetworkReply::ProtocolInvalidOperationError
+        || (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError)
         || (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
 }
 

@@ -13,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
+#include <QUrlQuery>
 
 namespace {
 
@@ -103,6 +104,11 @@ private slots:
             return QHttpServerResponse("text/html", "<html><body>Internal error</body></html>",
                                        QHttpServerResponder::StatusCode::InternalServerError);
         });
+        m_main.route("/status", [](const QHttpServerRequest &req) {
+            const int code = QUrlQuery(req.url()).queryItemValue(QStringLiteral("code")).toInt();
+            return QHttpServerResponse("application/json", R"({"ok":false,"error":"refused"})",
+                                       static_cast<QHttpServerResponder::StatusCode>(code));
+        });
         m_main.route("/array", [](const QHttpServerRequest &) {
             return QHttpServerResponse(QJsonArray{1, 2, 3});
         });
@@ -184,6 +190,20 @@ private slots:
         QCOMPARE(m_lastQuery, QStringLiteral("id=анна 1&x=+"));
         QCOMPARE(r.json.value("method").toString(), QStringLiteral("DELETE"));
         QCOMPARE(r.json.value("auth").toString(), QStringLiteral("Bearer tok"));
+    }
+
+    void everyRefusalStatusIsAnAnswer()
+    {
+        // Each of these maps to a different Qt error code; all must come back as HTTP answers.
+        Http http;
+        for (int code : {400, 403, 404, 405, 409, 410, 413, 415, 422, 429, 500, 501, 503}) {
+            const QJsonObject body{{QStringLiteral("x"), 1}};
+            const HttpReply r = call(http, HttpMethod::Post, mainUrl("/status?code=") + QString::number(code),
+                                     QStringLiteral("tok"), &body);
+            QVERIFY2(r.ok, qPrintable(QString::number(code)));
+            QCOMPARE(r.status, code);
+            QCOMPARE(r.json.value(QStringLiteral("error")).toString(), QStringLiteral("refused"));
+        }
     }
 
     void statusIsNeverAnError()
