@@ -38,16 +38,8 @@ void Store::createMember(const QString &name, const QString &login, const QStrin
                 done(ok);
             Q_EMIT createMemberDone(ok);
         };
-        if (!r.ok)
+        if (!writes::settle(*this, r))
             return finish(false);
-        if (r.status == 401) {
-            setAuthExpired(true);
-            return finish(false);
-        }
-        if (!writes::succeeded(r)) {
-            flash(writes::refusal(r));
-            return finish(false);
-        }
         const QJsonValue l = r.json.value(QLatin1String("login"));
         const QJsonValue p = r.json.value(QLatin1String("password"));
         setMemberSecret({{QStringLiteral("title"), QStringLiteral("Сотрудник создан")},
@@ -69,16 +61,8 @@ void Store::updateMember(const QString &id, const QVariantMap &fields, BoolFn do
                 done(ok);
             Q_EMIT updateMemberDone(ok);
         };
-        if (!r.ok)
+        if (!writes::settle(*this, r))
             return finish(false);
-        if (r.status == 401) {
-            setAuthExpired(true);
-            return finish(false);
-        }
-        if (!writes::succeeded(r)) {
-            flash(writes::refusal(r));
-            return finish(false);
-        }
         flash(QStringLiteral("Сохранено ✓"));
         loadMembers();
         finish(true);

@@ -16,16 +16,8 @@ void Store::updateMe(const QVariantMap &fields, BoolFn done)
                 done(ok);
             Q_EMIT updateMeDone(ok);
         };
-        if (!r.ok)
+        if (!writes::settle(*this, r))
             return finish(false);
-        if (r.status == 401) {
-            setAuthExpired(true);
-            return finish(false);
-        }
-        if (!writes::succeeded(r)) {
-            flash(writes::refusal(r));
-            return finish(false);
-        }
         flash(QStringLiteral("Сохранено ✓"));
         loadMe();
         finish(true);

@@ -1,6 +1,7 @@
 #pragma once
 // Small rules shared by the administration writes.
 #include "net/http.h"
+#include "store/store.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -34,6 +35,23 @@ inline QJsonObject merged(QJsonObject fixed, const QVariantMap &extra)
     for (auto it = e.begin(); it != e.end(); ++it)
         fixed.insert(it.key(), it.value());
     return fixed;
+}
+
+// How a roster or profile write ends for the user: a transport failure is silent, a 401 marks
+// the session expired, a refusal shows the server's text (or "Ошибка"). True when it went through.
+inline bool settle(Store &store, const HttpReply &r)
+{
+    if (!r.ok)
+        return false;
+    if (r.status == 401) {
+        store.setAuthExpired(true);
+        return false;
+    }
+    if (!succeeded(r)) {
+        store.flash(refusal(r));
+        return false;
+    }
+    return true;
 }
 
 inline const QString &sessionExpired()
