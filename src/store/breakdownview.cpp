@@ -1,6 +1,9 @@
 #include "store/breakdownview.h"
 
 #include "core/decode.h"
+#include "core/format.h"
+
+#include <cmath>
 #include "store/store.h"
 
 BreakdownView::BreakdownView(QObject *parent)
@@ -50,12 +53,40 @@ QVariantList BreakdownView::segs() const
     return out;
 }
 
+QVariantList BreakdownView::scopes()
+{
+    return {QVariantMap{{QStringLiteral("key"), QStringLiteral("week")}, {QStringLiteral("label"), QStringLiteral("Неделя")}},
+            QVariantMap{{QStringLiteral("key"), QStringLiteral("month")}, {QStringLiteral("label"), QStringLiteral("Месяц")}}};
+}
+
+QString BreakdownView::summary() const
+{
+    // The whole part of the observed share, printed from the double so no value can overflow.
+    const double whole = std::isfinite(m_observed) ? std::trunc(m_observed) : 0;
+    QString s = QStringLiteral("доля ")
+        + (m_scope == QLatin1String("week") ? QStringLiteral("недельного") : QStringLiteral("месячного"))
+        + QStringLiteral(" лимита · ") + QString::number(whole == 0 ? 0 : whole, 'f', 0)
+        + QStringLiteral("% использовано");
+    if (m_resetsAt > 0)
+        s += QStringLiteral(" · сброс ") + fmt::dateShort(m_resetsAt) + QStringLiteral(" · ")
+            + fmt::remainShort(m_resetsAt);
+    return s;
+}
+
+QString BreakdownView::stateText() const
+{
+    if (!m_loaded)
+        return QStringLiteral("считаю…");
+    return segs().isEmpty() ? QStringLiteral("нет данных") : QString();
+}
+
 void BreakdownView::setLoaded(bool v)
 {
     if (m_loaded == v)
         return;
     m_loaded = v;
     Q_EMIT loadedChanged();
+    Q_EMIT dataChanged(); // the state line follows the loaded flag
 }
 
 void BreakdownView::load()
@@ -85,6 +116,7 @@ void BreakdownView::selectScope(const QString &scope)
     if (m_scope != scope) {
         m_scope = scope;
         Q_EMIT scopeChanged();
+        Q_EMIT dataChanged();
     }
     if (m_building)
         return; // the initial value; componentComplete loads it

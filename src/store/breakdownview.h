@@ -27,6 +27,14 @@ class BreakdownView : public QObject, public QQmlParserStatus
     Q_PROPERTY(bool loaded READ loaded NOTIFY loadedChanged)
     // One map per segment: name, pct and color ("#RRGGBB", or "" for the theme's tertiary text).
     Q_PROPERTY(QVariantList segs READ segs NOTIFY dataChanged)
+    // The texts the block shows, decided here: the scope choices ({key, label}), the summary line,
+    // the state line while there is nothing to draw, and whether the residual footnote shows.
+    Q_PROPERTY(QVariantList scopes READ scopes CONSTANT)
+    Q_PROPERTY(QString title READ title CONSTANT)
+    Q_PROPERTY(QString summary READ summary NOTIFY dataChanged)
+    Q_PROPERTY(QString stateText READ stateText NOTIFY dataChanged)
+    Q_PROPERTY(bool showResidualNote READ showResidualNote NOTIFY dataChanged)
+    Q_PROPERTY(QString residualNote READ residualNote CONSTANT)
 
 public:
     explicit BreakdownView(QObject *parent = nullptr);
@@ -45,6 +53,15 @@ public:
     double resetsAt() const { return m_resetsAt; }
     bool loaded() const { return m_loaded; }
     QVariantList segs() const;
+    static QVariantList scopes();
+    static QString title() { return QStringLiteral("Расход по людям"); }
+    QString summary() const;
+    QString stateText() const;
+    bool showResidualNote() const { return m_residual > 0.05; }
+    static QString residualNote()
+    {
+        return QStringLiteral("app/браузер — оценка (вне CLI), к человеку не привязывается");
+    }
 
     // Fetches the current scope; the answer of the newest call wins.
     Q_INVOKABLE void load();

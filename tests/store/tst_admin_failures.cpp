@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "fakeserver.h"
 #include "store/breakdownview.h"
+#include "core/format.h"
 #include "storekit.h"
 
 #include <QSignalSpy>
@@ -541,13 +542,26 @@ private slots:
         QCOMPARE(segs[9].toMap().value("pct").toDouble(), 12.0);
         QCOMPARE(view.observed(), 63.9);
         QCOMPARE(view.resetsAt(), 1700000000.0);
+        // The summary truncates the observed share and adds the reset date and what is left.
+        Clock::setFixed(1700000000 - 90 * 60);
+        QCOMPARE(view.summary(), QString("доля недельного лимита · 63% использовано · сброс ")
+                                     + fmt::dateShort(1700000000) + " · 1ч 30м");
+        Clock::reset();
+        QVERIFY(view.showResidualNote());
+        QCOMPARE(view.stateText(), QString());
 
         BreakdownView empty;
         empty.setProvider("claude");
         empty.setEmail("none@x");
         empty.load();
+        QCOMPARE(empty.stateText(), QString("считаю…"));
         QTRY_VERIFY(empty.loaded());
         QVERIFY(empty.segs().isEmpty());
+        QCOMPARE(empty.stateText(), QString("нет данных"));
+        QVERIFY(!empty.showResidualNote());   // a residual of 0.05 or less is no segment either
+        QCOMPARE(empty.summary(), QString("доля недельного лимита · 0% использовано")); // no reset part
+        empty.selectScope("month");
+        QVERIFY(empty.summary().startsWith("доля месячного лимита"));
     }
 
     void memberSecretMessageTexts()
