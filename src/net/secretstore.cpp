@@ -161,8 +161,16 @@ std::unique_ptr<SecretStore> makeSecretStore(int timeoutMs)
     }
 
     auto keychain = std::make_unique<KeychainSecretStore>(endpoint::appId(), timeoutMs);
-    if (keychain->usable())
+    if (keychain->usable()) {
+        // An earlier run may have kept the session in the fallback file; now that the secret
+        // service answers, move it there instead of leaving credentials on disk.
+        const QString fallback = FileSecretStore::defaultPath();
+        if (QFileInfo::exists(fallback)) {
+            FileSecretStore file(fallback);
+            adoptSecrets(file, *keychain);
+        }
         return keychain;
+    }
 
     auto file = std::make_unique<FileSecretStore>();
     static bool logged = false;
@@ -175,6 +183,21 @@ std::unique_ptr<SecretStore> makeSecretStore(int timeoutMs)
         std::fflush(stderr);
     }
     return file;
+}
+
+bool adoptSecrets(FileSecretStore &from, SecretStore &to)
+{
+    // The secret service's own session wins: a newer sign-in may have happened there.
+    if (!to.get(QStringLiteral("token"))) {
+        for (const QString &key : Keychain::items()) {
+            if (const auto v = from.get(key))
+                to.set(key, *v);
+        }
+        const auto moved = to.get(QStringLiteral("token"));
+        if (from.get(QStringLiteral("token")) && moved != from.get(QStringLiteral("token")))
+            return false; // the store did not take it: keep the file rather than lose the session
+    }
+    return QFile::remove(from.path());
 }
 
 // ---- the six session items ----

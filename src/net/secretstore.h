@@ -101,6 +101,10 @@ private:
 // answers (value or "no such entry") within `timeoutMs`, else the private file, in which case one
 // line on stderr says why and where the file is. CORVANE_SECRET_STORE=file|keychain|memory forces a
 // back-end (tests, CI).
+// Moves the session items of a fallback file into `to` (unless `to` already holds a session) and
+// deletes the file. False when the file had to stay because `to` did not take the items.
+bool adoptSecrets(FileSecretStore &from, SecretStore &to);
+
 std::unique_ptr<SecretStore> makeSecretStore(int timeoutMs = 3000);
 
 // The six session items, read and written by name. Keeps no state of its own.

@@ -205,6 +205,46 @@ private slots:
             QCOMPARE(s.get(k), std::nullopt);
     }
 
+    // A session once kept in the fallback file moves to the secret service when it answers again,
+    // and the file goes; a store that does not take it leaves the file in place.
+    void fallbackFileIsAdopted()
+    {
+        const QString path = m_tmp.path() + QStringLiteral("/adopt/secrets.json");
+        const auto fill = [&] {
+            FileSecretStore f(path);
+            for (const QString &k : Keychain::items())
+                f.set(k, k + QStringLiteral("-v"));
+        };
+        fill();
+        FileSecretStore file(path);
+        MemorySecretStore service;
+        QVERIFY(adoptSecrets(file, service));
+        for (const QString &k : Keychain::items())
+            QCOMPARE(service.get(k), std::optional<QString>(k + QStringLiteral("-v")));
+        QVERIFY(!QFile::exists(path));
+
+        // The secret service already holds a newer session: it is kept, the stale file removed.
+        fill();
+        MemorySecretStore newer;
+        newer.set(QStringLiteral("token"), QStringLiteral("newer"));
+        QVERIFY(adoptSecrets(file, newer));
+        QCOMPARE(newer.get(QStringLiteral("token")), std::optional<QString>(QStringLiteral("newer")));
+        QCOMPARE(newer.get(QStringLiteral("login")), std::nullopt);
+        QVERIFY(!QFile::exists(path));
+
+        // A store that drops every write: the file stays, so the session is not lost.
+        class Refusing final : public SecretStore {
+        public:
+            void set(const QString &, const QString &) override {}
+            std::optional<QString> get(const QString &) override { return std::nullopt; }
+            void remove(const QString &) override {}
+            QString backendName() const override { return QStringLiteral("refusing"); }
+        } refusing;
+        fill();
+        QVERIFY(!adoptSecrets(file, refusing));
+        QVERIFY(QFile::exists(path));
+    }
+
     void unreadableFileReadsAsAbsent_data()
     {
         QTest::addColumn<QByteArray>("content");
