@@ -20,7 +20,6 @@ secrets::PasswordHash storedHash(QSqlQuery &q, int first) {
     return h;
 }
 
-const QStringList kProfileText = {"specialization", "department", "email", "telegram", "timezone"};
 
 } // namespace
 
@@ -99,15 +98,7 @@ Reply TeamServer::postMe(Ctx &c) {
         sets << "name = ?";
         args << name;
     }
-    for (const QString &key : kProfileText)
-        if (body::has(c.body, key)) {
-            sets << key + " = ?";
-            args << body::text(c.body, key).trimmed();
-        }
-    if (body::has(c.body, "note")) {
-        sets << "note = ?";
-        args << body::text(c.body, "note", 2000);
-    }
+    body::profileEdits(c.body, sets, args);
     if (!sets.isEmpty()) {
         Tx tx(m_db);
         args << c.who.id;

@@ -8,7 +8,6 @@ namespace {
 
 const QStringList kRoles = {"admin", "viewer"};
 const QStringList kTypes = {"member", "contractor"};
-const QStringList kProfileText = {"specialization", "department", "email", "telegram", "timezone"};
 
 QString requireChoice(const QJsonObject &o, const QString &key, const QStringList &allowed,
                       const QString &error) {
@@ -84,7 +83,7 @@ Reply TeamServer::postMembers(Ctx &c) {
                                  ? requireChoice(c.body, "member_type", kTypes, QStringLiteral("Неизвестный тип"))
                                  : QStringLiteral("member");
         QVariantList profile;
-        for (const QString &key : kProfileText) profile << body::text(c.body, key).trimmed();
+        for (const QString &key : body::kProfileText) profile << body::text(c.body, key).trimmed();
         const QString note = body::text(c.body, "note", 2000);
         const double joined = body::has(c.body, "joined_at") ? body::number(c.body, "joined_at") : now();
         if (joined < 0) return fail(400, QStringLiteral("Неверная дата"));
@@ -154,15 +153,7 @@ Reply TeamServer::postMembers(Ctx &c) {
         sets << "member_type = ?";
         args << requireChoice(c.body, "member_type", kTypes, QStringLiteral("Неизвестный тип"));
     }
-    for (const QString &key : kProfileText)
-        if (body::has(c.body, key)) {
-            sets << key + " = ?";
-            args << body::text(c.body, key).trimmed();
-        }
-    if (body::has(c.body, "note")) {
-        sets << "note = ?";
-        args << body::text(c.body, "note", 2000);
-    }
+    body::profileEdits(c.body, sets, args);
     if (body::has(c.body, "joined_at")) {
         const double joined = body::number(c.body, "joined_at");
         if (joined < 0) return fail(400, QStringLiteral("Неверная дата"));

@@ -212,4 +212,18 @@ double number(const QJsonObject &o, const QString &key) {
     return v.toDouble();
 }
 
+const QStringList kProfileText = {"specialization", "department", "email", "telegram", "timezone"};
+
+void profileEdits(const QJsonObject &o, QStringList &sets, QVariantList &args) {
+    for (const QString &key : kProfileText)
+        if (has(o, key)) {
+            sets << key + " = ?";
+            args << text(o, key).trimmed();
+        }
+    if (has(o, "note")) {
+        sets << "note = ?";
+        args << text(o, "note", 2000);
+    }
+}
+
 } // namespace body

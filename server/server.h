@@ -10,7 +10,9 @@
 #include <QJsonObject>
 #include <QList>
 #include <QPair>
+#include <QStringList>
 #include <QUrlQuery>
+#include <QVariantList>
 
 #include <functional>
 
@@ -132,4 +134,10 @@ bool has(const QJsonObject &o, const QString &key);
 QString text(const QJsonObject &o, const QString &key, int maxLen = 200);
 bool flag(const QJsonObject &o, const QString &key);
 double number(const QJsonObject &o, const QString &key);
+
+// The free-text profile fields a member may edit, in the column order of the members table.
+extern const QStringList kProfileText;
+// Adds "column = ?" and its value for each free-text profile field (and the note) the body
+// carries, so the own-profile and the administrator's edit change them alike.
+void profileEdits(const QJsonObject &o, QStringList &sets, QVariantList &args);
 } // namespace body
