@@ -1,0 +1,232 @@
+#include "store/accountsfilter.h"
+
+#include "core/providers.h"
+#include "store/store.h"
+
+#include <QVariantMap>
+
+AccountsFilter::AccountsFilter(QObject *parent)
+    : OrderedKeyedModel(parent)
+    , m_collator(acpanel::textCollator())
+{
+    followStore();
+}
+
+Store *AccountsFilter::store() const
+{
+    return m_storeSet ? m_store.data() : Store::instance();
+}
+
+void AccountsFilter::setStore(Store *s)
+{
+    if (m_storeSet && m_store == s)
+        return;
+    m_store = s;
+    m_storeSet = true;
+    followStore();
+    Q_EMIT storeChanged();
+}
+
+void AccountsFilter::setSource(TeamAccountsModel *m)
+{
+    if (m_source == m)
+        return;
+    disconnect(m_sourceConn);
+    m_source = m;
+    if (m)
+        m_sourceConn = connect(m, &TeamAccountsModel::reloaded, this, &AccountsFilter::sourceReloaded);
+    sourceReloaded();
+    Q_EMIT sourceChanged();
+}
+
+void AccountsFilter::followStore()
+{
+    for (const auto &c : std::as_const(m_storeConns))
+        disconnect(c);
+    m_storeConns.clear();
+    Store *s = store();
+    if (s) {
+        for (auto sig : {&Store::acProvChanged, &Store::acStatusChanged, &Store::acQueryChanged,
+                         &Store::acSortKeyChanged, &Store::acSortAscChanged})
+            m_storeConns << connect(s, sig, this, &AccountsFilter::readStore);
+        m_storeConns << connect(s, &Store::expandedAccountsChanged, this, &AccountsFilter::expandedChanged);
+    }
+    readStore();
+    expandedChanged();
+}
+
+void AccountsFilter::readStore()
+{
+    Store *s = store();
+    if (!s || m_writingSort)
+        return;
+    const acpanel::SortState sort{s->acSortKey(), s->acSortAsc()};
+    if (sort.key != m_sort.key || sort.asc != m_sort.asc) {
+        m_filter = {s->acProv(), s->acStatus(), s->acQuery()};
+        setSort(sort);
+    } else {
+        setFilter({s->acProv(), s->acStatus(), s->acQuery()});
+    }
+}
+
+void AccountsFilter::setFilter(const acpanel::Filter &f)
+{
+    if (f.prov == m_filter.prov && f.status == m_filter.status && f.query == m_filter.query)
+        return;
+    m_filter = f;
+    refilter();
+}
+
+void AccountsFilter::setSort(const acpanel::SortState &s)
+{
+    m_sort = s;
+    resort();
+    refilter();
+}
+
+void AccountsFilter::sourceReloaded()
+{
+    m_all = m_source ? m_source->rows() : QList<AcRowPtr>();
+    resort();
+    refilter();
+}
+
+void AccountsFilter::resort()
+{
+    QList<const TeamAcct *> accounts;
+    QList<const acpanel::RowKeys *> keys;
+    accounts.reserve(m_all.size());
+    keys.reserve(m_all.size());
+    m_sorted.resize(m_all.size());
+    for (int i = 0; i < m_all.size(); ++i) {
+        accounts.append(&m_all[i]->a);
+        keys.append(&m_all[i]->keys);
+        m_sorted[i] = i;
+    }
+    acpanel::sortOrder(m_sorted, accounts, keys, m_sort, m_collator);
+}
+
+void AccountsFilter::refilter()
+{
+    // Filtering the sorted list gives the same order as sorting the filtered one: a stable
+    // sort places two rows by their keys and load order alone.
+    const QString folded = m_filter.query.toCaseFolded();
+    QList<AcRowPtr> next;
+    next.reserve(m_sorted.size());
+    for (int pos : std::as_const(m_sorted)) {
+        const AcRowPtr &r = m_all[pos];
+        if (acpanel::passes(r->a, r->keys, m_filter, folded))
+            next.append(r);
+    }
+    const int before = count();
+    const QString first = firstId();
+    update(m_rows, next, acrows::key, acrows::same);
+    if (count() != before || firstId() != first)
+        Q_EMIT countChanged();
+    Q_EMIT rowsUpdated();
+}
+
+void AccountsFilter::expandedChanged()
+{
+    Store *s = store();
+    const QStringList ids = s ? s->expandedAccounts() : QStringList();
+    const QSet<QString> now(ids.cbegin(), ids.cend());
+    if (now == m_expanded)
+        return;
+    QSet<QString> changed = now;
+    changed.unite(m_expanded);
+    changed.subtract(QSet<QString>(now).intersect(m_expanded));
+    m_expanded = now;
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (changed.contains(m_rows[i]->a.id()))
+            Q_EMIT dataChanged(index(i), index(i), {ExpandedRole});
+}
+
+int AccountsFilter::total() const
+{
+    return int(m_all.size());
+}
+
+QVariantList AccountsFilter::providerCounts() const
+{
+    QList<const TeamAcct *> accounts;
+    accounts.reserve(m_all.size());
+    for (const AcRowPtr &r : m_all)
+        accounts.append(&r->a);
+    QVariantList out;
+    for (const auto &[key, n] : acpanel::providerCounts(accounts))
+        out.append(QVariantMap{{QStringLiteral("key"), key},
+                               {QStringLiteral("label"), providerMeta(key).label},
+                               {QStringLiteral("count"), n}});
+    return out;
+}
+
+QVariantList AccountsFilter::chips() const
+{
+    QVariantList out{QVariantMap{{QStringLiteral("key"), QString()},
+                                 {QStringLiteral("label"), QStringLiteral("Все")},
+                                 {QStringLiteral("count"), total()}}};
+    out.append(providerCounts());
+    return out;
+}
+
+int AccountsFilter::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+QVariant AccountsFilter::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const TeamAcct &a = m_rows[index.row()]->a;
+    switch (role) {
+    case AcctRole:
+        return QVariant::fromValue(a);
+    case AccountIdRole:
+    case Qt::DisplayRole:
+        return a.id();
+    case RevRole:
+        return a.rev;
+    case ExpandedRole:
+        return m_expanded.contains(a.id());
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> AccountsFilter::roleNames() const
+{
+    return {{AcctRole, "acct"}, {AccountIdRole, "accountId"}, {RevRole, "rev"}, {ExpandedRole, "expanded"}};
+}
+
+void AccountsFilter::onSort(const QString &key)
+{
+    Store *s = store();
+    const acpanel::SortState next = acpanel::onSort(m_sort, key);
+    if (!s) {
+        setSort(next);
+        return;
+    }
+    // Both fields are written before the new state is read back: one sort, not two.
+    m_writingSort = true;
+    s->setAcSortKey(next.key);
+    s->setAcSortAsc(next.asc);
+    m_writingSort = false;
+    readStore();
+}
+
+QVariant AccountsFilter::get(int row) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    return QVariant::fromValue(m_rows[row]->a);
+}
+
+int AccountsFilter::indexOfId(const QString &id) const
+{
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i]->a.id() == id)
+            return i;
+    return -1;
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The team's accounts as a list model, in load order, one row per account keyed by its stable id.
+// A reload updates the rows in place: a row reports a change only when something it shows
+// changed, new accounts are inserted and vanished ones removed, so the views keep their delegates
+// (and whatever an open row holds) across the 30-second refresh.
+
+#include "core/acpanel.h"
+#include "core/teamacct.h"
+#include "store/orderedkeyedmodel.h"
+
+#include <QPointer>
+#include <QtQml/qqmlregistration.h>
+#include <memory>
+
+class Store;
+
+// One account as the lists hold it, with the keys its filters and sorts compare, made once.
+struct AcRow {
+    TeamAcct a;
+    acpanel::RowKeys keys;
+    explicit AcRow(const TeamAcct &acct) : a(acct), keys(acct) {}
+    AcRow(const TeamAcct &acct, const acpanel::RowKeys &k) : a(acct), keys(k) {}
+};
+using AcRowPtr = std::shared_ptr<const AcRow>;
+
+namespace acrows {
+inline QString key(const AcRowPtr &r) { return r->a.id(); }
+// The same on screen: the table row (`rev`) and the detail's registry and device fields that the
+// fingerprint leaves out, so an edit of, say, the payment method still redraws an open detail.
+bool same(const AcRowPtr &x, const AcRowPtr &y);
+} // namespace acrows
+
+class TeamAccountsModel : public OrderedKeyedModel
+{
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
+    // At most this many first accounts (the dashboard lists six); -1 for all.
+    Q_PROPERTY(int limit READ limit WRITE setLimit NOTIFY limitChanged)
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role { AcctRole = Qt::UserRole + 1, AccountIdRole, RevRole };
+
+    explicit TeamAccountsModel(QObject *parent = nullptr);
+
+    Store *store() const;
+    void setStore(Store *s);
+    int limit() const { return m_limit; }
+    void setLimit(int n);
+    int count() const { return int(m_rows.size()); }
+
+    // Replaces the accounts (a Store reload does this); rows whose data did not change keep
+    // their record and their sort keys.
+    void setAccounts(const QList<TeamAcct> &accounts);
+    const QList<AcRowPtr> &rows() const { return m_rows; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // The account of a row, for QML (a TeamAcct, or null outside the list).
+    Q_INVOKABLE QVariant get(int row) const;
+
+Q_SIGNALS:
+    void storeChanged();
+    void limitChanged();
+    void countChanged();
+    // The rows are up to date after a reload (the filter models rebuild on it).
+    void reloaded();
+
+private:
+    void follow();
+    void reload();
+
+    QPointer<Store> m_store;
+    bool m_storeSet = false;
+    QMetaObject::Connection m_conn;
+    int m_limit = -1;
+    QList<AcRowPtr> m_rows;
+};

@@ -1,0 +1,217 @@
+// The list models of the AI resources table: a reload updates rows in place (changes only where
+// something shown changed, moves for a small reorder, inserts and removals for the rest), the
+// shown order always equals a fresh stable sort of the filtered accounts, and the grouped list
+// follows; every model passes Qt's model checks throughout.
+#include "store/accountsfilter.h"
+#include "store/personrowsmodel.h"
+#include "store/teamaccountsmodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+TeamAcct acct(const QString &email, double seven, const QString &owner = QString())
+{
+    TeamAcct a;
+    a.email = email;
+    a.sevenPct = seven;
+    a.owner = owner;
+    a.rev = a.computeRev();
+    return a;
+}
+
+QStringList ids(const QList<AcRowPtr> &rows)
+{
+    QStringList out;
+    for (const AcRowPtr &r : rows)
+        out << r->a.email;
+    return out;
+}
+
+QStringList emails(const QList<TeamAcct> &l)
+{
+    QStringList out;
+    for (const TeamAcct &a : l)
+        out << a.email;
+    return out;
+}
+
+int spanned(const QSignalSpy &spy, int first = 1, int last = 2)
+{
+    int n = 0;
+    for (const auto &args : spy)
+        n += args[last].toInt() - args[first].toInt() + 1;
+    return n;
+}
+
+struct Models {
+    TeamAccountsModel source;
+    AccountsFilter filter;
+    PersonRowsModel people;
+    QAbstractItemModelTester t1{&source, QAbstractItemModelTester::FailureReportingMode::QtTest};
+    QAbstractItemModelTester t2{&filter, QAbstractItemModelTester::FailureReportingMode::QtTest};
+    QAbstractItemModelTester t3{&people, QAbstractItemModelTester::FailureReportingMode::QtTest};
+    Models()
+    {
+        source.setStore(nullptr);
+        filter.setStore(nullptr);
+        filter.setSource(&source);
+        people.setAccounts(&filter);
+    }
+};
+
+} // namespace
+
+class TstAccountModels : public QObject
+{
+    Q_OBJECT
+private slots:
+    void reloadUpdatesInPlace()
+    {
+        Models m;
+        QList<TeamAcct> team{acct("a", 90), acct("b", 80), acct("c", 70), acct("d", 60), acct("e", 50)};
+        m.source.setAccounts(team);
+        QCOMPARE(ids(m.filter.rows()), QStringList({"a", "b", "c", "d", "e"}));
+
+        QSignalSpy changed(&m.filter, &QAbstractItemModel::dataChanged);
+        QSignalSpy inserted(&m.filter, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&m.filter, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy moved(&m.filter, &QAbstractItemModel::rowsMoved);
+        QSignalSpy layout(&m.filter, &QAbstractItemModel::layoutChanged);
+        QSignalSpy reset(&m.filter, &QAbstractItemModel::modelReset);
+
+        // b: a figure changes (and it moves to the end); c: only a detail field the row
+        // fingerprint leaves out; d: removed; f: new; a and e unchanged.
+        team[1].sevenPct = 10;
+        team[1].rev = team[1].computeRev();
+        team[2].payMethod = "карта";
+        team.removeAt(3);
+        team.append(acct("f", 65));
+        m.source.setAccounts(team);
+
+        QCOMPARE(ids(m.filter.rows()), QStringList({"a", "c", "f", "e", "b"}));
+        int changedRows = 0;
+        for (const auto &args : changed)
+            changedRows += args[1].toModelIndex().row() - args[0].toModelIndex().row() + 1;
+        QCOMPARE(changedRows, 2);     // b and c
+        QCOMPARE(spanned(inserted), 1);
+        QCOMPARE(spanned(removed), 1);
+        QCOMPARE(moved.size(), 1);    // b alone moves
+        QCOMPARE(layout.size(), 0);
+        QCOMPARE(reset.size(), 0);
+        // The kept row holds the new record, detail fields included.
+        QCOMPARE(m.filter.rows()[1]->a.payMethod, QString("карта"));
+    }
+
+    void bigReorderIsOneLayoutChange()
+    {
+        Models m;
+        QList<TeamAcct> team;
+        for (int i = 0; i < 200; ++i)
+            team << acct(QString::number(i), i);
+        m.source.setAccounts(team);
+        QSignalSpy moved(&m.filter, &QAbstractItemModel::rowsMoved);
+        QSignalSpy layout(&m.filter, &QAbstractItemModel::layoutChanged);
+        m.filter.setSort({"seven", true});
+        QCOMPARE(moved.size(), 0);
+        QCOMPARE(layout.size(), 1);
+        QCOMPARE(m.filter.rows().front()->a.email, QString("0"));
+    }
+
+    // Random reloads, filters and sorts: the shown rows always equal a fresh filter and stable
+    // sort of the current accounts, and the grouped list holds exactly those rows.
+    void orderAlwaysEqualsFreshSort()
+    {
+        Models m;
+        QRandomGenerator rng(7);
+        const QStringList owners{"", "Анна", "Иван", "Петр"};
+        const QStringList keys{"provider", "account", "email", "status", "five", "seven",
+                               "model", "reset5", "reset", "cost", "who", "online"};
+        QList<TeamAcct> team;
+        for (int round = 0; round < 40; ++round) {
+            // Mutate: drop one, add one, change a few figures (with many ties).
+            if (!team.isEmpty())
+                team.removeAt(rng.bounded(int(team.size())));
+            for (int k = 0; k < 2; ++k)
+                team.insert(rng.bounded(int(team.size()) + 1),
+                            acct(QString("u%1-%2@x").arg(round).arg(k), rng.bounded(4) * 10,
+                                 owners[rng.bounded(int(owners.size()))]));
+            for (TeamAcct &a : team) {
+                if (rng.bounded(3) == 0) {
+                    a.fivePct = rng.bounded(3) * 25;
+                    a.online = rng.bounded(2);
+                    a.status = rng.bounded(2) ? "active" : "hold";
+                    a.rev = a.computeRev();
+                }
+            }
+            const acpanel::Filter f{rng.bounded(4) == 0 ? "claude" : "", rng.bounded(3) == 0 ? "hold" : "all",
+                                    rng.bounded(4) == 0 ? "u1" : ""};
+            const acpanel::SortState s{keys[rng.bounded(int(keys.size()))], bool(rng.bounded(2))};
+            m.filter.setFilter(f);
+            m.filter.setSort(s);
+            m.source.setAccounts(team);
+            QCOMPARE(ids(m.filter.rows()), emails(acpanel::filteredSorted(team, f, s)));
+
+            QStringList grouped;
+            int headers = 0;
+            for (const PersonRowsModel::Row &r : m.people.rows()) {
+                if (r.acct)
+                    grouped << r.acct->a.email;
+                else
+                    ++headers;
+            }
+            QStringList shown = ids(m.filter.rows());
+            std::sort(grouped.begin(), grouped.end());
+            std::sort(shown.begin(), shown.end());
+            QCOMPARE(grouped, shown);
+            QCOMPARE(headers, int(acpanel::byPerson(acpanel::filteredSorted(team, f, s)).size()));
+        }
+    }
+
+    void groupedRowsFollowTheirAccounts()
+    {
+        Models m;
+        m.source.setAccounts({acct("a1", 50, "Анна"), acct("i1", 95, "Иван"), acct("n1", 10)});
+        QStringList keys;
+        for (const PersonRowsModel::Row &r : m.people.rows())
+            keys << r.key;
+        QCOMPARE(keys, QStringList({"p:Иван", "a:claude:i1", "p:Анна", "a:claude:a1", "p:Не привязан", "a:claude:n1"}));
+        QCOMPARE(m.people.rows()[0].summary, QString("5ч 0% · 7д 95% · $0"));
+        QCOMPARE(m.people.rows()[0].countText, QString("1 акк."));
+        QCOMPARE(m.people.firstId(), QString("claude:i1"));
+
+        // Анна's account goes online: her group moves to the top as moves, not a reset.
+        QSignalSpy moved(&m.people, &QAbstractItemModel::rowsMoved);
+        QSignalSpy layout(&m.people, &QAbstractItemModel::layoutChanged);
+        QList<TeamAcct> team{acct("a1", 50, "Анна"), acct("i1", 95, "Иван"), acct("n1", 10)};
+        team[0].online = true;
+        team[0].rev = team[0].computeRev();
+        m.source.setAccounts(team);
+        QCOMPARE(m.people.rows()[0].key, QString("p:Анна"));
+        QVERIFY(m.people.rows()[0].online);
+        QVERIFY(moved.size() > 0);
+        QCOMPARE(layout.size(), 0);
+    }
+
+    void dashboardListsTheFirstSix()
+    {
+        TeamAccountsModel six;
+        QAbstractItemModelTester t(&six, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        six.setStore(nullptr);
+        six.setLimit(6);
+        QList<TeamAcct> team;
+        for (int i = 0; i < 10; ++i)
+            team << acct(QString::number(i), 100 - i);
+        six.setAccounts(team);
+        QCOMPARE(six.count(), 6);
+        std::swap(team[0], team[9]); // the first account drops out, the tenth comes in first
+        six.setAccounts(team);
+        QCOMPARE(ids(six.rows()), QStringList({"9", "1", "2", "3", "4", "5"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstAccountModels)
+#include "tst_accountmodels.moc"
