@@ -7,7 +7,7 @@ PKGS=(
   # build
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qt6-httpserver-dev qt6-websockets-dev
-  libqt6sql6-sqlite qtkeychain-qt6-dev libsystemd-dev qt6-svg-dev libgl-dev
+  libqt6sql6-sqlite qtkeychain-qt6-dev libsystemd-dev qt6-svg-dev libgl-dev libsimdjson-dev
   # QML modules at run time
   qml6-module-qtquick qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts

@@ -1,6 +1,7 @@
 #include "teamacct.h"
 
 #include "json.h"
+#include "teamacct_decode.h"
 
 #include <QHash>
 #include <algorithm>
@@ -129,104 +130,35 @@ qint64 TeamAcct::computeRev() const
     return h.result();
 }
 
+namespace {
+
+// Reads a QJsonObject for decodeTeamAcct.
+class QtReader
+{
+public:
+    explicit QtReader(const QJsonObject &o) : m_o(o) {}
+    bool isString(const char *k) const { return v(k).isString(); }
+    QString text(const char *k, const QString &def = QString()) const { return json::text(v(k), def); }
+    double number(const char *k, double def = 0) const { return json::number(v(k), def); }
+    bool flag(const char *k) const { return json::flag(v(k)); }
+    QtReader object(const char *k) const { return QtReader(json::object(v(k))); }
+    template<class F>
+    void eachObject(const char *k, F f) const
+    {
+        for (const QJsonObject &e : json::objects(v(k)))
+            f(QtReader(e));
+    }
+
+private:
+    QJsonValue v(const char *k) const { return m_o.value(QLatin1String(k)); }
+    QJsonObject m_o;
+};
+
+} // namespace
+
 TeamAcct parseTeamAcct(const QJsonObject &o)
 {
-    using json::flag;
-    using json::number;
-    using json::text;
-    TeamAcct a;
-    const QJsonValue email = o.value(QLatin1String("email"));
-    a.email = email.isString() ? email.toString() : text(o.value(QLatin1String("account_email")));
-    // Defaults apply before lower-casing.
-    a.provider = text(o.value(QLatin1String("provider")), QStringLiteral("claude")).toLower();
-    a.memberId = text(o.value(QLatin1String("member_id")));
-    const QString memberName = text(o.value(QLatin1String("member_name")));
-    a.owner = memberName.isEmpty() ? a.memberId : memberName;
-    a.group = text(o.value(QLatin1String("group_name")));
-    a.status = text(o.value(QLatin1String("status")), QStringLiteral("active")).toLower();
-    a.authType = text(o.value(QLatin1String("auth_type"))).toLower();
-    a.hasKey = flag(o.value(QLatin1String("has_key")));
-    a.hasMonitor = flag(o.value(QLatin1String("has_monitor")));
-    a.inRegistry = flag(o.value(QLatin1String("in_registry")));
-    a.fivePct = number(o.value(QLatin1String("five_hour_pct")));
-    a.fiveReset = number(o.value(QLatin1String("five_hour_resets_at")));
-    a.sevenPct = number(o.value(QLatin1String("seven_day_pct")));
-    a.sevenReset = number(o.value(QLatin1String("seven_day_resets_at")));
-    a.cost = number(o.value(QLatin1String("cost_usd")));
-    a.tokensIn = number(o.value(QLatin1String("total_input")));
-    a.tokensOut = number(o.value(QLatin1String("total_output")));
-    a.model = text(o.value(QLatin1String("model")));
-    a.version = text(o.value(QLatin1String("version")));
-    a.lastSeen = number(o.value(QLatin1String("last_seen")));
-    a.online = flag(o.value(QLatin1String("online")));
-    a.hasTelemetry = flag(o.value(QLatin1String("has_telemetry")));
-
-    const QJsonObject limits = json::object(o.value(QLatin1String("limits")));
-    a.limitsSource = text(limits.value(QLatin1String("source")));
-    a.limitsFetchedAt = number(limits.value(QLatin1String("fetched_at")));
-    a.severity = text(limits.value(QLatin1String("severity")));
-    a.extraUsagePct = number(limits.value(QLatin1String("extra_usage_pct")), -1);
-    const QList<QJsonObject> weeklyScopedObjs = json::objects(limits.value(QLatin1String("weekly_scoped")));
-    a.weeklyScoped.reserve(weeklyScopedObjs.size());
-    for (const QJsonObject &e : weeklyScopedObjs) {
-        ScopedModel m;
-        m.model = text(e.value(QLatin1String("model")));
-        if (m.model.isEmpty())
-            continue;
-        m.pct = number(e.value(QLatin1String("pct")));
-        a.weeklyScoped.append(m);
-    }
-
-    a.plan = text(o.value(QLatin1String("plan")));
-    a.price = number(o.value(QLatin1String("price")));
-    a.currency = text(o.value(QLatin1String("currency")));
-    a.payMethod = text(o.value(QLatin1String("pay_method")));
-    a.renewDate = text(o.value(QLatin1String("renew_date")));
-    a.notes = text(o.value(QLatin1String("notes")));
-    a.ccProvider = text(o.value(QLatin1String("cc_provider")));
-    a.baseUrl = text(o.value(QLatin1String("base_url")));
-    a.burnEta = number(json::object(o.value(QLatin1String("five_hour_burn"))).value(QLatin1String("eta")));
-
-    const QList<QJsonObject> liveSessionsObjs = json::objects(o.value(QLatin1String("live_sessions")));
-    a.liveSessions.reserve(liveSessionsObjs.size());
-    for (const QJsonObject &e : liveSessionsObjs) {
-        LiveSession s;
-        s.project = text(e.value(QLatin1String("project")));
-        s.person = text(e.value(QLatin1String("person")));
-        s.model = text(e.value(QLatin1String("model")));
-        s.active = flag(e.value(QLatin1String("active")));
-        a.liveSessions.append(s);
-    }
-    const QList<QJsonObject> usersObjs = json::objects(o.value(QLatin1String("users")));
-    a.users.reserve(usersObjs.size());
-    for (const QJsonObject &e : usersObjs) {
-        AcctUser u;
-        u.name = text(e.value(QLatin1String("name")));
-        if (u.name.isEmpty())
-            continue;
-        u.online = flag(e.value(QLatin1String("online")));
-        a.users.append(u);
-    }
-    const QList<QJsonObject> devicesObjs = json::objects(o.value(QLatin1String("devices")));
-    a.devices.reserve(devicesObjs.size());
-    for (const QJsonObject &e : devicesObjs) {
-        Device d;
-        d.host = text(e.value(QLatin1String("device_host")));
-        d.osUser = text(e.value(QLatin1String("os_user")));
-        d.person = text(e.value(QLatin1String("person")));
-        d.model = text(e.value(QLatin1String("model")));
-        d.version = text(e.value(QLatin1String("version")));
-        d.brRev = text(e.value(QLatin1String("br_rev")));
-        d.project = text(e.value(QLatin1String("project")));
-        d.fivePct = number(e.value(QLatin1String("five_hour_pct")));
-        d.sevenPct = number(e.value(QLatin1String("seven_day_pct")));
-        d.cost = number(e.value(QLatin1String("cost_usd")));
-        d.lastSeen = number(e.value(QLatin1String("last_seen")));
-        d.online = flag(e.value(QLatin1String("online")));
-        a.devices.append(d);
-    }
-    a.rev = a.computeRev();
-    return a;
+    return decodeTeamAcct(QtReader(o));
 }
 
 void sortTeamAccounts(QList<TeamAcct> &list)
