@@ -108,7 +108,7 @@ void Http::deliver(QObject *context, std::function<void(const HttpReply &)> done
 }
 
 void Http::send(HttpMethod method, const QString &url, const QString &bearer, const QJsonObject *body,
-                QObject *context, std::function<void(const HttpReply &)> done)
+                QObject *context, std::function<void(const HttpReply &)> done, bool parseJson)
 {
     if (!context)
         context = this;
@@ -187,14 +187,15 @@ void Http::send(HttpMethod method, const QString &url, const QString &bearer, co
     }
 
     QPointer<QObject> guard(context);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, guard, done = std::move(done)]() mutable {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, guard, parseJson, done = std::move(done)]() mutable {
         if (guard)
-            finish(reply, guard, std::move(done));
+            finish(reply, guard, std::move(done), parseJson);
         reply->deleteLater();
     });
 }
 
-void Http::finish(QNetworkReply *reply, QObject *context, std::function<void(const HttpReply &)> done)
+void Http::finish(QNetworkReply *reply, QObject *context, std::function<void(const HttpReply &)> done,
+                  bool parseJson)
 {
     HttpReply r;
     const QVariant statusAttr = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -209,8 +210,8 @@ void Http::finish(QNetworkReply *reply, QObject *context, std::function<void(con
         r.status = statusAttr.toInt();
         r.body = reply->readAll();
         QJsonParseError err;
-        const QJsonDocument doc = QJsonDocument::fromJson(r.body, &err);
-        if (err.error == QJsonParseError::NoError && doc.isObject())
+        const QJsonDocument doc = parseJson ? QJsonDocument::fromJson(r.body, &err) : QJsonDocument();
+        if (parseJson && err.error == QJsonParseError::NoError && doc.isObject())
             r.json = doc.object();
     } else {
         r.error = describeTransportError(code, reply->errorString());

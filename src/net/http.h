@@ -51,14 +51,18 @@ public:
     // `done` runs exactly once, always later (never inside send), on `context`'s thread, and not at
     // all if `context` is destroyed first. A null context means this object. Call from the thread
     // this object lives in.
+    //
+    // With `parseJson` false the body is left unparsed (`json` stays empty): for large answers
+    // that the caller parses off the main thread.
     void send(HttpMethod method, const QString &url, const QString &bearer, const QJsonObject *body,
-              QObject *context, std::function<void(const HttpReply &)> done);
+              QObject *context, std::function<void(const HttpReply &)> done, bool parseJson = true);
 
     QNetworkAccessManager *nam();
 
 private:
     void deliver(QObject *context, std::function<void(const HttpReply &)> done, HttpReply reply);
-    void finish(QNetworkReply *reply, QObject *context, std::function<void(const HttpReply &)> done);
+    void finish(QNetworkReply *reply, QObject *context, std::function<void(const HttpReply &)> done,
+                bool parseJson);
 
     QNetworkAccessManager *m_nam;
     int m_timeoutMs = 60000;

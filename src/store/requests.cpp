@@ -13,6 +13,12 @@ void Store::getStatus(const QString &path, ReplyFn done)
                  std::move(done));
 }
 
+void Store::getStatusUnparsed(const QString &path, ReplyFn done)
+{
+    m_http->send(HttpMethod::Get, m_serverUrl + path, bearerFor(m_session, m_token), nullptr, this,
+                 std::move(done), false);
+}
+
 void Store::postAuthedStatus(const QString &path, const QJsonObject &body, ReplyFn done)
 {
     m_http->send(HttpMethod::Post, m_serverUrl + path, bearerFor(m_session, m_token), &body, this,

@@ -258,6 +258,8 @@ public:
     using ReplyFn = std::function<void(const HttpReply &)>;
     void post(const QString &path, const QJsonObject &body, ReplyFn done);
     void getStatus(const QString &path, ReplyFn done);
+    // getStatus with the body left unparsed, for an answer decoded off the main thread.
+    void getStatusUnparsed(const QString &path, ReplyFn done);
     void postAuthedStatus(const QString &path, const QJsonObject &body, ReplyFn done);
     void deleteAuthed(const QString &path, ReplyFn done);
     void getData(const QString &path, std::function<void(const std::optional<QByteArray> &)> done);
@@ -307,4 +309,8 @@ private:
     // activity range that is no longer the selected one is dropped.
     quint64 m_statsSeq = 0;
     quint64 m_activitySeq = 0;
+    // Team answers are decoded on a worker thread and may finish out of order: each carries the
+    // number of its arrival, and an older one never replaces a newer list.
+    quint64 m_teamArrivals = 0;
+    quint64 m_teamApplied = 0;
 };

@@ -1,12 +1,19 @@
 // The team's accounts: load, server-side limits refresh, and the counts the screens show.
 #include "store/store.h"
 
+#include "core/teamanswer.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+
 void Store::loadTeam()
 {
     if (!isAdmin())
         return;
     setLoadingTeam(m_teamAccounts.isEmpty());
-    getStatus(QStringLiteral("/api/accounts"), [this](const HttpReply &r) {
+    // The body is parsed and decoded on a worker thread: a team of thousands of accounts is a
+    // answer of megabytes, and the window must not stall on it every 30 seconds. The list is
+    // still assigned here, on the main thread.
+    getStatusUnparsed(QStringLiteral("/api/accounts"), [this](const HttpReply &r) {
         if (!r.ok) {
             setLoadingTeam(false);
             return;
@@ -17,8 +24,16 @@ void Store::loadTeam()
             return;
         }
         setAuthExpired(false);
-        setTeamAccounts(decodeTeamAccounts(r.json));
-        setLoadingTeam(false);
+        const quint64 arrival = ++m_teamArrivals;
+        QtConcurrent::run(decodeTeamAnswer, r.body).then(this, [this, arrival](const QList<TeamAcct> &list) {
+            // Answers are ordered by arrival, as if decoded at once: a later one already
+            // assigned wins over this one.
+            if (arrival < m_teamApplied || !isAdmin())
+                return; // or the session that asked has ended meanwhile
+            m_teamApplied = arrival;
+            setTeamAccounts(list);
+            setLoadingTeam(false);
+        });
     });
 }
 
