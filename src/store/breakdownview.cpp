@@ -30,6 +30,7 @@ void BreakdownView::setProvider(const QString &p)
         return;
     m_provider = p;
     Q_EMIT providerChanged();
+    accountChanged();
 }
 
 void BreakdownView::setEmail(const QString &e)
@@ -38,6 +39,27 @@ void BreakdownView::setEmail(const QString &e)
         return;
     m_email = e;
     Q_EMIT emailChanged();
+    accountChanged();
+}
+
+void BreakdownView::accountChanged()
+{
+    // A block handed another account (a view reusing it) shows nothing of the previous one: it
+    // starts over, once both halves of the new identity have arrived.
+    if (m_building || !m_started)
+        return;
+    ++m_seq; // an answer still on its way is for the previous account
+    m_rows.clear();
+    m_residual = m_observed = m_resetsAt = 0;
+    setLoaded(false);
+    Q_EMIT dataChanged();
+    if (m_reloadQueued)
+        return;
+    m_reloadQueued = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_reloadQueued = false;
+        load();
+    }, Qt::QueuedConnection);
 }
 
 QVariantList BreakdownView::segs() const
@@ -49,8 +71,25 @@ QVariantList BreakdownView::segs() const
     for (const decode::Segment &s : decode::segments(b))
         out.append(QVariantMap{{QStringLiteral("name"), s.name},
                                {QStringLiteral("pct"), s.pct},
+                               {QStringLiteral("pctText"), pctText(s.pct)},
                                {QStringLiteral("color"), s.color}});
     return out;
+}
+
+QString BreakdownView::pctText(double pct)
+{
+    if (!std::isfinite(pct) || std::fabs(pct) >= 1e15)
+        return QStringLiteral("—");
+    return QString::asprintf("%.1f%%", pct);
+}
+
+double BreakdownView::segmentWidth(double pct, double available)
+{
+    // At least 2 px so that a person with no share still shows; never more than the bar.
+    const double w = pct / 100 * available;
+    if (!std::isfinite(w) || !(w > 2))
+        return 2;
+    return w < available ? w : available;
 }
 
 QVariantList BreakdownView::scopes()
@@ -91,6 +130,7 @@ void BreakdownView::setLoaded(bool v)
 
 void BreakdownView::load()
 {
+    m_started = true;
     Store *s = store();
     if (!s) {
         // No store to ask: show the empty state rather than spin for ever.

@@ -63,6 +63,11 @@ public:
         return QStringLiteral("app/браузер — оценка (вне CLI), к человеку не привязывается");
     }
 
+    // A legend figure: "%.1f%%", or "—" when it is not finite.
+    static QString pctText(double pct);
+    // The width of a segment of the stacked bar: its share of `available`, at least 2.
+    Q_INVOKABLE static double segmentWidth(double pct, double available);
+
     // Fetches the current scope; the answer of the newest call wins.
     Q_INVOKABLE void load();
     // The user picked a scope ("week" or "month"): back to not loaded, then load it.
@@ -82,6 +87,7 @@ Q_SIGNALS:
 
 private:
     void setLoaded(bool v);
+    void accountChanged();
 
     QPointer<Store> m_store;
     QString m_provider, m_email, m_scope = QStringLiteral("week");
@@ -90,4 +96,6 @@ private:
     bool m_loaded = false;
     bool m_building = false; // QML is still assigning the initial property values
     quint64 m_seq = 0;
+    bool m_reloadQueued = false;
+    bool m_started = false;  // a load has run: from then on a change of account reloads
 };

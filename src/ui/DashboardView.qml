@@ -1,9 +1,192 @@
 import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
 import Corvane
 
-// The "dashboard" section; its screen is still to come.
-SectionStub {
+// The first section. An administrator sees the team at a glance: four tiles, the unread-alerts
+// banner and the cards of the six first team accounts. Anyone else sees whether their telemetry
+// arrives and their own limits.
+ColumnLayout {
+    id: root
     objectName: "dashboardView"
-    key: "dashboard"
-    icon: "square.grid.2x2"
+    readonly property bool admin: Store.isAdmin
+    readonly property var page: pageLoader.item
+
+    spacing: 14
+    Component.onCompleted: AcRules.dashboardShown()
+
+    Header {
+        title: "Дашборд"
+        refresh: function() { AcRules.dashboardRefresh() }
+    }
+
+    Loader {
+        id: pageLoader
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        sourceComponent: root.admin ? adminPage : memberPage
+    }
+
+    Component {
+        id: adminPage
+        ColumnLayout {
+            objectName: "adminPage"
+            readonly property alias cards: cardList
+            readonly property string listCase: AcRules.dashboardCase(firstSix.count, Store.loadingTeam)
+            spacing: 14
+
+            // The first six accounts in load order; cards keep their own state by account.
+            TeamAccountsModel {
+                id: firstSix
+                limit: 6
+            }
+
+            RowLayout {
+                id: tiles
+                Layout.fillWidth: true
+                spacing: 12
+                Repeater {
+                    model: AcRules.tiles
+                    delegate: StatTile {
+                        required property var modelData
+                        objectName: "tile_" + modelData.title
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: (tiles.width - 3 * tiles.spacing) / 4
+                        title: modelData.title
+                        value: modelData.value
+                        accent: T.role(modelData.tone)
+                        sub: modelData.sub
+                    }
+                }
+            }
+
+            Rectangle {
+                objectName: "alertsBanner"
+                readonly property string message: AcRules.alertsBanner(Store.alertsUnread)
+                Layout.fillWidth: true
+                visible: message !== ""
+                implicitHeight: bannerRow.implicitHeight + 24
+                radius: 10
+                color: Qt.rgba(T.warn.r, T.warn.g, T.warn.b, 0.1)
+                RowLayout {
+                    id: bannerRow
+                    anchors.fill: parent
+                    anchors.margins: 12
+                    spacing: 8
+                    Icon {
+                        name: "bell.badge.fill"
+                        size: 14
+                        color: T.warn
+                    }
+                    Text {
+                        objectName: "alertsText"
+                        text: parent.parent.message
+                        textFormat: Text.PlainText
+                        color: T.text
+                        font.family: T.font
+                        font.pixelSize: T.callout
+                    }
+                    Item { Layout.fillWidth: true }
+                    Button {
+                        id: openAlerts
+                        objectName: "openAlerts"
+                        flat: true
+                        hoverEnabled: true
+                        text: "Открыть"
+                        Accessible.name: text
+                        onClicked: Store.setNavByName("team")
+                        contentItem: Text {
+                            text: openAlerts.text
+                            color: openAlerts.hovered ? Qt.lighter(T.accent, 1.15) : T.accent
+                            font.family: T.font
+                            font.pixelSize: T.caption
+                        }
+                        background: Rectangle {
+                            color: "transparent"
+                            radius: 4
+                            border.width: openAlerts.visualFocus ? 1 : 0
+                            border.color: T.accent
+                        }
+                    }
+                }
+            }
+
+            Text {
+                text: "Самые нагруженные (7д)"
+                color: T.text
+                font.family: T.font
+                font.pixelSize: T.headline
+                font.weight: T.headlineWeight
+            }
+
+            Spinner {
+                objectName: "teamSpinner"
+                visible: listCase === "loading"
+                running: visible
+            }
+            Placeholder {
+                objectName: "teamPlaceholder"
+                visible: listCase === "empty"
+                icon: "person.3"
+                title: "Нет данных"
+                note: "Аккаунты команды появятся здесь."
+            }
+            ListView {
+                id: cardList
+                objectName: "teamCards"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                visible: listCase === "cards"
+                clip: true
+                spacing: 10
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar {}
+                model: firstSix
+                delegate: TeamAccountCard {
+                    objectName: "teamCard"
+                    width: ListView.view.width
+                    acct: model.acct
+                }
+            }
+        }
+    }
+
+    Component {
+        id: memberPage
+        ColumnLayout {
+            objectName: "memberPage"
+            spacing: 14
+            RowLayout {
+                spacing: 8
+                Rectangle {
+                    objectName: "telemetryDot"
+                    implicitWidth: 8
+                    implicitHeight: 8
+                    radius: 4
+                    color: T.role(AcRules.telemetryTone(Store.telemetryOk))
+                }
+                Text {
+                    objectName: "telemetryText"
+                    text: AcRules.telemetryText(Store.telemetryOk)
+                    color: T.textSecondary
+                    font.family: T.font
+                    font.pixelSize: T.callout
+                }
+            }
+            Text {
+                text: "Мои лимиты"
+                color: T.text
+                font.family: T.font
+                font.pixelSize: T.headline
+                font.weight: T.headlineWeight
+            }
+            OwnAccounts {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                icon: "checkmark.seal"
+                title: "Всё настроено"
+                note: "Открой терминал и запусти Claude Code —\nтут появятся твои лимиты."
+            }
+        }
+    }
 }

@@ -63,4 +63,6 @@ Rectangle {
             }
         }
     }
+
+    AccountFormHost {}
 }

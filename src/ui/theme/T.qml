@@ -48,6 +48,7 @@ QtObject {
         case "text": return text
         case "textSecondary": return textSecondary
         case "textTertiary": return textTertiary
+        case "border": return border
         default: return accent
         }
     }

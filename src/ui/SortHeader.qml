@@ -1,0 +1,58 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvane
+
+// A column title of the accounts table: upper case, the current sort column in `text` with an
+// accent arrow for its direction. Clicking (or Space/Enter) sorts by it.
+Button {
+    id: control
+    property string key
+    property string title
+    property real w: 80
+    property bool rightAligned: false
+    readonly property bool current: Store.acSortKey === key
+    signal sortBy(string key)
+
+    objectName: "sort_" + key
+    Layout.preferredWidth: w
+    implicitWidth: w
+    flat: true
+    hoverEnabled: true
+    focusPolicy: Qt.StrongFocus
+    padding: 0
+    Accessible.name: title
+    onClicked: control.sortBy(control.key)
+
+    contentItem: RowLayout {
+        spacing: 3
+        Item { visible: control.rightAligned; Layout.fillWidth: true }
+        Text {
+            Layout.maximumWidth: control.w - (arrow.visible ? 12 : 0)
+            text: control.title
+            textFormat: Text.PlainText
+            elide: Text.ElideRight
+            maximumLineCount: 1
+            color: control.current || control.hovered ? T.text : T.textTertiary
+            font.family: T.font
+            font.pixelSize: 10
+            font.weight: Font.Medium
+            font.capitalization: Font.AllUppercase
+        }
+        Icon {
+            id: arrow
+            objectName: "arrow"
+            visible: control.current
+            name: Store.acSortAsc ? "arrow.up" : "arrow.down"
+            size: 9
+            color: T.accent
+        }
+        Item { visible: !control.rightAligned; Layout.fillWidth: true }
+    }
+    background: Rectangle {
+        color: "transparent"
+        radius: 4
+        border.width: control.visualFocus ? 1 : 0
+        border.color: T.accent
+    }
+}

@@ -1,0 +1,65 @@
+import QtQuick
+import QtQuick.Layouts
+import Corvane
+
+// One limit gauge of a team account card: title, a 6 px bar (accent, warn from 75 %, danger
+// from 90 %, clamped), the whole percentage or "—", and the countdown to the reset.
+RowLayout {
+    id: root
+    property string title
+    property real pct: 0
+    property real reset: 0
+    readonly property var g: AcRules.teamGauge(pct, reset, AcRules.tick)
+
+    Layout.fillWidth: true
+    spacing: 8
+
+    Text {
+        Layout.preferredWidth: 52
+        text: root.title
+        textFormat: Text.PlainText
+        elide: Text.ElideRight
+        color: T.textSecondary
+        font.family: T.font
+        font.pixelSize: T.caption2
+    }
+    Item {
+        Layout.fillWidth: true
+        implicitHeight: 6
+        Rectangle {
+            anchors.fill: parent
+            radius: 3
+            color: T.surfaceRaised
+        }
+        Rectangle {
+            objectName: "fill"
+            width: parent.width * root.g.frac
+            height: parent.height
+            visible: width > 0
+            radius: 3
+            color: T.role(root.g.tone)
+        }
+    }
+    Text {
+        objectName: "value"
+        Layout.preferredWidth: 38
+        horizontalAlignment: Text.AlignRight
+        text: root.g.text
+        textFormat: Text.PlainText
+        color: T.text
+        font.family: T.font
+        font.pixelSize: T.caption2
+    }
+    Text {
+        objectName: "countdown"
+        Layout.preferredWidth: 52
+        horizontalAlignment: Text.AlignHCenter
+        text: root.g.reset
+        textFormat: Text.PlainText
+        wrapMode: Text.WordWrap
+        maximumLineCount: 2
+        color: T.textTertiary
+        font.family: T.font
+        font.pixelSize: 10
+    }
+}

@@ -1,0 +1,300 @@
+#include "acrules.h"
+
+#include "core/acpanel.h"
+#include "core/acview.h"
+#include "core/format.h"
+#include "store/store.h"
+
+#include <QQmlEngine>
+
+namespace {
+
+constexpr int kTickMs = 30000;
+
+QVariantMap item(const QString &key, const QString &label)
+{
+    return {{QStringLiteral("key"), key}, {QStringLiteral("label"), label}};
+}
+
+TeamAcct acctOf(const QVariant &v)
+{
+    return v.canConvert<TeamAcct>() ? v.value<TeamAcct>() : TeamAcct();
+}
+
+QVariantMap gaugeMap(double pct)
+{
+    return {{QStringLiteral("text"), acview::cellGaugeText(pct)},
+            {QStringLiteral("tone"), acview::cellGaugeTone(pct)},
+            {QStringLiteral("barTone"), acview::cellBarTone(pct)},
+            {QStringLiteral("frac"), acview::fraction(pct)}};
+}
+
+} // namespace
+
+AcRules::AcRules(QObject *parent)
+    : QObject(parent)
+    , m_store(Store::instance())
+{
+    m_timer.setInterval(kTickMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        ++m_tick;
+        Q_EMIT tickChanged();
+    });
+    m_timer.start();
+    if (m_store)
+        connect(m_store, &Store::teamAccountsChanged, this, &AcRules::tilesChanged);
+}
+
+AcRules *AcRules::create(QQmlEngine *qmlEngine, QJSEngine *)
+{
+    auto *r = new AcRules(qmlEngine);
+    QQmlEngine::setObjectOwnership(r, QQmlEngine::CppOwnership);
+    return r;
+}
+
+QVariantList AcRules::columns()
+{
+    QVariantList out;
+    for (const acpanel::Column &c : acpanel::columns())
+        out.append(QVariantMap{{QStringLiteral("key"), c.key},
+                               {QStringLiteral("title"), c.title},
+                               {QStringLiteral("width"), c.width},
+                               {QStringLiteral("text"), c.text},
+                               {QStringLiteral("right"), c.rightAligned}});
+    return out;
+}
+
+QVariantList AcRules::modes()
+{
+    return {item(QStringLiteral("people"), QStringLiteral("По человеку")),
+            item(QStringLiteral("accounts"), QStringLiteral("По аккаунтам"))};
+}
+
+QVariantList AcRules::statusFilters()
+{
+    return {item(QStringLiteral("all"), QStringLiteral("Все")), item(QStringLiteral("active"), QStringLiteral("Active")),
+            item(QStringLiteral("hold"), QStringLiteral("Hold"))};
+}
+
+double AcRules::minTableWidth() { return acpanel::kMinTableWidth; }
+
+QVariantList AcRules::tiles() const
+{
+    QVariantList out;
+    if (!m_store)
+        return out;
+    const TeamCounts c = teamCounts(m_store->teamAccounts());
+    for (const acview::Tile &t : acview::dashboardTiles(c, int(m_store->teamAccounts().size())))
+        out.append(QVariantMap{{QStringLiteral("title"), t.title},
+                               {QStringLiteral("value"), t.value},
+                               {QStringLiteral("tone"), t.tone},
+                               {QStringLiteral("sub"), t.sub}});
+    return out;
+}
+
+double AcRules::tableWidth(double viewportWidth) const
+{
+    return viewportWidth > acpanel::kMinTableWidth ? viewportWidth : acpanel::kMinTableWidth;
+}
+
+double AcRules::emailWidth(double tableWidth) const { return acpanel::emailWidth(tableWidth); }
+
+QVariantMap AcRules::row(const QVariant &acct, int) const
+{
+    const TeamAcct a = acctOf(acct);
+    const acview::ProviderCell prov = acview::providerCell(a);
+    const acview::TopModelCell top = acview::topModelCell(a);
+    const acview::ResetCell r5 = acview::fiveResetCell(a.fiveReset);
+    const acview::ResetCell r7 = acview::sevenResetCell(a.sevenReset);
+    const acview::WhoCell who = acview::whoCell(a);
+    const acview::PresenceCell pres = acview::presenceCell(a);
+    return {
+        {QStringLiteral("id"), a.id()},
+        {QStringLiteral("provider"), a.provider},
+        {QStringLiteral("provLabel"), prov.label},
+        {QStringLiteral("authSymbol"), prov.authSymbol},
+        {QStringLiteral("authText"), prov.authText},
+        {QStringLiteral("marker"), prov.marker},
+        {QStringLiteral("markerTone"), prov.markerTone},
+        {QStringLiteral("group"), a.group},
+        {QStringLiteral("hasGroup"), !a.group.isEmpty()},
+        {QStringLiteral("owner"), a.owner},
+        {QStringLiteral("email"), a.email},
+        {QStringLiteral("statusText"), acview::statusPillText(a.status)},
+        {QStringLiteral("statusTone"), acview::statusPillTone(a.status)},
+        {QStringLiteral("five"), gaugeMap(a.fivePct)},
+        {QStringLiteral("seven"), gaugeMap(a.sevenPct)},
+        {QStringLiteral("topText"), top.text},
+        {QStringLiteral("topTone"), top.tone},
+        {QStringLiteral("reset5Text"), r5.text},
+        {QStringLiteral("reset5Tone"), r5.tone},
+        {QStringLiteral("reset7Text"), r7.text},
+        {QStringLiteral("reset7Tone"), r7.tone},
+        {QStringLiteral("reset7Date"), r7.date},
+        {QStringLiteral("cost"), acview::cost(a.cost)},
+        {QStringLiteral("whoNone"), who.none},
+        {QStringLiteral("whoName"), who.name},
+        {QStringLiteral("whoDot"), who.dotTone},
+        {QStringLiteral("whoMore"), who.more},
+        {QStringLiteral("presText"), pres.text},
+        {QStringLiteral("presDot"), pres.dot},
+        {QStringLiteral("presTone"), pres.tone},
+    };
+}
+
+QVariantList AcRules::registryItems(const QVariant &acct, int) const
+{
+    QVariantList out;
+    for (const acview::RegistryItem &i : acview::registryItems(acctOf(acct)))
+        out.append(QVariantMap{{QStringLiteral("label"), i.label},
+                               {QStringLiteral("value"), i.value},
+                               {QStringLiteral("tone"), i.tone}});
+    return out;
+}
+
+QVariantList AcRules::devices(const QVariant &acct, int) const
+{
+    QVariantList out;
+    for (const Device &d : acctOf(acct).devices) {
+        const acview::DeviceLines l = acview::deviceLines(d);
+        out.append(QVariantMap{{QStringLiteral("name"), l.name},
+                               {QStringLiteral("seen"), l.seen},
+                               {QStringLiteral("online"), l.online},
+                               {QStringLiteral("details"), l.details},
+                               {QStringLiteral("cc"), l.cc},
+                               {QStringLiteral("br"), l.br},
+                               {QStringLiteral("outdated"), l.outdated},
+                               {QStringLiteral("figures"), l.figures}});
+    }
+    return out;
+}
+
+QVariantMap AcRules::teamGauge(double pct, double reset, int) const
+{
+    return {{QStringLiteral("text"), acview::teamGaugeText(pct)},
+            {QStringLiteral("tone"), acview::teamGaugeTone(pct)},
+            {QStringLiteral("frac"), acview::fraction(pct)},
+            {QStringLiteral("reset"), acview::teamGaugeReset(reset)}};
+}
+
+QVariantMap AcRules::cellGauge(double pct) const { return gaugeMap(pct); }
+
+QVariantMap AcRules::card(const QVariant &acct, int tick) const
+{
+    const TeamAcct a = acctOf(acct);
+    const acview::Activity act = acview::cardActivity(a);
+    const acview::CardUsers users = acview::cardUsers(a);
+    QVariantList userList;
+    for (const AcctUser &u : users.shown)
+        userList.append(QVariantMap{{QStringLiteral("name"), u.name},
+                                    {QStringLiteral("dotTone"), u.online ? QStringLiteral("ok") : QStringLiteral("textTertiary")}});
+    QVariantList scoped;
+    for (const ScopedModel &m : a.weeklyScoped) {
+        QVariantMap g = teamGauge(m.pct, 0, tick);
+        g.insert(QStringLiteral("name"), fmt::shortModel(m.model));
+        g.insert(QStringLiteral("text"), acview::percent(m.pct));
+        scoped.append(g);
+    }
+    return {
+        {QStringLiteral("id"), a.id()},
+        {QStringLiteral("email"), a.email},
+        {QStringLiteral("owner"), a.owner},
+        {QStringLiteral("dotTone"), acview::cardDotTone(a)},
+        {QStringLiteral("providerTag"), acview::cardProviderTag(a)},
+        {QStringLiteral("groupTag"), a.group},
+        {QStringLiteral("hold"), a.status == QLatin1String("hold")},
+        {QStringLiteral("cost"), acview::money(a.cost)},
+        {QStringLiteral("model"), acview::cardModel(a)},
+        {QStringLiteral("tokens"), acview::tokens(a)},
+        {QStringLiteral("pull"), acview::cardPull(a)},
+        {QStringLiteral("projects"), act.projects},
+        {QStringLiteral("more"), act.more},
+        {QStringLiteral("seen"), act.seen},
+        {QStringLiteral("five"), teamGauge(a.fivePct, a.fiveReset, tick)},
+        {QStringLiteral("seven"), teamGauge(a.sevenPct, a.sevenReset, tick)},
+        {QStringLiteral("scoped"), scoped},
+        {QStringLiteral("users"), userList},
+        {QStringLiteral("usersMore"), users.more},
+    };
+}
+
+QString AcRules::alertsBanner(int unread) const
+{
+    return unread >= 1 ? acview::alertsBanner(unread) : QString();
+}
+
+QString AcRules::panelCase(int total, bool loading, int shown) const
+{
+    if (total == 0)
+        return loading ? QStringLiteral("loading") : QStringLiteral("empty");
+    return shown == 0 ? QStringLiteral("nomatch") : QStringLiteral("table");
+}
+
+QString AcRules::dashboardCase(int total, bool loading) const
+{
+    if (total == 0)
+        return loading ? QStringLiteral("loading") : QStringLiteral("empty");
+    return QStringLiteral("cards");
+}
+
+QString AcRules::telemetryText(bool ok) const
+{
+    return ok ? QStringLiteral("Телеметрия работает · всё обновляется само")
+              : QStringLiteral("Телеметрия не активна — запусти Claude Code");
+}
+
+QString AcRules::telemetryTone(bool ok) const
+{
+    return ok ? QStringLiteral("ok") : QStringLiteral("textTertiary");
+}
+
+void AcRules::dashboardShown() const
+{
+    if (!m_store || !m_store->isAdmin())
+        return;
+    m_store->loadTeam();
+    m_store->loadAlerts();
+}
+
+void AcRules::dashboardRefresh() const
+{
+    if (!m_store)
+        return;
+    m_store->refreshHome();
+    dashboardShown();
+}
+
+void AcRules::panelShown() const
+{
+    if (!m_store)
+        return;
+    m_store->loadTeam();
+    if (m_store->members().isEmpty())
+        m_store->loadMembers();
+}
+
+void AcRules::newAccount() const
+{
+    if (!m_store)
+        return;
+    m_store->setAccountFormEdit(QVariant());
+    m_store->setAccountFormOpen(true);
+}
+
+void AcRules::editAccount(const QVariant &acct) const
+{
+    if (!m_store || !acct.canConvert<TeamAcct>())
+        return;
+    m_store->setAccountFormEdit(acct);
+    m_store->setAccountFormOpen(true);
+}
+
+QString AcRules::deleteTitle(const QString &email) const
+{
+    return QStringLiteral("Удалить аккаунт ") + email + QStringLiteral(" из реестра?");
+}
+
+QString AcRules::rowName(const QString &email, bool expanded) const
+{
+    return email + (expanded ? QStringLiteral(", развёрнуто") : QStringLiteral(", свёрнуто"));
+}

@@ -1,0 +1,92 @@
+#pragma once
+// The QML face of the AI resources rules (QML singleton `AcRules`): the table's columns and
+// choice lists, and per account everything a row, a detail column or a dashboard card shows,
+// worked out in C++ (core/acpanel, core/acview). Colours come back as theme role names.
+//
+// `tick` advances every 30 seconds; bindings that show a countdown or a "… назад" pass it along
+// so that those texts stay current between reloads.
+
+#include "core/teamacct.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QVariantList>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+
+class QQmlEngine;
+class QJSEngine;
+class Store;
+
+class AcRules : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(int tick READ tick NOTIFY tickChanged)
+    Q_PROPERTY(QVariantList columns READ columns CONSTANT)
+    Q_PROPERTY(QVariantList modes READ modes CONSTANT)
+    Q_PROPERTY(QVariantList statusFilters READ statusFilters CONSTANT)
+    Q_PROPERTY(double minTableWidth READ minTableWidth CONSTANT)
+    // The dashboard's four tiles [{title, value, tone, sub}], following Store.
+    Q_PROPERTY(QVariantList tiles READ tiles NOTIFY tilesChanged)
+
+public:
+    // Requires a parent so that QML uses create().
+    explicit AcRules(QObject *parent);
+    static AcRules *create(QQmlEngine *qmlEngine, QJSEngine *jsEngine);
+
+    int tick() const { return m_tick; }
+    static QVariantList columns();
+    static QVariantList modes();
+    static QVariantList statusFilters();
+    static double minTableWidth();
+    QVariantList tiles() const;
+
+    // The table is as wide as its viewport, but never narrower than every column needs.
+    Q_INVOKABLE double tableWidth(double viewportWidth) const;
+    Q_INVOKABLE double emailWidth(double tableWidth) const;
+
+    // One table row: every cell's texts and colour roles.
+    Q_INVOKABLE QVariantMap row(const QVariant &acct, int tick = 0) const;
+    // The detail's registry column [{label, value, tone}] and device cards.
+    Q_INVOKABLE QVariantList registryItems(const QVariant &acct, int tick = 0) const;
+    Q_INVOKABLE QVariantList devices(const QVariant &acct, int tick = 0) const;
+    // A dashboard card: header, figures, activity, gauges, weekly models and users.
+    Q_INVOKABLE QVariantMap card(const QVariant &acct, int tick = 0) const;
+    // A `TeamGauge`: {text, tone, frac, reset}.
+    Q_INVOKABLE QVariantMap teamGauge(double pct, double reset, int tick = 0) const;
+    // A `CellGauge`: {text, tone, barTone, frac}.
+    Q_INVOKABLE QVariantMap cellGauge(double pct) const;
+    // The banner's text, "" while there is nothing unread (no banner).
+    Q_INVOKABLE QString alertsBanner(int unread) const;
+    // What the panel's content shows: "loading", "empty", "nomatch" or "table".
+    Q_INVOKABLE QString panelCase(int total, bool loading, int shown) const;
+    // What the dashboard lists under its heading: "loading", "empty" or "cards".
+    Q_INVOKABLE QString dashboardCase(int total, bool loading) const;
+    // The member's telemetry line and its dot's colour role.
+    Q_INVOKABLE QString telemetryText(bool ok) const;
+    Q_INVOKABLE QString telemetryTone(bool ok) const;
+
+    // Loads a section starts when it is shown, and the dashboard's refresh.
+    Q_INVOKABLE void dashboardShown() const;
+    Q_INVOKABLE void dashboardRefresh() const;
+    Q_INVOKABLE void panelShown() const;
+    // "Аккаунт": a new entry; "Редактировать": the given account.
+    Q_INVOKABLE void newAccount() const;
+    Q_INVOKABLE void editAccount(const QVariant &acct) const;
+    // The deletion question for an account's e-mail.
+    Q_INVOKABLE QString deleteTitle(const QString &email) const;
+    // Accessible name of a table row: its e-mail and whether it is open.
+    Q_INVOKABLE QString rowName(const QString &email, bool expanded) const;
+
+Q_SIGNALS:
+    void tickChanged();
+    void tilesChanged();
+
+private:
+    QTimer m_timer;
+    int m_tick = 0;
+    QPointer<Store> m_store;
+};
