@@ -1,6 +1,7 @@
 #include "app/screenshot.h"
 
 #include "app/app.h"
+#include "app/screenshotvariants.h"
 #include "store/store.h"
 
 #include <QCoreApplication>
@@ -32,7 +33,7 @@ ScreenshotRunner::ScreenshotRunner(CorvaneApp *app, QObject *parent)
 bool ScreenshotRunner::knownScreen(const QString &name)
 {
     return kPhases.contains(name) || kSections.contains(name) || name == QLatin1String("profile")
-        || name == QLatin1String("panel");
+        || name == QLatin1String("panel") || shotvariant::known(name);
 }
 
 bool ScreenshotRunner::isPhaseScreen(const QString &name)
@@ -91,7 +92,8 @@ void ScreenshotRunner::openTarget()
         return;
     }
     s->setShowProfile(false);
-    s->setNavByName(m_screen);
+    shotvariant::beforeLoad(s, m_screen);
+    s->setNavByName(shotvariant::baseScreen(m_screen));
 }
 
 void ScreenshotRunner::step()
@@ -159,10 +161,19 @@ void ScreenshotRunner::step()
             openTarget();
         return;
     }
-    if (dataLoading())
+    if (dataLoading() || !shotvariant::settled(m_app->mainWindow()))
         m_quiet.restart();
-    if (m_quiet.elapsed() >= kSettleMs)
-        grab();
+    if (m_quiet.elapsed() < kSettleMs)
+        return;
+    // A screen in a given state (a row open, the form shown) is put in it once its data are in,
+    // then left to settle again.
+    if (shotvariant::known(m_screen) && !m_variantApplied) {
+        if (shotvariant::apply(s, m_app->mainWindow(), m_screen))
+            m_variantApplied = true;
+        m_quiet.restart();
+        return;
+    }
+    grab();
 }
 
 void ScreenshotRunner::grab()

@@ -20,7 +20,7 @@ public:
     explicit ScreenshotRunner(CorvaneApp *app, QObject *parent = nullptr);
 
     // auth, changePassword, onboarding, dashboard, accounts, stats, activity, team, projects,
-    // tasks, profile, panel.
+    // tasks, profile, panel; and the states of shotvariant (accounts:flat, dashboard:expanded…).
     static bool knownScreen(const QString &name);
     static bool isPhaseScreen(const QString &name);
 
@@ -49,4 +49,5 @@ private:
     bool m_signInSent = false;
     bool m_targetOpen = false;
     bool m_finished = false;
+    bool m_variantApplied = false;
 };

@@ -1,0 +1,137 @@
+#include "app/screenshotvariants.h"
+
+#include "store/breakdownview.h"
+#include "store/store.h"
+
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <functional>
+
+namespace shotvariant {
+
+namespace {
+
+const QStringList &variantsOf(const QString &base)
+{
+    static const QStringList accounts{QStringLiteral("flat"), QStringLiteral("expanded"), QStringLiteral("form"),
+                                      QStringLiteral("edit")};
+    static const QStringList dashboard{QStringLiteral("expanded")};
+    static const QStringList none;
+    if (base == QLatin1String("accounts"))
+        return accounts;
+    if (base == QLatin1String("dashboard"))
+        return dashboard;
+    return none;
+}
+
+// Every item of the window, depth first, with the non-visual objects each one holds.
+void walk(QQuickItem *item, const std::function<void(QObject *)> &visit)
+{
+    if (!item)
+        return;
+    visit(item);
+    for (QObject *child : item->children())
+        if (!qobject_cast<QQuickItem *>(child))
+            visit(child);
+    for (QQuickItem *child : item->childItems())
+        walk(child, visit);
+}
+
+QObject *findNamed(QQuickWindow *window, const QString &name)
+{
+    QObject *found = nullptr;
+    walk(window->contentItem(), [&](QObject *o) {
+        if (!found && o->objectName() == name)
+            found = o;
+    });
+    return found;
+}
+
+// The visible item of that name nearest the top of the window.
+QQuickItem *topmost(QQuickWindow *window, const QString &name)
+{
+    QQuickItem *best = nullptr;
+    walk(window->contentItem(), [&](QObject *o) {
+        auto *item = qobject_cast<QQuickItem *>(o);
+        if (!item || !item->isVisible() || o->objectName() != name)
+            return;
+        if (!best || item->mapToScene({0, 0}).y() < best->mapToScene({0, 0}).y())
+            best = item;
+    });
+    return best;
+}
+
+// The id of the table's first account row, as the panel shows it.
+QString firstRowId(QQuickWindow *window, Store *store)
+{
+    QObject *panel = findNamed(window, QStringLiteral("accountsPanel"));
+    if (!panel)
+        return QString();
+    const char *model = store->acMode() == QLatin1String("people") ? "peopleModel" : "accountsModel";
+    QObject *m = panel->property(model).value<QObject *>();
+    return m ? m->property("firstId").toString() : QString();
+}
+
+} // namespace
+
+QString baseScreen(const QString &name) { return name.section(u':', 0, 0); }
+QString variant(const QString &name) { return name.section(u':', 1); }
+
+bool known(const QString &name)
+{
+    return name.contains(u':') && variantsOf(baseScreen(name)).contains(variant(name));
+}
+
+void beforeLoad(Store *store, const QString &name)
+{
+    if (baseScreen(name) == QLatin1String("accounts"))
+        store->setAcMode(variant(name) == QLatin1String("flat") ? QStringLiteral("accounts") : QStringLiteral("people"));
+}
+
+bool apply(Store *store, QQuickWindow *window, const QString &name)
+{
+    const QString v = variant(name);
+    if (baseScreen(name) == QLatin1String("dashboard")) {
+        // The card nearest the top of the list.
+        QQuickItem *card = topmost(window, QStringLiteral("teamCard"));
+        if (!card)
+            return false;
+        card->setProperty("expanded", true);
+        return true;
+    }
+    if (v == QLatin1String("flat"))
+        return true;
+    if (v == QLatin1String("form")) {
+        store->setAccountFormEdit(QVariant());
+        store->setAccountFormOpen(true);
+        return true;
+    }
+    const QString id = firstRowId(window, store);
+    if (id.isEmpty())
+        return false;
+    if (v == QLatin1String("expanded")) {
+        if (!store->expandedAccounts().contains(id))
+            store->toggleExpanded(id);
+        return true;
+    }
+    for (const TeamAcct &a : store->teamAccounts()) {
+        if (a.id() == id) {
+            store->setAccountFormEdit(QVariant::fromValue(a));
+            store->setAccountFormOpen(true);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool settled(QQuickWindow *window)
+{
+    bool done = true;
+    walk(window->contentItem(), [&](QObject *o) {
+        if (auto *b = qobject_cast<BreakdownView *>(o))
+            done = done && b->loaded();
+    });
+    return done;
+}
+
+} // namespace shotvariant
