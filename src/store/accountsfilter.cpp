@@ -138,7 +138,7 @@ void AccountsFilter::expandedChanged()
     changed.subtract(QSet<QString>(now).intersect(m_expanded));
     m_expanded = now;
     for (int i = 0; i < m_rows.size(); ++i)
-        if (changed.contains(m_rows[i]->a.id()))
+        if (changed.contains(m_rows.at(i)->id))
             Q_EMIT dataChanged(index(i), index(i), {ExpandedRole});
 }
 
@@ -179,17 +179,17 @@ QVariant AccountsFilter::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const TeamAcct &a = m_rows[index.row()]->a;
+    const AcRow &r = *m_rows.at(index.row());
     switch (role) {
     case AcctRole:
-        return QVariant::fromValue(a);
+        return QVariant::fromValue(r.a);
     case AccountIdRole:
     case Qt::DisplayRole:
-        return a.id();
+        return r.id;
     case RevRole:
-        return a.rev;
+        return r.a.rev;
     case ExpandedRole:
-        return m_expanded.contains(a.id());
+        return m_expanded.contains(r.id);
     default:
         return {};
     }
@@ -220,13 +220,13 @@ QVariant AccountsFilter::get(int row) const
 {
     if (row < 0 || row >= m_rows.size())
         return {};
-    return QVariant::fromValue(m_rows[row]->a);
+    return QVariant::fromValue(m_rows.at(row)->a);
 }
 
 int AccountsFilter::indexOfId(const QString &id) const
 {
     for (int i = 0; i < m_rows.size(); ++i)
-        if (m_rows[i]->a.id() == id)
+        if (m_rows.at(i)->id == id)
             return i;
     return -1;
 }

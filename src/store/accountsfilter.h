@@ -40,8 +40,8 @@ public:
     int total() const;
     QVariantList providerCounts() const;
     QVariantList chips() const;
-    QString firstId() const { return m_rows.isEmpty() ? QString() : m_rows.front()->a.id(); }
-    const QList<AcRowPtr> &rows() const { return m_rows; }
+    QString firstId() const { return m_rows.isEmpty() ? QString() : m_rows.front()->id; }
+    const QList<AcRowPtr> &rows() const { return m_rows.list(); }
     bool isExpanded(const QString &id) const { return m_expanded.contains(id); }
 
     // The filters and sort as given (tests and benchmarks drive them without a Store).
@@ -84,7 +84,7 @@ private:
     QCollator m_collator;
     QList<AcRowPtr> m_all;    // the source's rows, held so the sorted positions stay valid
     QList<int> m_sorted;      // positions into m_all, in sort order
-    QList<AcRowPtr> m_rows;   // shown: sorted, filtered
+    RowStore<AcRowPtr> m_rows; // shown: sorted, filtered
     QSet<QString> m_expanded;
     bool m_writingSort = false;
 };

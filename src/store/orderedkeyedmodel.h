@@ -1,19 +1,53 @@
 #pragma once
-// A keyed list model that reports a small change of order as row moves.
+// A keyed list model for long lists that change a lot at once, and that reports a small change of
+// order as row moves.
 //
-// KeyedListModel::reconcile reports any change of order as one layout change. A Qt Quick view
-// answers a layout change by keeping its delegates where they are and giving each the data now at
-// its position, so whatever a delegate holds of its own (an open detail, a breakdown loading, a
-// confirmation) would jump to another account. Moves, on the other hand, carry the delegates with
-// their rows. `update` therefore first removes the vanished rows and moves the survivors into the
-// new order (the fewest moves: every row outside the longest already ordered run), then lets
-// reconcile insert and update; when more than `moveLimit` rows would move (a new sort column,
-// say), it leaves the reorder to reconcile's single layout change, which is far cheaper then.
+// Like KeyedListModel::reconcile, `update` turns the old rows into the new ones with removals,
+// inserts and per-row changes (only where `same` says the row shows something else), so views
+// keep their delegates. Two things differ:
+//
+// - Order. A Qt Quick view answers a layout change by keeping its delegates where they are and
+//   giving each the data now at its position, so whatever a delegate holds of its own (an open
+//   detail, a breakdown loading, a confirmation) would jump to another account. Moves carry the
+//   delegates with their rows. The survivors are therefore moved into the new order (the fewest
+//   moves: every row outside the longest already ordered run); only when more than `moveLimit`
+//   rows would move (a new sort column, say) is the reorder one layout change, far cheaper then.
+// - Cost. A search keystroke over thousands of rows removes or inserts rows in hundreds of
+//   scattered runs. Rows are kept in a two-part store while the runs are signalled (the rows done
+//   so far, then the rest of the old list), so each run costs its own length, not the list's.
+//
+// Subclasses read rows through `rows()` (`at`, `size`), which is consistent at every signal.
 
 #include "store/keyedlistmodel.h"
 
 #include <algorithm>
 #include <vector>
+
+// Rows as a model sees them while an update is signalled: `done` (already in their new state)
+// followed by the not yet visited part of `rest` (from index `from` on).
+class OrderedKeyedModel;
+
+template<typename Rec>
+class RowStore
+{
+public:
+    qsizetype size() const { return m_done.size() + m_rest.size() - m_from; }
+    bool isEmpty() const { return size() == 0; }
+    const Rec &at(qsizetype i) const
+    {
+        return i < m_done.size() ? m_done[i] : m_rest[m_from + i - m_done.size()];
+    }
+    const Rec &operator[](qsizetype i) const { return at(i); }
+    const Rec &front() const { return at(0); }
+    // Outside an update the rows are one plain list.
+    const QList<Rec> &list() const { return m_done; }
+    QList<Rec> &mutableList() { return m_done; }
+
+private:
+    friend class OrderedKeyedModel;
+    QList<Rec> m_done, m_rest;
+    qsizetype m_from = 0;
+};
 
 class OrderedKeyedModel : public KeyedListModel
 {
@@ -26,35 +60,84 @@ public:
 
 protected:
     template<typename Rec, typename KeyFn, typename SameFn>
-    void update(QList<Rec> &rows, const QList<Rec> &nextIn, KeyFn key, SameFn same)
+    void update(RowStore<Rec> &store, const QList<Rec> &nextIn, KeyFn key, SameFn same)
     {
-        using Key = decltype(key(nextIn.front()));
-        const QList<Rec> next = uniqueByKey(nextIn, key);
+        using Key = std::decay_t<decltype(key(nextIn.front()))>;
         QHash<Key, int> nextPos;
-        nextPos.reserve(next.size());
-        for (int i = 0; i < next.size(); ++i)
-            nextPos.insert(key(next[i]), i);
+        nextPos.reserve(nextIn.size());
+        for (int i = 0; i < nextIn.size(); ++i)
+            nextPos.emplace(key(nextIn[i]), i);
+        // Keys are meant to be unique; a repeated one keeps its first row.
+        QList<Rec> deduplicated;
+        if (nextPos.size() != nextIn.size()) {
+            deduplicated = uniqueByKey(nextIn, [&](const Rec &r) { return Key(key(r)); });
+            nextPos.clear();
+            for (int i = 0; i < deduplicated.size(); ++i)
+                nextPos.insert(key(deduplicated[i]), i);
+        }
+        const QList<Rec> &next = nextPos.size() != nextIn.size() ? deduplicated : nextIn;
 
-        // Vanished rows go first, in contiguous runs from the end, so that only survivors move.
-        for (int i = int(rows.size()) - 1; i >= 0;) {
-            if (nextPos.contains(key(rows[i]))) {
-                --i;
+        // 1. Vanished rows, one removal per contiguous run, front to back.
+        store.m_rest = std::move(store.m_done);
+        store.m_done = {};
+        store.m_done.reserve(store.m_rest.size());
+        store.m_from = 0;
+        while (store.m_from < store.m_rest.size()) {
+            if (nextPos.contains(key(store.m_rest[store.m_from]))) {
+                store.m_done.append(std::move(store.m_rest[store.m_from++]));
                 continue;
             }
-            int first = i;
-            while (first > 0 && !nextPos.contains(key(rows[first - 1])))
-                --first;
-            beginRemoveRows({}, first, i);
-            rows.remove(first, i - first + 1);
+            qsizetype end = store.m_from + 1;
+            while (end < store.m_rest.size() && !nextPos.contains(key(store.m_rest[end])))
+                ++end;
+            const int first = int(store.m_done.size());
+            beginRemoveRows({}, first, first + int(end - store.m_from) - 1);
+            store.m_from = end;
             endRemoveRows();
-            i = first - 1;
         }
+        store.m_rest = {};
+        store.m_from = 0;
 
+        // 2. The survivors into the new relative order.
+        QList<Rec> &rows = store.m_done;
         QList<int> ranks(rows.size());
-        for (int i = 0; i < rows.size(); ++i)
+        for (qsizetype i = 0; i < rows.size(); ++i)
             ranks[i] = nextPos.value(key(rows[i]));
-        moveIntoOrder(rows, ranks);
-        reconcile(rows, next, key, same);
+        reorder(rows, ranks);
+
+        // 3. New rows, one insertion per contiguous run; kept rows take their new record.
+        store.m_rest = std::move(store.m_done);
+        store.m_done = {};
+        store.m_done.reserve(next.size());
+        store.m_from = 0;
+        QList<QPair<int, int>> changed; // runs of rows that show something new
+        for (qsizetype i = 0; i < next.size();) {
+            if (store.m_from < store.m_rest.size() && key(store.m_rest[store.m_from]) == key(next[i])) {
+                if (!same(store.m_rest[store.m_from], next[i])) {
+                    if (!changed.isEmpty() && changed.back().second == int(i) - 1)
+                        changed.back().second = int(i);
+                    else
+                        changed.append({int(i), int(i)});
+                }
+                store.m_done.append(next[i]);
+                ++store.m_from;
+                ++i;
+                continue;
+            }
+            qsizetype end = i + 1;
+            const bool more = store.m_from < store.m_rest.size();
+            while (end < next.size() && !(more && key(store.m_rest[store.m_from]) == key(next[end])))
+                ++end;
+            beginInsertRows({}, int(i), int(end) - 1);
+            for (qsizetype j = i; j < end; ++j)
+                store.m_done.append(next[j]);
+            endInsertRows();
+            i = end;
+        }
+        store.m_rest = {};
+        store.m_from = 0;
+        for (const auto &[from, to] : std::as_const(changed))
+            Q_EMIT dataChanged(index(from), index(to));
     }
 
 private:
@@ -80,19 +163,22 @@ private:
     }
 
     template<typename Rec>
-    void moveIntoOrder(QList<Rec> &rows, QList<int> ranks)
+    void reorder(QList<Rec> &rows, QList<int> ranks)
     {
         const int n = int(ranks.size());
+        if (std::is_sorted(ranks.cbegin(), ranks.cend()))
+            return;
         const std::vector<bool> keep = inLongestRun(ranks);
         QList<int> pending;
         for (int i = 0; i < n; ++i)
             if (!keep[size_t(i)])
                 pending.append(ranks[i]);
-        if (pending.isEmpty() || pending.size() > m_moveLimit)
+        if (pending.size() > m_moveLimit) {
+            layoutReorder(rows, ranks);
             return;
+        }
         std::sort(pending.begin(), pending.end());
-        // placed[rank]: the row of that rank is in its final relative order already. Ranks are
-        // positions in the next list, so they may exceed n; a hash keeps it small.
+        // The ranks already in their final relative order.
         QSet<int> placed;
         for (int i = 0; i < n; ++i)
             if (keep[size_t(i)])
@@ -117,6 +203,31 @@ private:
             }
             placed.insert(r);
         }
+    }
+
+    template<typename Rec>
+    void layoutReorder(QList<Rec> &rows, const QList<int> &ranks)
+    {
+        Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        QList<int> order(rows.size());
+        for (int i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return ranks[a] < ranks[b]; });
+        QList<int> newRowOf(rows.size());
+        QList<Rec> sorted;
+        sorted.reserve(rows.size());
+        for (int i = 0; i < order.size(); ++i) {
+            newRowOf[order[i]] = i;
+            sorted.append(std::move(rows[order[i]]));
+        }
+        const QModelIndexList from = persistentIndexList();
+        QModelIndexList to;
+        to.reserve(from.size());
+        for (const QModelIndex &idx : from)
+            to.append(index(newRowOf.value(idx.row(), idx.row()), idx.column()));
+        rows = std::move(sorted);
+        changePersistentIndexList(from, to);
+        Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     }
 
     int m_moveLimit = 64;

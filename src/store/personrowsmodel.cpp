@@ -25,9 +25,9 @@ void PersonRowsModel::setAccounts(AccountsFilter *f)
 
 QString PersonRowsModel::firstId() const
 {
-    for (const Row &r : m_rows)
+    for (const Row &r : m_rows.list())
         if (r.acct)
-            return r.acct->a.id();
+            return r.acct->id;
     return QString();
 }
 
@@ -53,14 +53,14 @@ void PersonRowsModel::rebuild()
             for (int pos : g.rows) {
                 Row r;
                 r.acct = sorted[pos];
-                r.key = QStringLiteral("a:") + r.acct->a.id();
+                r.key = r.acct->rowKey;
                 next.append(r);
             }
         }
     }
     const int before = count();
     const QString first = firstId();
-    update(m_rows, next, [](const Row &r) { return r.key; }, [](const Row &x, const Row &y) {
+    update(m_rows, next, [](const Row &r) -> const QString & { return r.key; }, [](const Row &x, const Row &y) {
         if (x.acct || y.acct)
             return x.acct && y.acct && acrows::same(x.acct, y.acct);
         return x.countText == y.countText && x.summary == y.summary && x.online == y.online;
@@ -74,9 +74,9 @@ void PersonRowsModel::forwardExpanded(const QModelIndex &from, const QModelIndex
     if (!roles.contains(AccountsFilter::ExpandedRole) || !m_accounts)
         return;
     for (int i = from.row(); i <= to.row(); ++i) {
-        const QString key = QStringLiteral("a:") + m_accounts->rows().value(i)->a.id();
+        const QString &key = m_accounts->rows().value(i)->rowKey;
         for (int j = 0; j < m_rows.size(); ++j)
-            if (m_rows[j].key == key)
+            if (m_rows.at(j).key == key)
                 Q_EMIT dataChanged(index(j), index(j), {ExpandedRole});
     }
 }
@@ -90,7 +90,7 @@ QVariant PersonRowsModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const Row &r = m_rows[index.row()];
+    const Row &r = m_rows.at(index.row());
     switch (role) {
     case IsHeaderRole:
         return !r.acct;
@@ -124,11 +124,11 @@ QVariant PersonRowsModel::data(const QModelIndex &index, int role) const
     case AcctRole:
         return QVariant::fromValue(r.acct->a);
     case AccountIdRole:
-        return r.acct->a.id();
+        return r.acct->id;
     case RevRole:
         return r.acct->a.rev;
     case ExpandedRole:
-        return m_accounts && m_accounts->isExpanded(r.acct->a.id());
+        return m_accounts && m_accounts->isExpanded(r.acct->id);
     default:
         return {};
     }

@@ -33,7 +33,7 @@ public:
     void setAccounts(AccountsFilter *f);
     int count() const { return int(m_rows.size()); }
     QString firstId() const;
-    const QList<Row> &rows() const { return m_rows; }
+    const QList<Row> &rows() const { return m_rows.list(); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -49,5 +49,5 @@ private:
 
     QPointer<AccountsFilter> m_accounts;
     QList<QMetaObject::Connection> m_conns;
-    QList<Row> m_rows;
+    RowStore<Row> m_rows;
 };

@@ -183,6 +183,8 @@ public:
     Q_INVOKABLE void loadAlerts();
     Q_INVOKABLE void loadTeam();
     Q_INVOKABLE void refreshLimits();
+    // Assigns a decoded team list (main thread); the list it replaces is freed on a worker.
+    void applyTeamAccounts(const QList<TeamAcct> &list);
     Q_INVOKABLE void reload();   // the tray panel's refresh
     static TeamAcct parseTeamAcct(const QJsonObject &o) { return ::parseTeamAcct(o); }
     int teamOnline() const;

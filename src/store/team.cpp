@@ -31,10 +31,20 @@ void Store::loadTeam()
             if (arrival < m_teamApplied || !isAdmin())
                 return; // or the session that asked has ended meanwhile
             m_teamApplied = arrival;
-            setTeamAccounts(list);
+            applyTeamAccounts(list);
             setLoadingTeam(false);
         });
     });
+}
+
+void Store::applyTeamAccounts(const QList<TeamAcct> &list)
+{
+    // The list being replaced is let go of on a worker thread: freeing thousands of records,
+    // with their devices and sessions, would cost the main thread more than everything else.
+    QList<TeamAcct> previous = m_teamAccounts;
+    setTeamAccounts(list);
+    if (previous.size() > 64)
+        (void)QtConcurrent::run([old = std::move(previous)]() mutable { old = QList<TeamAcct>(); });
 }
 
 void Store::refreshLimits()

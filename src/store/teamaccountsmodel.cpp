@@ -4,9 +4,8 @@
 
 namespace acrows {
 
-bool same(const AcRowPtr &x, const AcRowPtr &y)
+bool sameAccount(const TeamAcct &a, const TeamAcct &b)
 {
-    const TeamAcct &a = x->a, &b = y->a;
     if (a.rev != b.rev || a.memberId != b.memberId || a.currency != b.currency || a.payMethod != b.payMethod
         || a.renewDate != b.renewDate || a.ccProvider != b.ccProvider || a.baseUrl != b.baseUrl
         || a.devices.size() != b.devices.size())
@@ -65,19 +64,24 @@ void TeamAccountsModel::reload()
 
 void TeamAccountsModel::setAccounts(const QList<TeamAcct> &accounts)
 {
-    QHash<QString, const AcRow *> old;
+    QHash<QString, AcRowPtr> old;
     old.reserve(m_rows.size());
-    for (const AcRowPtr &r : std::as_const(m_rows))
-        old.insert(r->a.id(), r.get());
+    for (const AcRowPtr &r : m_rows.list())
+        old.insert(r->id, r);
     const qsizetype n = m_limit < 0 ? accounts.size() : std::min<qsizetype>(m_limit, accounts.size());
     QList<AcRowPtr> next;
     next.reserve(n);
     for (qsizetype i = 0; i < n; ++i) {
         const TeamAcct &a = accounts[i];
-        const AcRow *was = old.value(a.id());
-        // The sort keys depend only on fingerprinted fields: an unchanged row keeps its keys.
-        next.append(was && was->a.rev == a.rev ? std::make_shared<const AcRow>(a, was->keys)
-                                               : std::make_shared<const AcRow>(a));
+        const AcRowPtr was = old.value(a.id());
+        // A row that shows exactly the same stays the very same row (the list models after this
+        // one then see it unchanged at a glance); one whose fingerprint is unchanged keeps its
+        // sort keys, which depend on fingerprinted fields only.
+        if (was && acrows::sameAccount(was->a, a))
+            next.append(was);
+        else
+            next.append(was && was->a.rev == a.rev ? std::make_shared<const AcRow>(a, was->keys)
+                                                   : std::make_shared<const AcRow>(a));
     }
     const int before = count();
     update(m_rows, next, acrows::key, acrows::same);
@@ -95,13 +99,14 @@ QVariant TeamAccountsModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const TeamAcct &a = m_rows[index.row()]->a;
+    const AcRow &r = *m_rows.at(index.row());
+    const TeamAcct &a = r.a;
     switch (role) {
     case AcctRole:
         return QVariant::fromValue(a);
     case AccountIdRole:
     case Qt::DisplayRole:
-        return a.id();
+        return r.id;
     case RevRole:
         return a.rev;
     default:
@@ -118,5 +123,5 @@ QVariant TeamAccountsModel::get(int row) const
 {
     if (row < 0 || row >= m_rows.size())
         return {};
-    return QVariant::fromValue(m_rows[row]->a);
+    return QVariant::fromValue(m_rows.at(row)->a);
 }

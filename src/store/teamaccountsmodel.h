@@ -18,16 +18,21 @@ class Store;
 struct AcRow {
     TeamAcct a;
     acpanel::RowKeys keys;
-    explicit AcRow(const TeamAcct &acct) : a(acct), keys(acct) {}
-    AcRow(const TeamAcct &acct, const acpanel::RowKeys &k) : a(acct), keys(k) {}
+    QString id;       // a.id(), made once
+    QString rowKey;   // "a:" + id: the account's key among the grouped rows
+    explicit AcRow(const TeamAcct &acct) : AcRow(acct, acpanel::RowKeys(acct)) {}
+    AcRow(const TeamAcct &acct, const acpanel::RowKeys &k)
+        : a(acct), keys(k), id(acct.id()), rowKey(QStringLiteral("a:") + id) {}
 };
 using AcRowPtr = std::shared_ptr<const AcRow>;
 
 namespace acrows {
-inline QString key(const AcRowPtr &r) { return r->a.id(); }
+inline const QString &key(const AcRowPtr &r) { return r->id; }
 // The same on screen: the table row (`rev`) and the detail's registry and device fields that the
 // fingerprint leaves out, so an edit of, say, the payment method still redraws an open detail.
-bool same(const AcRowPtr &x, const AcRowPtr &y);
+// Together these are every field of the record.
+bool sameAccount(const TeamAcct &a, const TeamAcct &b);
+inline bool same(const AcRowPtr &x, const AcRowPtr &y) { return x == y || sameAccount(x->a, y->a); }
 } // namespace acrows
 
 class TeamAccountsModel : public OrderedKeyedModel
@@ -53,7 +58,7 @@ public:
     // Replaces the accounts (a Store reload does this); rows whose data did not change keep
     // their record and their sort keys.
     void setAccounts(const QList<TeamAcct> &accounts);
-    const QList<AcRowPtr> &rows() const { return m_rows; }
+    const QList<AcRowPtr> &rows() const { return m_rows.list(); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -77,5 +82,5 @@ private:
     bool m_storeSet = false;
     QMetaObject::Connection m_conn;
     int m_limit = -1;
-    QList<AcRowPtr> m_rows;
+    RowStore<AcRowPtr> m_rows;
 };
