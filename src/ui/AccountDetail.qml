@@ -10,6 +10,7 @@ ColumnLayout {
     id: root
     property var acct
     readonly property alias showDelete: confirm.visible
+    readonly property alias deleteDialog: confirm
     readonly property alias breakdown: breakdownColumn.state
 
     spacing: 14

@@ -41,6 +41,7 @@ Item {
                 topPadding: 5
                 bottomPadding: 5
                 text: seg.modelData.label
+                Accessible.name: seg.modelData.label
                 onClicked: root.pick(seg.modelData.key)
 
                 contentItem: Text {

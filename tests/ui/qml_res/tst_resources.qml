@@ -1,0 +1,267 @@
+import QtQuick
+import QtTest
+import Corvane
+
+// The AI resources screens with the demo team: rows and cards by mouse and keyboard, the form
+// from the panel and from a dashboard card, deletion from a detail, state kept across reloads,
+// and a name on every focusable control.
+Item {
+    id: top
+    width: 1320
+    height: 840
+
+    Component {
+        id: panelComp
+        AccountsPanel { width: 1100; height: 800 }
+    }
+    Component {
+        id: dashboardComp
+        DashboardView { width: 1100; height: 800 }
+    }
+    Component {
+        id: formHostComp
+        AccountFormHost {}
+    }
+
+    TestCase {
+        id: tc
+        name: "Resources"
+        when: windowShown
+
+        function initTestCase() {
+            verify(helper.signInAdmin());
+        }
+
+        function init() {
+            helper.resetPanel();
+        }
+
+        function makePanel() {
+            const panel = createTemporaryObject(panelComp, top);
+            tryCompare(panel, "contentCase", "table", 10000);
+            waitForRendering(panel);
+            return panel;
+        }
+
+        // The delegate of the first account row (not a group header) of the table.
+        function firstAccountRow(panel) {
+            const list = panel.table.list;
+            for (let i = 0; i < list.count; ++i) {
+                const d = list.itemAtIndex(i);
+                if (d && !d.isHeader)
+                    return d;
+            }
+            return null;
+        }
+
+        function rowOf(panel, id) {
+            const list = panel.table.list;
+            for (let i = 0; i < list.count; ++i) {
+                const d = list.itemAtIndex(i);
+                if (d && d.accountId === id)
+                    return d;
+            }
+            return null;
+        }
+
+        function test_rowByMouse() {
+            const panel = makePanel();
+            const d = firstAccountRow(panel);
+            verify(d);
+            mouseClick(findChild(d.accountRow, "rowBar"), 300, 10);
+            verify(Store.expandedAccounts.indexOf(d.accountId) >= 0);
+            tryVerify(function() { return d.accountRow.detail !== null; });
+            const breakdown = d.accountRow.detail.breakdown;
+            tryVerify(function() { return breakdown.loaded; }, 5000);
+            compare(breakdown.email, d.accountRow.acct.email);
+            mouseClick(findChild(d.accountRow, "rowBar"), 300, 10);
+            compare(Store.expandedAccounts.indexOf(d.accountId), -1);
+        }
+
+        function test_rowsByKeyboard() {
+            const panel = makePanel();
+            const list = panel.table.list;
+            list.forceActiveFocus();
+            compare(list.currentIndex, 0);          // a group header
+            keyClick(Qt.Key_Down);
+            compare(list.currentIndex, 1);
+            const id = list.currentItem.accountId;
+            verify(id !== "");
+            keyClick(Qt.Key_Space);
+            verify(Store.expandedAccounts.indexOf(id) >= 0);
+            keyClick(Qt.Key_Return);
+            compare(Store.expandedAccounts.indexOf(id), -1);
+            keyClick(Qt.Key_Up);
+            keyClick(Qt.Key_Space);                 // a header does not open
+            compare(Store.expandedAccounts.length, 0);
+        }
+
+        function test_sortModeSearchAndChips() {
+            const panel = makePanel();
+            mouseClick(findChild(panel, "sort_email"));
+            compare(Store.acSortKey, "email");
+            compare(Store.acSortAsc, true);
+            mouseClick(findChild(panel, "sort_email"));
+            compare(Store.acSortAsc, false);
+            mouseClick(findChild(panel, "sort_five"));
+            compare(Store.acSortKey, "five");
+            compare(Store.acSortAsc, false);
+
+            mouseClick(findChild(findChild(panel, "modeSeg"), "seg_accounts"));
+            compare(Store.acMode, "accounts");
+            tryCompare(panel.table.list, "model", panel.accountsModel);
+
+            const search = findChild(panel, "searchField");
+            mouseClick(search);
+            keyClick(Qt.Key_Z);
+            keyClick(Qt.Key_Z);
+            keyClick(Qt.Key_Q);
+            compare(Store.acQuery, "zzq");
+            tryCompare(panel, "contentCase", "nomatch");
+            search.clear();
+            search.textEdited();
+            tryCompare(panel, "contentCase", "table");
+
+            const chip = findChild(panel, "chip_codex");
+            verify(chip);
+            mouseClick(chip);
+            compare(Store.acProv, "codex");
+            tryVerify(function() { return panel.accountsModel.count > 0 && panel.accountsModel.count < helper.teamCount(); });
+        }
+
+        function test_formFromPanel() {
+            const panel = makePanel();
+            const host = createTemporaryObject(formHostComp, top);
+            mouseClick(findChild(panel, "addAccountButton"));
+            verify(Store.accountFormOpen);
+            tryVerify(function() { return host.item && host.item.opened; });
+            compare(host.item.form.title, "Новый аккаунт");
+            verify(!host.item.form.canSave);        // no e-mail yet
+            keyClick(Qt.Key_Escape);
+            compare(Store.accountFormOpen, false);
+            tryVerify(function() { return host.item === null; });
+
+            mouseClick(findChild(panel, "addAccountButton"));
+            tryVerify(function() { return host.item && host.item.opened; });
+            mouseClick(findChild(host.item.header, "closeForm"));
+            compare(Store.accountFormOpen, false);
+            compare(Store.accountFormEdit, undefined);
+        }
+
+        function test_formFromDashboardCard() {
+            const dash = createTemporaryObject(dashboardComp, top);
+            const host = createTemporaryObject(formHostComp, top);
+            tryVerify(function() { return dash.page && dash.page.cards && dash.page.cards.count > 0; }, 10000);
+            waitForRendering(dash);
+            const card = dash.page.cards.itemAtIndex(0);
+            mouseClick(findChild(card, "cardHeader"));
+            verify(card.expanded);
+            tryVerify(function() { return card.detail !== null; });
+            mouseClick(findChild(card.detail, "editButton"));
+            verify(Store.accountFormOpen);
+            tryVerify(function() { return host.item && host.item.opened; });
+            compare(host.item.form.title, "Редактировать аккаунт");
+            compare(host.item.form.email, card.acct.email);
+            mouseClick(findChild(host.item.footer, "cancelForm"));
+            compare(Store.accountFormOpen, false);
+
+            // The header by keyboard: Space closes and opens the card.
+            findChild(card, "cardHeader").forceActiveFocus();
+            keyClick(Qt.Key_Space);
+            verify(!card.expanded);
+            keyClick(Qt.Key_Enter);
+            verify(card.expanded);
+        }
+
+        // A card is opened for its account: when a reload re-orders the list, the opened card
+        // moves with it and no other card opens.
+        function test_cardFollowsItsAccount() {
+            const dash = createTemporaryObject(dashboardComp, top);
+            tryVerify(function() { return dash.page && dash.page.cards && dash.page.cards.count >= 3; }, 10000);
+            waitForRendering(dash);
+            const cards = dash.page.cards;
+            const first = cards.itemAtIndex(0);
+            const email = first.acct.email;
+            mouseClick(findChild(first, "cardHeader"));
+            verify(first.expanded);
+            helper.swap(0, 2);
+            tryVerify(function() { return cards.itemAtIndex(2) === first; });
+            verify(!cards.itemAtIndex(0).expanded);
+            verify(first.expanded);
+            compare(first.acct.email, email);
+        }
+
+        // An open row keeps its detail (and the breakdown loaded in it) and an open deletion
+        // question survives a reload that moves the row.
+        function test_openRowSurvivesReload() {
+            const panel = makePanel();
+            mouseClick(findChild(findChild(panel, "modeSeg"), "seg_accounts"));
+            tryCompare(panel.table.list, "model", panel.accountsModel);
+            waitForRendering(panel);
+            const d = firstAccountRow(panel);
+            const id = d.accountId;
+            mouseClick(findChild(d.accountRow, "rowBar"), 300, 10);
+            tryVerify(function() { return d.accountRow.detail !== null && d.accountRow.detail.breakdown.loaded; }, 5000);
+            const detail = d.accountRow.detail;
+            mouseClick(findChild(detail, "deleteButton"));
+            const dialog = detail.deleteDialog;
+            tryVerify(function() { return dialog.opened; });
+            verify(findChild(dialog.contentItem, "cancelDelete").activeFocus);
+
+            helper.setSeven(id, 0.5);               // the row moves down
+            waitForRendering(panel);
+            verify(dialog.visible);
+            const moved = rowOf(panel, id);
+            verify(moved);
+            compare(moved.accountRow.detail, detail);
+            verify(detail.breakdown.loaded);
+            keyClick(Qt.Key_Escape);
+            tryVerify(function() { return !dialog.visible; });
+            verify(helper.hasAccount(id));          // Escape deletes nothing
+        }
+
+        function test_deleteFromDetail() {
+            const panel = makePanel();
+            const d = firstAccountRow(panel);
+            const id = d.accountId;
+            mouseClick(findChild(d.accountRow, "rowBar"), 300, 10);
+            tryVerify(function() { return d.accountRow.detail !== null; });
+            mouseClick(findChild(d.accountRow.detail, "deleteButton"));
+            const dialog = d.accountRow.detail.deleteDialog;
+            tryVerify(function() { return dialog.opened; });
+            compare(findChild(dialog.contentItem, "deleteTitle").text,
+                    "Удалить аккаунт " + d.accountRow.acct.email + " из реестра?");
+            mouseClick(findChild(dialog.contentItem, "confirmDelete"));
+            tryVerify(function() { return !helper.hasAccount(id); }, 5000);
+            compare(Store.toast, "Удалено");
+        }
+
+        // Every control the Tab key reaches has a name for assistive technology.
+        function unnamed(item, out) {
+            if (!item || !item.visible)
+                return;
+            if (item.activeFocusOnTab && !(item.Accessible.name && item.Accessible.name.length > 0))
+                out.push(item.objectName || String(item));
+            for (let i = 0; i < item.children.length; ++i)
+                unnamed(item.children[i], out);
+        }
+
+        function test_everyFocusableNamed() {
+            const panel = makePanel();
+            const d = firstAccountRow(panel);
+            mouseClick(findChild(d.accountRow, "rowBar"), 300, 10);
+            tryVerify(function() { return d.accountRow.detail !== null; });
+            const host = createTemporaryObject(formHostComp, top);
+            Store.accountFormEdit = panel.accountsModel.get(0);
+            Store.accountFormOpen = true;
+            tryVerify(function() { return host.item && host.item.opened; });
+            host.item.form.authType = "api_key";
+            const missing = [];
+            unnamed(panel, missing);
+            unnamed(host.item.contentItem, missing);
+            unnamed(host.item.header, missing);
+            unnamed(host.item.footer, missing);
+            compare(missing.join(", "), "");
+        }
+    }
+}
