@@ -296,6 +296,8 @@ Rectangle {
             Layout.fillWidth: true
             active: root.expanded
             visible: active
+            opacity: status === Loader.Ready ? 1 : 0
+            Behavior on opacity { NumberAnimation { duration: 150; easing.type: Easing.InOutQuad } }
             sourceComponent: AccountDetail {
                 acct: root.acct
             }

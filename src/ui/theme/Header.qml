@@ -45,6 +45,7 @@ Item {
             flat: true
             hoverEnabled: true
             padding: 4
+            Accessible.name: "Обновить"
             onClicked: root.trigger()
             contentItem: Icon {
                 name: "arrow.clockwise"

@@ -96,6 +96,21 @@ Item {
             compare(Store.expandedAccounts.length, 0);
         }
 
+        // Narrower than its columns need, the table scrolls sideways, header and rows together.
+        function test_tableScrollsSideways() {
+            const panel = makePanel();
+            const table = panel.table;
+            compare(table.tableWidth, 1400);
+            compare(table.emailWidth, 150);
+            verify(table.hscroll.contentWidth > table.hscroll.width);
+            const header = findChild(panel, "sort_online");
+            const before = header.mapToItem(panel, 0, 0).x;
+            table.hscroll.contentX = table.hscroll.contentWidth - table.hscroll.width;
+            const row = firstAccountRow(panel);
+            compare(header.mapToItem(panel, 0, 0).x, before - table.hscroll.contentX);
+            compare(row.mapToItem(panel, 0, 0).x, table.mapToItem(panel, 0, 0).x + 1 - table.hscroll.contentX);
+        }
+
         function test_sortModeSearchAndChips() {
             const panel = makePanel();
             mouseClick(findChild(panel, "sort_email"));
