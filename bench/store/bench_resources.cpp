@@ -13,7 +13,7 @@
 // Run: xvfb-run -a env QT_QUICK_BACKEND=software build/bench/store/bench_resources
 // (--no-ui skips the parts that start the application). In-process figures are the median CPU
 // time of the thread that does the work; first frames are wall-clock times.
-#include "../../tests/common/testserver.h"
+#include "referenceserver.h"
 #include "app/app.h"
 #include "core/teamanswer.h"
 #include "net/secretstore.h"
@@ -339,7 +339,7 @@ Child runChild(const QString &mode, const QProcessEnvironment &env)
     return c;
 }
 
-bool signIn(const QString &url, const TestServer::Login &who, QProcessEnvironment *env)
+bool signIn(const QString &url, const ReferenceServer::Login &who, QProcessEnvironment *env)
 {
     QNetworkAccessManager nam;
     QNetworkRequest req(QUrl(url + QStringLiteral("/api/provision")));
@@ -364,8 +364,8 @@ bool signIn(const QString &url, const TestServer::Login &who, QProcessEnvironmen
 // First frames (best of five) and memory, with the team the server was started with.
 bool uiFigures(const char *team, const QStringList &serverArgs)
 {
-    TestServer server;
-    if (!server.start(true, serverArgs)) {
+    ReferenceServer server;
+    if (!server.start(serverArgs)) {
         std::fprintf(stderr, "bench: the reference server did not start\n");
         return false;
     }

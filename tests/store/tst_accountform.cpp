@@ -1,7 +1,6 @@
 // The account form's state: prefill from an edited account, the owner choices, the price field,
 // the registry body it sends, and which form a save's answer closes.
-#include "fakeserver.h"
-#include "storekit.h"
+#include "kit.h"
 #include "store/accountform.h"
 
 #include <QJsonDocument>
@@ -205,8 +204,8 @@ private slots:
 
     void ownerChoices()
     {
-        StoreKit kit;
-        kit->setMembers({member("m1", "Анна"), member("m2", "Иван")});
+        StoreFixture f0;
+        f0->setMembers({member("m1", "Анна"), member("m2", "Иван")});
         AccountFormState f;
         f.prefill(std::nullopt);
         QCOMPARE(labels(f.ownerOptions()), QString("— не задан —= | Анна · m1=m1 | Иван · m2=m2"));
@@ -231,11 +230,9 @@ private slots:
     void lateAnswerClosesOnlyItsForm()
     {
         FakeServer server;
-        server.answer = [](const Seen &s) {
-            return s.path == "/api/registry" ? Canned::json({{"ok", true}}).later(300) : Canned::json({});
-        };
-        StoreKit kit;
-        Store &store = kit.signedIn(server.url());
+        server.on("/api/registry", Reply::json({{"ok", true}}).later(300));
+        StoreFixture fixture;
+        Store &store = fixture.signedIn(server.url());
         store.setMembers({member("m1", "Анна")});
 
         // Saved while open: closes.

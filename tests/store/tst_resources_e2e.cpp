@@ -1,38 +1,22 @@
 // The account registry through the form against the reference server (add, edit, an unchanged
 // save that must change nothing), and the breakdown block under slow answers from a scripted one.
-#include "../common/testserver.h"
-#include "fakeserver.h"
-#include "storekit.h"
+#include "kit.h"
 #include "store/accountform.h"
 #include "store/breakdownview.h"
 
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTest>
 
 namespace {
 
 // Signs in over plain HTTP (no set-up run) and points the Store at the session.
-bool signInAdmin(TestServer &server, Store &store)
+bool signInAdmin(ReferenceServer &server, StoreFixture &fixture)
 {
-    const TestServer::Login admin = server.loginFor(QStringLiteral("admin"));
-    QNetworkAccessManager nam;
-    QNetworkRequest req(QUrl(server.url() + QStringLiteral("/api/provision")));
-    req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply *r = nam.post(req, QJsonDocument(QJsonObject{{"login", admin.login}, {"password", admin.password}}).toJson());
-    QEventLoop loop;
-    QObject::connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    const QJsonObject o = QJsonDocument::fromJson(r->readAll()).object();
-    r->deleteLater();
-    store.setServerUrl(server.url());
-    store.setToken(o.value(QStringLiteral("token")).toString());
-    store.setSession(o.value(QStringLiteral("session")).toString());
-    store.setRole(QStringLiteral("admin"));
-    store.setPhase(Store::Phase::Platform);
-    return o.value(QStringLiteral("ok")).toBool();
+    const ReferenceServer::Login admin = server.loginFor(QStringLiteral("admin"));
+    QJsonObject answer;
+    const QString session = server.signIn(admin.login, admin.password, &answer);
+    fixture.signedIn(server.url(), QStringLiteral("admin"), session, answer.value(QStringLiteral("token")).toString());
+    return !session.isEmpty();
 }
 
 std::optional<TeamAcct> find(const Store &store, const QString &email)
@@ -62,11 +46,11 @@ class TstResourcesE2E : public QObject
 private slots:
     void registryThroughTheForm()
     {
-        TestServer server;
-        QVERIFY(server.start(true));
-        StoreKit kit;
-        Store &store = *kit.store;
-        QVERIFY(signInAdmin(server, store));
+        ReferenceServer server;
+        QVERIFY(server.start());
+        StoreFixture fixture;
+        Store &store = *fixture;
+        QVERIFY(signInAdmin(server, fixture));
         store.loadMembers();
         QTRY_VERIFY(!store.members().isEmpty());
         const Member owner = store.members().last();
@@ -134,14 +118,14 @@ private slots:
     void breakdownUnderSlowAnswers()
     {
         FakeServer server;
-        server.answer = [](const Seen &s) {
-            const QJsonObject body{{"members", QJsonArray{QJsonObject{{"name", s.q("scope") + "-" + s.q("email")},
+        server.answer = [](const Request &r) {
+            const QJsonObject body{{"members", QJsonArray{QJsonObject{{"name", r.q("scope") + "-" + r.q("email")},
                                                                       {"pct_of_window", 10}}}},
                                    {"observed_pct", 10}};
-            return s.q("scope") == "week" ? Canned::json(body).later(400) : Canned::json(body);
+            return r.q("scope") == "week" ? Reply::json(body).later(400) : Reply::json(body);
         };
-        StoreKit kit;
-        kit.signedIn(server.url());
+        StoreFixture fixture;
+        fixture.signedIn(server.url());
 
         BreakdownView view;
         view.setProvider("claude");

@@ -2,16 +2,12 @@
 // cards by mouse and keyboard, the account form from the panel and from a dashboard card, the
 // deletion from a detail, rows and cards keeping their state across reloads, and the names of
 // every focusable control. One Store for the run, signed in as the demo administrator.
-#include "../common/testserver.h"
+#include "referenceserver.h"
 #include "app/shell.h"
 #include "net/secretstore.h"
 #include "store/store.h"
 #include "ui/uibridge.h"
 
-#include <QEventLoop>
-#include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQml/qqmlextensionplugin.h>
@@ -24,26 +20,19 @@ class Helper : public QObject
     Q_OBJECT
 public:
     Store *store = nullptr;
-    TestServer *server = nullptr;
+    ReferenceServer *server = nullptr;
 
-    // A signed-in administrator of the demo team in the platform phase, with the team loaded.
+    // A signed-in administrator of the demo team in the platform phase (no set-up run).
     Q_INVOKABLE bool signInAdmin()
     {
-        const TestServer::Login admin = server->loginFor(QStringLiteral("admin"));
-        QNetworkAccessManager nam;
-        QNetworkRequest req(QUrl(server->url() + QStringLiteral("/api/provision")));
-        req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-        QNetworkReply *r = nam.post(req, QJsonDocument(QJsonObject{{"login", admin.login}, {"password", admin.password}}).toJson());
-        QEventLoop loop;
-        connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        const QJsonObject o = QJsonDocument::fromJson(r->readAll()).object();
-        r->deleteLater();
-        if (!o.value(QStringLiteral("ok")).toBool())
+        const ReferenceServer::Login admin = server->loginFor(QStringLiteral("admin"));
+        QJsonObject o;
+        const QString session = server->signIn(admin.login, admin.password, &o);
+        if (session.isEmpty())
             return false;
         store->setServerUrl(server->url());
         store->setToken(o.value(QStringLiteral("token")).toString());
-        store->setSession(o.value(QStringLiteral("session")).toString());
+        store->setSession(session);
         store->setRole(QStringLiteral("admin"));
         store->setLogin(admin.login);
         store->setPhase(Store::Phase::Platform);
@@ -98,7 +87,7 @@ class Setup : public QObject
     Q_OBJECT
 
     QTemporaryDir m_home;
-    TestServer m_server;
+    ReferenceServer m_server;
     MemorySecretStore m_secrets;
     Helper m_helper;
     Store *m_store = nullptr;
@@ -108,7 +97,7 @@ public slots:
     {
         qputenv("HOME", m_home.path().toUtf8());
         qputenv("XDG_RUNTIME_DIR", m_home.path().toUtf8());
-        if (!m_server.start(true))
+        if (!m_server.start())
             qFatal("the reference server did not start (CORVANE_SERVER_BIN=%s)",
                    qPrintable(qEnvironmentVariable("CORVANE_SERVER_BIN")));
         loadBundledFonts();
