@@ -17,7 +17,8 @@ QString variant(const QString &name);
 bool known(const QString &name);
 // Set when the section is opened, before its data load.
 void beforeLoad(Store *store, const QString &name);
-// Set once the section's data are in; false while what it needs is not there yet.
+// Set once the section's data are in; false while what it needs is not there yet. For anyone
+// but an administrator the section is taken as it is.
 bool apply(Store *store, QQuickWindow *window, const QString &name);
 // Whatever the variant shows has finished loading (an opened detail's breakdown, say).
 bool settled(QQuickWindow *window);

@@ -60,7 +60,7 @@ Rectangle {
                 model: root.rowsModel
                 boundsBehavior: Flickable.StopAtBounds
                 reuseItems: false
-                cacheBuffer: 400
+                cacheBuffer: 0
                 activeFocusOnTab: true
                 keyNavigationEnabled: true
                 highlightFollowsCurrentItem: false
