@@ -199,6 +199,8 @@ Rectangle {
             objectName: "cardMenuButton"
             symbol: "ellipsis"
             symbolSize: 16
+            // The list itself takes the keyboard: arrows, Enter to open, the menu key here.
+            focusPolicy: Qt.NoFocus
             tip: "Действия"
             Accessible.name: "Действия: " + card.title
             onClicked: card.openMenu()

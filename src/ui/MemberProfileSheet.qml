@@ -128,6 +128,7 @@ FocusScope {
         // ---- body
         ScrollView {
             id: scroll
+            focus: true
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true

@@ -164,6 +164,13 @@ ColumnLayout {
             Keys.onReturnPressed: rosterView.open(rosterView.memberAt(currentIndex))
             Keys.onEnterPressed: rosterView.open(rosterView.memberAt(currentIndex))
             Keys.onMenuPressed: if (currentItem) currentItem.openMenu()
+            Keys.onDeletePressed: rosterView.askDelete(rosterView.memberAt(currentIndex))
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier) && currentItem) {
+                    currentItem.openMenu();
+                    event.accepted = true;
+                }
+            }
             delegate: MemberCard {
                 width: ListView.view.width
                 roster: rosterView
