@@ -31,7 +31,13 @@ Rectangle {
     Accessible.role: Accessible.Button
     Accessible.name: card.title
 
-    function openMenu() { menu.popup(menuButton, 0, menuButton.height) }
+    // The menu is made when first asked for: a long roster then starts without a menu per card.
+    property ThemedMenu menu: null
+    function openMenu() {
+        if (!card.menu)
+            card.menu = menuComponent.createObject(card);
+        card.menu.popup(menuButton, 0, menuButton.height);
+    }
 
     HoverHandler {
         id: hover
@@ -207,30 +213,32 @@ Rectangle {
         }
     }
 
-    ThemedMenu {
-        id: menu
-        objectName: "cardMenu"
-        MenuEntry {
-            objectName: "menuOpen"
-            text: "Открыть профиль"
-            onTriggered: card.roster.open(card.member)
-        }
-        MenuEntry {
-            objectName: "menuReset"
-            text: "Сбросить пароль"
-            onTriggered: card.roster.resetPassword(card.member)
-        }
-        MenuEntry {
-            objectName: "menuToggle"
-            text: card.active ? "Отключить" : "Включить"
-            onTriggered: card.roster.toggleActive(card.member)
-        }
-        MenuRule {}
-        MenuEntry {
-            objectName: "menuDelete"
-            text: "Удалить"
-            destructive: true
-            onTriggered: card.roster.askDelete(card.member)
+    Component {
+        id: menuComponent
+        ThemedMenu {
+            objectName: "cardMenu"
+            MenuEntry {
+                objectName: "menuOpen"
+                text: "Открыть профиль"
+                onTriggered: card.roster.open(card.member)
+            }
+            MenuEntry {
+                objectName: "menuReset"
+                text: "Сбросить пароль"
+                onTriggered: card.roster.resetPassword(card.member)
+            }
+            MenuEntry {
+                objectName: "menuToggle"
+                text: card.active ? "Отключить" : "Включить"
+                onTriggered: card.roster.toggleActive(card.member)
+            }
+            MenuRule {}
+            MenuEntry {
+                objectName: "menuDelete"
+                text: "Удалить"
+                destructive: true
+                onTriggered: card.roster.askDelete(card.member)
+            }
         }
     }
 }

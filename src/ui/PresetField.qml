@@ -32,8 +32,8 @@ RowLayout {
         flat: true
         hoverEnabled: true
         Accessible.name: "Варианты: " + root.accessibleName
-        onClicked: menu.popup(drop, 0, drop.height + 4)
-        Keys.onReturnPressed: menu.popup(drop, 0, drop.height + 4)
+        onClicked: root.openMenu()
+        Keys.onReturnPressed: root.openMenu()
         contentItem: Icon {
             name: "chevron.down"
             size: 15
@@ -46,18 +46,28 @@ RowLayout {
             border.color: drop.visualFocus ? Qt.rgba(T.accent.r, T.accent.g, T.accent.b, 0.6) : T.border
         }
     }
-    ThemedMenu {
-        id: menu
-        objectName: "presetMenu"
-        Instantiator {
-            model: root.presets
-            delegate: MenuEntry {
-                required property string modelData
-                text: modelData
-                onTriggered: root.edited(modelData)
+    // The menu is made when first opened, so a form starts without fifteen menu entries.
+    property ThemedMenu menu: null
+    function openMenu() {
+        if (!root.menu)
+            root.menu = menuComponent.createObject(root);
+        root.menu.popup(drop, 0, drop.height + 4);
+    }
+    Component {
+        id: menuComponent
+        ThemedMenu {
+            id: menu
+            objectName: "presetMenu"
+            Instantiator {
+                model: root.presets
+                delegate: MenuEntry {
+                    required property string modelData
+                    text: modelData
+                    onTriggered: root.edited(modelData)
+                }
+                onObjectAdded: (i, entry) => menu.insertItem(i, entry)
+                onObjectRemoved: (i, entry) => menu.removeItem(entry)
             }
-            onObjectAdded: (i, entry) => menu.insertItem(i, entry)
-            onObjectRemoved: (i, entry) => menu.removeItem(entry)
         }
     }
 }
