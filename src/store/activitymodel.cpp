@@ -87,10 +87,11 @@ QHash<int, QByteArray> ActivityModel::roleNames() const
 
 QVariantList ActivityModel::ranges()
 {
+    const std::pair<int, QString> choices[] = {
+        {7, QStringLiteral("7 дней")}, {14, QStringLiteral("14 дней")}, {30, QStringLiteral("30 дней")}};
     QVariantList out;
-    for (int d : {7, 14, 30})
-        out << QVariantMap{{QStringLiteral("key"), actui::rangeKey(d)},
-                           {QStringLiteral("label"), QString::number(d) + QStringLiteral(" дней")}};
+    for (const auto &[days, label] : choices)
+        out << QVariantMap{{QStringLiteral("key"), actui::rangeKey(days)}, {QStringLiteral("label"), label}};
     return out;
 }
 
