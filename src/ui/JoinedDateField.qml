@@ -55,6 +55,7 @@ Button {
     Popup {
         id: popup
         objectName: "datePopup"
+        z: 10 // above the sheet it is opened from
         y: control.height + 4
         width: 264
         padding: 10

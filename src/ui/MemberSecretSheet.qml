@@ -30,8 +30,8 @@ FocusScope {
             elide: Text.ElideRight
             color: T.text
             font.family: T.font
-            font.pixelSize: T.title3
-            font.weight: Font.DemiBold
+            font.pixelSize: T.headline
+            font.weight: T.headlineWeight
         }
         RowLayout {
             spacing: 6

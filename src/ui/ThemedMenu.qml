@@ -2,9 +2,10 @@ import QtQuick
 import QtQuick.Controls.Basic
 import Corvane
 
-// A pop-up menu on a raised, outlined plate.
+// A pop-up menu on a raised, outlined plate, above any sheet it is opened from.
 Menu {
     id: menu
+    z: 10
     padding: 4
     background: Rectangle {
         implicitWidth: 190

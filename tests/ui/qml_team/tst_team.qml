@@ -177,5 +177,38 @@ Item {
             tryCompare(view.roster, "memberCount", before, 10000);
             compare(Store.toast, "Сотрудник удалён");
         }
+
+        function test_credentialSheetOnlyClosesOnPurpose() {
+            const view = makeTeam();
+            Store.memberSecret = { "title": "Новый пароль", "login": "m7", "password": "s3cret-pw", "created": false };
+            const secret = findChild(view, "memberSecretSheet");
+            tryVerify(function() { return secret.opened; });
+            mouseClick(top, 5, 5); // outside the sheet
+            wait(50);
+            verify(secret.visible);
+            verify(view.roster.secretOpen);
+            keyClick(Qt.Key_Escape);
+            verify(!view.roster.secretOpen);
+            compare(Object.keys(Store.memberSecret).length, 0);
+        }
+
+        function test_presetReplacesTypedText() {
+            const view = makeTeam();
+            Store.memberFormOpen = true;
+            const form = findChild(view, "memberFormSheet");
+            tryVerify(function() { return form.opened; });
+            const input = findChild(form.bodyItem, "presetInput");
+            input.forceActiveFocus(Qt.TabFocusReason);
+            for (const ch of "qa lead")
+                keySequence(ch);
+            compare(form.bodyItem.draft.spec, "qa lead");
+            const field = findChild(form.bodyItem, "specField");
+            mouseClick(findChild(form.bodyItem, "presetButton"));
+            tryVerify(function() { return field.menu !== null && field.menu.opened; });
+            compare(field.menu.count, 15);
+            mouseClick(field.menu.itemAt(7));
+            compare(form.bodyItem.draft.spec, "QA-инженер");
+            compare(input.text, "QA-инженер");
+        }
     }
 }
