@@ -110,8 +110,9 @@ Item {
         RowLayout {
             spacing: 10
             Cell { Layout.preferredWidth: 130; text: row.label; size: T.callout }
-            Cell { visible: row.note !== ""; text: row.note; size: T.caption2; color: T.textTertiary }
-            Cell { visible: row.note2 !== ""; text: row.note2; size: T.caption2; color: T.textTertiary }
+            // Fixed widths whether shown or not, so the bars line up.
+            Cell { Layout.preferredWidth: 60; text: row.note; size: T.caption2; color: T.textTertiary }
+            Cell { Layout.preferredWidth: 44; text: row.note2; size: T.caption2; color: T.textTertiary }
             ShareBar { frac: row.frac; color: T.role(row.tone) }
             Cell { Layout.preferredWidth: 44; horizontalAlignment: Text.AlignRight; text: row.share }
             Cell { Layout.preferredWidth: 70; horizontalAlignment: Text.AlignRight; text: row.money; color: T.textSecondary }
