@@ -39,9 +39,13 @@ void MembersModel::setMembers(const QList<Member> &members)
 {
     QList<roster::Row> next;
     next.reserve(members.size());
-    for (const Member &m : members)
+    for (const Member &m : members) {
         next.append(roster::row(m));
-    reconcile(m_rows, next, [](const roster::Row &r) { return r.m.memberId; },
+        // An id is what every request about a member carries, so the server always sends one;
+        // should it not, the row still shows, keyed by its place in the list.
+        next.last().key = m.memberId.isEmpty() ? u'\x01' + QString::number(next.size()) : m.memberId;
+    }
+    reconcile(m_rows, next, [](const roster::Row &r) { return r.key; },
               [](const roster::Row &a, const roster::Row &b) { return sameMember(a.m, b.m); });
 }
 

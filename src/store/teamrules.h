@@ -67,6 +67,7 @@ QList<Dept> departments(const QList<Member> &members);
 // rather than once per keystroke.
 struct Row {
     Member m;
+    QString key;              // the member's id; rows without one are told apart by position
     QString name, spec, dept; // lower-cased
     QString hay;              // name, login, specialization, department, e-mail and messenger
                               // handle joined with single spaces, lower-cased

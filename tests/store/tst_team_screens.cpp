@@ -509,6 +509,9 @@ private Q_SLOTS:
         QCOMPARE(reset.count(), 0);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(::shown(view.model()), QStringLiteral("a b c"));
+        // Members the server sent without an id still get a row each.
+        f.store->setMembers({member("", "X"), member("", "Y")});
+        QCOMPARE(view.model()->count(), 2);
     }
 
     void cardLines_data()
