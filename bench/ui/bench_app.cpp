@@ -6,13 +6,14 @@
 //          QApplication, QQmlApplicationEngine), idling through as many timer ticks
 // The parent starts the reference server with the demo team and signs in once; children
 // restore that session. Times are from the child's start (fork/exec included) to the frame.
-#include "../../tests/common/testserver.h"
+#include "referenceserver.h"
 #include "app/app.h"
 #include "net/secretstore.h"
 #include "store/store.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
@@ -182,7 +183,7 @@ Figures runChild(const QString &mode, const QProcessEnvironment &env)
     return f;
 }
 
-bool signIn(const QString &url, const TestServer::Login &who, QProcessEnvironment *env)
+bool signIn(const QString &url, const ReferenceServer::Login &who, QProcessEnvironment *env)
 {
     QNetworkAccessManager nam;
     QNetworkRequest req(QUrl(url + QStringLiteral("/api/provision")));
@@ -218,8 +219,8 @@ int main(int argc, char **argv)
 
     if (qEnvironmentVariableIsEmpty("CORVANE_SERVER_BIN"))
         qputenv("CORVANE_SERVER_BIN", CORVANE_SERVER_PATH);
-    TestServer server;
-    if (!server.start(true)) {
+    ReferenceServer server;
+    if (!server.start()) {
         std::fprintf(stderr, "bench: the reference server did not start\n");
         return 1;
     }

@@ -6,7 +6,7 @@
 //                           the demo team loaded (median of 7, engine warm), and the statistics
 //                           screen with 2,000 accounts
 // Run under Xvfb; the software renderer is chosen here:  xvfb-run -a bench/ui/bench_team
-#include "../../tests/common/testserver.h"
+#include "referenceserver.h"
 #include "app/appupdater.h"
 #include "app/avatarprovider.h"
 #include "net/secretstore.h"
@@ -17,9 +17,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -50,23 +47,17 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs = 20000)
     return done();
 }
 
-bool signIn(Store &store, const QString &url, const TestServer::Login &who)
+bool signIn(Store &store, ReferenceServer &server, const ReferenceServer::Login &who)
 {
-    QNetworkAccessManager nam;
-    QNetworkRequest req(QUrl(url + QStringLiteral("/api/provision")));
-    req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply *r = nam.post(req, QJsonDocument(QJsonObject{{"login", who.login}, {"password", who.password}}).toJson());
-    if (!waitUntil([r] { return r->isFinished(); }))
-        return false;
-    const QJsonObject o = QJsonDocument::fromJson(r->readAll()).object();
-    r->deleteLater();
-    store.setServerUrl(url);
+    QJsonObject o;
+    const QString session = server.signIn(who.login, who.password, &o);
+    store.setServerUrl(server.url());
     store.setLogin(who.login);
     store.setToken(o.value(QLatin1String("token")).toString());
-    store.setSession(o.value(QLatin1String("session")).toString());
+    store.setSession(session);
     store.setRole(o.value(QLatin1String("role")).toString());
     store.setPhase(Store::Phase::Platform);
-    return o.value(QLatin1String("ok")).toBool();
+    return !session.isEmpty();
 }
 
 QList<Member> syntheticRoster(int n)
@@ -193,8 +184,8 @@ int main(int argc, char **argv)
     loadBundledFonts();
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 
-    TestServer server;
-    if (!server.start(true)) {
+    ReferenceServer server;
+    if (!server.start()) {
         std::fprintf(stderr, "bench: the reference server did not start\n");
         return 1;
     }
@@ -212,7 +203,7 @@ int main(int argc, char **argv)
     figure("ROSTER_KEYSTROKE_2000", keys.meanMs);
     figure("ROSTER_KEYSTROKE_2000_WORST", keys.maxMs);
 
-    if (!signIn(store, server.url(), server.loginFor(QStringLiteral("admin")))) {
+    if (!signIn(store, server, server.loginFor(QStringLiteral("admin")))) {
         std::fprintf(stderr, "bench: demo sign-in failed\n");
         return 1;
     }

@@ -38,7 +38,7 @@ void Store::createMember(const QString &name, const QString &login, const QStrin
                 done(ok);
             Q_EMIT createMemberDone(ok);
         };
-        if (!writes::settle(*this, r))
+        if (!writes::settle(*this, writes::outcome(writes::Write::CreateMember, r)))
             return finish(false);
         const QJsonValue l = r.json.value(QLatin1String("login"));
         const QJsonValue p = r.json.value(QLatin1String("password"));
@@ -61,9 +61,8 @@ void Store::updateMember(const QString &id, const QVariantMap &fields, BoolFn do
                 done(ok);
             Q_EMIT updateMemberDone(ok);
         };
-        if (!writes::settle(*this, r))
+        if (!writes::settle(*this, writes::outcome(writes::Write::UpdateMember, r)))
             return finish(false);
-        flash(QStringLiteral("Сохранено ✓"));
         loadMembers();
         finish(true);
     });
@@ -73,23 +72,14 @@ void Store::memberAction(const QString &action, const QString &id, const QVarian
 {
     const QJsonObject body = writes::merged({{QStringLiteral("action"), action}, {QStringLiteral("id"), id}}, extra);
     postAuthedStatus(kMembers, body, [this, action, id](const HttpReply &r) {
-        // "Готово" only for an action the server carried out; a refusal is reported as such.
-        if (!r.ok) {
-            flash(QStringLiteral("Ошибка сети"));
-        } else if (r.status == 401) {
-            setAuthExpired(true);
-            flash(writes::sessionExpired());
-        } else if (!writes::succeeded(r)) {
-            flash(writes::refusal(r));
-        } else {
+        const bool reset = action == QLatin1String("reset_password");
+        if (writes::settle(*this, writes::outcome(reset ? writes::Write::ResetPassword : writes::Write::MemberAction, r))) {
             const QJsonValue p = r.json.value(QLatin1String("password"));
-            if (action == QLatin1String("reset_password") && p.isString())
+            if (reset && p.isString())
                 setMemberSecret({{QStringLiteral("title"), QStringLiteral("Новый пароль")},
                                  {QStringLiteral("login"), id},
                                  {QStringLiteral("password"), p.toString()},
                                  {QStringLiteral("created"), false}});
-            else
-                flash(QStringLiteral("Готово"));
         }
         // The roster then shows the member as the server has it, whatever happened.
         loadMembers();
@@ -99,12 +89,8 @@ void Store::memberAction(const QString &action, const QString &id, const QVarian
 void Store::deleteMember(const QString &id)
 {
     deleteAuthed(kMembers + QStringLiteral("?id=") + writes::queryValue(id), [this](const HttpReply &r) {
-        if (r.ok && r.status >= 200 && r.status <= 299) {
-            flash(QStringLiteral("Сотрудник удалён"));
+        if (writes::settle(*this, writes::outcome(writes::Write::DeleteMember, r)))
             loadMembers();
-        } else {
-            flash(QStringLiteral("Не удалось удалить"));
-        }
     });
 }
 

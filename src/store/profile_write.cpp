@@ -16,9 +16,8 @@ void Store::updateMe(const QVariantMap &fields, BoolFn done)
                 done(ok);
             Q_EMIT updateMeDone(ok);
         };
-        if (!writes::settle(*this, r))
+        if (!writes::settle(*this, writes::outcome(writes::Write::UpdateMe, r)))
             return finish(false);
-        flash(QStringLiteral("Сохранено ✓"));
         loadMe();
         finish(true);
     });
@@ -47,13 +46,7 @@ void Store::changeMyPassword(const QString &current, const QString &newPassword,
                            {QStringLiteral("current_password"), current},
                            {QStringLiteral("new_password"), newPassword}};
     post(QStringLiteral("/api/member/change-password"), body, [this, finish](const HttpReply &r) {
-        if (r.ok && json::flag(r.json.value(QLatin1String("ok")))) {
-            flash(QStringLiteral("Пароль изменён"));
-            finish(true);
-        } else {
-            flash(QStringLiteral("Не удалось сменить пароль (проверь текущий)"));
-            finish(false);
-        }
+        finish(writes::settle(*this, writes::outcome(writes::Write::ChangeMyPassword, r)));
     });
 }
 
@@ -107,15 +100,9 @@ void Store::pickAvatar()
             return;
         const QJsonObject body{{QStringLiteral("avatar_base64"), QString::fromLatin1(data->toBase64())}};
         postAuthedStatus(QStringLiteral("/api/me/avatar"), body, [this, png = *data](const HttpReply &r) {
-            if (r.ok && r.status == 401) {
-                setAuthExpired(true);
-                flash(writes::sessionExpired());
-                return;
-            }
-            if (!r.ok || !writes::succeeded(r)) {
-                flash(QStringLiteral("Не удалось загрузить фото"));
-                return;
-            }
+            const writes::Outcome o = writes::outcome(writes::Write::AvatarUpload, r);
+            if (!o.ok)
+                return void(writes::settle(*this, o));
             const QImage img = QImage::fromData(png, "PNG");
             if (!img.isNull()) {
                 setAvatar(img);
@@ -124,7 +111,7 @@ void Store::pickAvatar()
                     m_avatarVersions.insert(m_memberId, json::jnum(r.json.value(QLatin1String("avatar_updated_at"))));
                 }
             }
-            flash(QStringLiteral("Фото обновлено"));
+            writes::settle(*this, o);
         });
     });
 }

@@ -11,26 +11,10 @@ void Store::saveAccount(const QVariantMap &body, BoolFn done)
                 done(ok);
             Q_EMIT saveAccountDone(ok);
         };
-        if (!r.ok) {
-            flash(QStringLiteral("Ошибка сети"));
+        if (!writes::settle(*this, writes::outcome(writes::Write::SaveAccount, r)))
             return finish(false);
-        }
-        if (r.status == 401) {
-            setAuthExpired(true);
-            flash(writes::sessionExpired());
-            return finish(false);
-        }
-        if (writes::succeeded(r)) {
-            flash(QStringLiteral("Сохранено ✓"));
-            loadTeam();
-            return finish(true);
-        }
-        QString msg = QStringLiteral("Ошибка сохранения (код %1)").arg(r.status);
-        const QJsonValue e = r.json.value(QLatin1String("error"));
-        if (e.isString())
-            msg += QStringLiteral(": ") + e.toString();
-        flash(msg);
-        finish(false);
+        loadTeam();
+        finish(true);
     });
 }
 
@@ -39,16 +23,8 @@ void Store::deleteAccount(const QString &provider, const QString &email)
     const QString path = QStringLiteral("/api/registry?provider=") + writes::queryValue(provider)
         + QStringLiteral("&email=") + writes::queryValue(email);
     deleteAuthed(path, [this](const HttpReply &r) {
-        if (r.ok && r.status == 401) {
-            setAuthExpired(true);
-            return;
-        }
-        if (r.ok && r.status >= 200 && r.status <= 299) {
-            flash(QStringLiteral("Удалено"));
+        if (writes::settle(*this, writes::outcome(writes::Write::DeleteAccount, r)))
             loadTeam();
-        } else {
-            flash(QStringLiteral("Не удалось удалить"));
-        }
     });
 }
 

@@ -37,27 +37,36 @@ inline QJsonObject merged(QJsonObject fixed, const QVariantMap &extra)
     return fixed;
 }
 
-// How a roster or profile write ends for the user: a transport failure is silent, a 401 marks
-// the session expired, a refusal shows the server's text (or "Ошибка"). True when it went through.
-inline bool settle(Store &store, const HttpReply &r)
-{
-    if (!r.ok)
-        return false;
-    if (r.status == 401) {
-        store.setAuthExpired(true);
-        return false;
-    }
-    if (!succeeded(r)) {
-        store.flash(refusal(r));
-        return false;
-    }
-    return true;
-}
-
 inline const QString &sessionExpired()
 {
     static const QString s = QStringLiteral("Сессия истекла — войди заново");
     return s;
+}
+
+// The writes, each with its own wording of the outcome.
+enum class Write {
+    CreateMember, UpdateMember, MemberAction, ResetPassword, DeleteMember,
+    UpdateMe, ChangeMyPassword, AvatarUpload, SaveAccount, DeleteAccount,
+};
+
+// How a write ended for the user, decided from the answer alone.
+struct Outcome {
+    bool ok = false;      // the server took it
+    bool expired = false; // the session is to be marked expired (a 401)
+    QString toast;        // what the user is told; empty: nothing
+    bool operator==(const Outcome &) const = default;
+};
+
+Outcome outcome(Write w, const HttpReply &r);
+
+// Applies an outcome to the Store (expiry, toast) and hands back whether the write went through.
+inline bool settle(Store &store, const Outcome &o)
+{
+    if (o.expired)
+        store.setAuthExpired(true);
+    if (!o.toast.isEmpty())
+        store.flash(o.toast);
+    return o.ok;
 }
 
 } // namespace writes

@@ -1,5 +1,5 @@
 #include "core/teamacct.h"
-#include "testutil.h"
+#include "testjson.h"
 
 #include <QMetaProperty>
 #include <QSet>
@@ -72,10 +72,9 @@ private slots:
     void decodeAnswerShapes();
     void counts();
     void revStableAcrossLoads();
-    void revChangesForEachListedField_data();
-    void revChangesForEachListedField();
-    void revIgnoresExcludedFields_data();
-    void revIgnoresExcludedFields();
+    void revCoversShownFields();
+    void revFollowsListsNotIds_data();
+    void revFollowsListsNotIds();
     void revIsByValueAndPositional();
     void gadgetPropertiesForQml();
 };
@@ -104,18 +103,13 @@ void TstTeamAcct::fullObjectDecodes()
     const TeamAcct a = full();
     QCOMPARE(a.id(), QStringLiteral("claude:a@x.io"));
     QCOMPARE(a.owner, QStringLiteral("Анна"));
-    QCOMPARE(a.memberId, QStringLiteral("m1"));
     QCOMPARE(a.status, QStringLiteral("hold"));
     QCOMPARE(a.authType, QStringLiteral("oauth"));
     QCOMPARE(a.sevenPct, 77.0);
-    QCOMPARE(a.tokensOut, 2000.0);
     QCOMPARE(a.burnEta, 1700001000.0);
     QCOMPARE(a.limitsSource, QStringLiteral("oauth"));
-    QCOMPARE(a.limitsFetchedAt, 1699990000.0);
     QCOMPARE(a.severity, QStringLiteral("warn"));
     QCOMPARE(a.extraUsagePct, 12.0);
-    QCOMPARE(a.renewDate, QStringLiteral("2026-12-05"));
-    QCOMPARE(a.baseUrl, QStringLiteral("https://b"));
     // A weekly entry without "model" and users without a name are dropped; sessions and devices never.
     QCOMPARE(a.weeklyScoped.size(), 2);
     QCOMPARE(a.weeklyScoped[1].model, QStringLiteral("sonnet"));
@@ -126,8 +120,6 @@ void TstTeamAcct::fullObjectDecodes()
     QVERIFY(a.liveSessions[1].project.isEmpty() && !a.liveSessions[1].active);
     QCOMPARE(a.devices.size(), 2);
     QCOMPARE(a.devices[0].host, QStringLiteral("h1"));
-    QCOMPARE(a.devices[0].brRev, QStringLiteral("r1"));
-    QCOMPARE(a.devices[0].lastSeen, 4.0);
     QVERIFY(a.devices[0].online);
     QVERIFY(a.devices[1].host.isEmpty() && !a.devices[1].online);
 }
@@ -135,19 +127,16 @@ void TstTeamAcct::fullObjectDecodes()
 void TstTeamAcct::textKindsAndFallbacks()
 {
     QCOMPARE(parseTeamAcct(obj(R"({"member_name": "", "member_id": "m1"})")).owner, QStringLiteral("m1"));
-    QCOMPARE(parseTeamAcct(obj(R"({"member_name": "", "member_id": "m1"})")).memberId, QStringLiteral("m1"));
     QCOMPARE(parseTeamAcct(obj(R"({"member_name": 5, "member_id": "m2"})")).owner, QStringLiteral("m2"));
     QCOMPARE(parseTeamAcct(obj(R"({"member_name": "", "member_id": 7})")).owner, QString());
     QCOMPARE(parseTeamAcct(obj(R"({"email": 5, "account_email": "b@x"})")).email, QStringLiteral("b@x"));
     QCOMPARE(parseTeamAcct(obj(R"({"account_email": "b@x"})")).email, QStringLiteral("b@x"));
     QCOMPARE(parseTeamAcct(obj(R"({"email": "", "account_email": "b@x"})")).email, QString());
     QCOMPARE(parseTeamAcct(obj(R"({"provider": "Claude", "status": "HOLD"})")).id(), QStringLiteral("claude:"));
-    QCOMPARE(parseTeamAcct(obj(R"({"status": "HOLD"})")).status, QStringLiteral("hold"));
     QCOMPARE(parseTeamAcct(obj(R"({"provider": 5, "status": null})")).provider, QStringLiteral("claude"));
     QCOMPARE(parseTeamAcct(obj(R"({"provider": 5, "status": null})")).status, QStringLiteral("active"));
     QCOMPARE(parseTeamAcct(obj(R"({"provider": "DeepSeek", "auth_type": "API_KEY"})")).provider,
              QStringLiteral("deepseek"));
-    QCOMPARE(parseTeamAcct(obj(R"({"auth_type": "API_KEY"})")).authType, QStringLiteral("api_key"));
     QCOMPARE(parseTeamAcct(obj(R"({"model": 4, "plan": ["x"]})")).model, QString());
 }
 
@@ -176,7 +165,6 @@ void TstTeamAcct::flagsAreStrict()
 void TstTeamAcct::limitsObject()
 {
     QCOMPARE(parseTeamAcct(obj(R"({"limits": {"weekly_scoped": [{"model": "o"}]}})")).extraUsagePct, -1.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"limits": {}})")).extraUsagePct, -1.0);
     QCOMPARE(parseTeamAcct(obj(R"({"limits": "x"})")).extraUsagePct, -1.0);
     QCOMPARE(parseTeamAcct(obj(R"({"limits": {"extra_usage_pct": "5"}})")).extraUsagePct, -1.0);
     QCOMPARE(parseTeamAcct(obj(R"({"limits": {"extra_usage_pct": 0}})")).extraUsagePct, 0.0);
@@ -207,8 +195,6 @@ void TstTeamAcct::nestedIdsFreshTeamIdStable()
     for (const auto &x : a.liveSessions) ids.insert(x.id);
     for (const auto &x : a.weeklyScoped) ids.insert(x.id);
     QCOMPARE(ids.size(), 2 + 2 + 3 + 2);
-    QCOMPARE(a.devices[0].id.version(), QUuid::Random);
-    QCOMPARE(a.devices[0].id.variant(), QUuid::DCE);
 }
 
 void TstTeamAcct::activeSessionsKeepOrder()
@@ -217,7 +203,6 @@ void TstTeamAcct::activeSessionsKeepOrder()
     QCOMPARE(act.size(), 2);
     QCOMPARE(act[0].project, QStringLiteral("p1"));
     QCOMPARE(act[1].project, QStringLiteral("p2"));
-    QCOMPARE(full().activeSessionsList().size(), 2);
 }
 
 void TstTeamAcct::loadOrder()
@@ -286,98 +271,71 @@ void TstTeamAcct::revStableAcrossLoads()
     QVERIFY(full().rev != parseTeamAcct(QJsonObject()).rev);
 }
 
-void TstTeamAcct::revChangesForEachListedField_data()
+// Changes one property of a record: text grows, a flag flips, a number moves. False for what it
+// does not change (ids, lists, read-only values).
+static bool nudge(void *gadget, const QMetaProperty &p)
+{
+    QVariant v = p.readOnGadget(gadget);
+    switch (v.typeId()) {
+    case QMetaType::QString: v = v.toString() + u'x'; break;
+    case QMetaType::Bool: v = !v.toBool(); break;
+    case QMetaType::Double: v = v.toDouble() + 1; break;
+    default: return false;
+    }
+    return p.writeOnGadget(gadget, v);
+}
+
+// Every shown field of the account and of its nested records is in the fingerprint, so a list
+// row redraws when it changes; the fields the rows do not show are not, so it does not.
+template <typename R>
+static void checkFields(const QMetaObject &mo, R *(*pick)(TeamAcct &), const QSet<QByteArray> &notShown)
+{
+    const TeamAcct base = full();
+    int nudged = 0;
+    for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
+        TeamAcct a = base;
+        const QByteArray name = mo.property(i).name();
+        if (name == "rev" || !nudge(pick(a), mo.property(i)))
+            continue;
+        ++nudged;
+        QVERIFY2((a.computeRev() == base.rev) == notShown.contains(name), name.constData());
+    }
+    QVERIFY(nudged >= 2);
+}
+
+void TstTeamAcct::revCoversShownFields()
+{
+    checkFields<TeamAcct>(TeamAcct::staticMetaObject, [](TeamAcct &a) { return &a; },
+                          {"memberId", "currency", "payMethod", "renewDate", "ccProvider", "baseUrl"});
+    checkFields<Device>(Device::staticMetaObject, [](TeamAcct &a) { return &a.devices[0]; }, {"version", "brRev"});
+    checkFields<LiveSession>(LiveSession::staticMetaObject, [](TeamAcct &a) { return &a.liveSessions[1]; }, {});
+    checkFields<AcctUser>(AcctUser::staticMetaObject, [](TeamAcct &a) { return &a.users[0]; }, {});
+    checkFields<ScopedModel>(ScopedModel::staticMetaObject, [](TeamAcct &a) { return &a.weeklyScoped[1]; }, {});
+}
+
+void TstTeamAcct::revFollowsListsNotIds_data()
 {
     QTest::addColumn<Mutator>("change");
-    auto row = [](const char *name, Mutator m) { QTest::newRow(name) << m; };
-    row("email (id)", [](TeamAcct &a) { a.email += u'x'; });
-    row("provider (id)", [](TeamAcct &a) { a.provider = QStringLiteral("codex"); });
-    row("owner", [](TeamAcct &a) { a.owner += u'x'; });
-    row("group", [](TeamAcct &a) { a.group += u'x'; });
-    row("status", [](TeamAcct &a) { a.status = QStringLiteral("active"); });
-    row("authType", [](TeamAcct &a) { a.authType += u'x'; });
-    row("hasKey", [](TeamAcct &a) { a.hasKey = !a.hasKey; });
-    row("hasMonitor", [](TeamAcct &a) { a.hasMonitor = !a.hasMonitor; });
-    row("inRegistry", [](TeamAcct &a) { a.inRegistry = !a.inRegistry; });
-    row("fivePct", [](TeamAcct &a) { a.fivePct += 0.01; });
-    row("fiveReset", [](TeamAcct &a) { a.fiveReset += 1; });
-    row("sevenPct", [](TeamAcct &a) { a.sevenPct += 0.01; });
-    row("sevenReset", [](TeamAcct &a) { a.sevenReset += 1; });
-    row("cost", [](TeamAcct &a) { a.cost += 0.01; });
-    row("tokensIn", [](TeamAcct &a) { a.tokensIn += 1; });
-    row("tokensOut", [](TeamAcct &a) { a.tokensOut += 1; });
-    row("model", [](TeamAcct &a) { a.model += u'x'; });
-    row("version", [](TeamAcct &a) { a.version += u'x'; });
-    row("lastSeen", [](TeamAcct &a) { a.lastSeen += 1; });
-    row("online", [](TeamAcct &a) { a.online = !a.online; });
-    row("hasTelemetry", [](TeamAcct &a) { a.hasTelemetry = !a.hasTelemetry; });
-    row("limitsSource", [](TeamAcct &a) { a.limitsSource += u'x'; });
-    row("limitsFetchedAt", [](TeamAcct &a) { a.limitsFetchedAt += 1; });
-    row("severity", [](TeamAcct &a) { a.severity += u'x'; });
-    row("extraUsagePct", [](TeamAcct &a) { a.extraUsagePct = -1; });
-    row("plan", [](TeamAcct &a) { a.plan += u'x'; });
-    row("price", [](TeamAcct &a) { a.price += 1; });
-    row("notes", [](TeamAcct &a) { a.notes += u'x'; });
-    row("burnEta", [](TeamAcct &a) { a.burnEta += 1; });
-    row("weekly model", [](TeamAcct &a) { a.weeklyScoped[0].model += u'x'; });
-    row("weekly pct", [](TeamAcct &a) { a.weeklyScoped[1].pct += 1; });
-    row("weekly removed", [](TeamAcct &a) { a.weeklyScoped.removeLast(); });
-    row("session project", [](TeamAcct &a) { a.liveSessions[0].project += u'x'; });
-    row("session person", [](TeamAcct &a) { a.liveSessions[1].person += u'x'; });
-    row("session model", [](TeamAcct &a) { a.liveSessions[2].model += u'x'; });
-    row("session active", [](TeamAcct &a) { a.liveSessions[1].active = true; });
-    row("session added", [](TeamAcct &a) { a.liveSessions.append(LiveSession()); });
-    row("user name", [](TeamAcct &a) { a.users[0].name += u'x'; });
-    row("user online", [](TeamAcct &a) { a.users[1].online = true; });
-    row("user removed", [](TeamAcct &a) { a.users.removeFirst(); });
-    row("device host", [](TeamAcct &a) { a.devices[0].host += u'x'; });
-    row("device osUser", [](TeamAcct &a) { a.devices[0].osUser += u'x'; });
-    row("device person", [](TeamAcct &a) { a.devices[0].person += u'x'; });
-    row("device model", [](TeamAcct &a) { a.devices[0].model += u'x'; });
-    row("device project", [](TeamAcct &a) { a.devices[1].project += u'x'; });
-    row("device fivePct", [](TeamAcct &a) { a.devices[0].fivePct += 1; });
-    row("device sevenPct", [](TeamAcct &a) { a.devices[0].sevenPct += 1; });
-    row("device cost", [](TeamAcct &a) { a.devices[0].cost += 1; });
-    row("device lastSeen", [](TeamAcct &a) { a.devices[1].lastSeen += 1; });
-    row("device online", [](TeamAcct &a) { a.devices[1].online = true; });
-    row("device added", [](TeamAcct &a) { a.devices.append(Device()); });
-    row("devices reordered", [](TeamAcct &a) { a.devices.swapItemsAt(0, 1); });
+    QTest::addColumn<bool>("changed");
+    auto row = [](const char *name, Mutator m, bool changed) { QTest::newRow(name) << m << changed; };
+    row("weekly removed", [](TeamAcct &a) { a.weeklyScoped.removeLast(); }, true);
+    row("session added", [](TeamAcct &a) { a.liveSessions.append(LiveSession()); }, true);
+    row("user removed", [](TeamAcct &a) { a.users.removeFirst(); }, true);
+    row("devices reordered", [](TeamAcct &a) { a.devices.swapItemsAt(0, 1); }, true);
     row("empty session moved to users",
-        [](TeamAcct &a) { a.liveSessions.clear(); a.users.clear(); a.users.append(AcctUser()); });
+        [](TeamAcct &a) { a.liveSessions.clear(); a.users.clear(); a.users.append(AcctUser()); }, true);
+    row("nested ids", [](TeamAcct &a) { a.devices[0].id = QUuid::createUuid(); a.users[0].id = QUuid::createUuid(); }, false);
+    row("stale rev", [](TeamAcct &a) { a.rev = 42; }, false);
 }
 
-void TstTeamAcct::revChangesForEachListedField()
+void TstTeamAcct::revFollowsListsNotIds()
 {
     QFETCH(Mutator, change);
+    QFETCH(bool, changed);
     const TeamAcct base = full();
     TeamAcct a = base;
     change(a);
-    QVERIFY(a.computeRev() != base.rev);
-}
-
-void TstTeamAcct::revIgnoresExcludedFields_data()
-{
-    QTest::addColumn<Mutator>("change");
-    auto row = [](const char *name, Mutator m) { QTest::newRow(name) << m; };
-    row("memberId", [](TeamAcct &a) { a.memberId += u'x'; });
-    row("currency", [](TeamAcct &a) { a.currency = QStringLiteral("EUR"); });
-    row("payMethod", [](TeamAcct &a) { a.payMethod += u'x'; });
-    row("renewDate", [](TeamAcct &a) { a.renewDate = QStringLiteral("2027-01-01"); });
-    row("ccProvider", [](TeamAcct &a) { a.ccProvider += u'x'; });
-    row("baseUrl", [](TeamAcct &a) { a.baseUrl += u'x'; });
-    row("device version", [](TeamAcct &a) { a.devices[0].version += u'x'; });
-    row("device brRev", [](TeamAcct &a) { a.devices[0].brRev += u'x'; });
-    row("nested ids", [](TeamAcct &a) { a.devices[0].id = QUuid::createUuid(); a.users[0].id = QUuid::createUuid(); });
-    row("stale rev", [](TeamAcct &a) { a.rev = 42; });
-}
-
-void TstTeamAcct::revIgnoresExcludedFields()
-{
-    QFETCH(Mutator, change);
-    const TeamAcct base = full();
-    TeamAcct a = base;
-    change(a);
-    QCOMPARE(a.computeRev(), base.rev);
+    QCOMPARE(a.computeRev() != base.rev, changed);
 }
 
 void TstTeamAcct::revIsByValueAndPositional()
@@ -418,21 +376,10 @@ void TstTeamAcct::gadgetPropertiesForQml()
 {
     const TeamAcct a = full();
     const QMetaObject &mo = TeamAcct::staticMetaObject;
-    auto read = [&](const char *name) {
-        const int i = mo.indexOfProperty(name);
-        return i < 0 ? QVariant() : mo.property(i).readOnGadget(&a);
-    };
+    auto read = [&](const char *name) { return mo.property(mo.indexOfProperty(name)).readOnGadget(&a); };
     QCOMPARE(read("id").toString(), QStringLiteral("claude:a@x.io"));
-    QCOMPARE(read("rev").toLongLong(), a.rev);
-    QCOMPARE(read("sevenPct").toDouble(), 77.0);
-    QCOMPARE(read("renewDate").toString(), QStringLiteral("2026-12-05"));
-    QCOMPARE(read("devicesList").toList().size(), 2);
-    QCOMPARE(read("usersList").toList().size(), 2);
-    QCOMPARE(read("weeklyScopedList").toList().size(), 2);
-    QCOMPARE(read("liveSessionsList").toList().size(), 3);
     QCOMPARE(read("activeSessionsList").toList().size(), 2);
     QCOMPARE(read("devicesList").toList()[0].value<Device>().host, QStringLiteral("h1"));
-    QCOMPARE(QVariant::fromValue(a).value<TeamAcct>().id(), a.id());
 }
 
 QTEST_GUILESS_MAIN(TstTeamAcct)

@@ -63,19 +63,6 @@ private slots:
         QCOMPARE(lines, QStringList({bracketed, bracketed}));
     }
 
-    void builtInOrigins()
-    {
-        const QUrl def(QStringLiteral(CORVANE_DEFAULT_SERVER));
-        const QUrl retired(endpoint::retiredUrl());
-        for (const QUrl &u : {def, retired}) {
-            QCOMPARE(u.scheme(), QStringLiteral("https"));
-            QVERIFY(!u.host().isEmpty());
-            QVERIFY(u.path().isEmpty()); // an origin: requests append "/api/..." directly
-        }
-        QVERIFY(endpoint::retiredUrl() != QStringLiteral(CORVANE_DEFAULT_SERVER));
-        QCOMPARE(endpoint::appId(), QStringLiteral("com.corvane.team"));
-    }
-
     void configExistsForAnythingAtThePath()
     {
         QTemporaryDir home;

@@ -1,6 +1,6 @@
 // The team server against its demo team: answer shapes, sign-in, roles, roster and registry
 // writes, photos, bad input. One server process for the whole file.
-#include "serverproc.h"
+#include "kit.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -11,11 +11,29 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QUrlQuery>
+#include <QTest>
+
+using Answer = ReferenceServer::Answer;
+
+// Key-by-key shape checks against a spec such as "name:s n_accounts:n active:b limits:o users:a
+// accept_rate:n?": each key is present and has the JSON type the client reads (s string, n number,
+// n? number or null, b Boolean, o object, a array).
+static QString shapeError(const QJsonObject &o, const char *spec) {
+    for (const QString &item : QString::fromLatin1(spec).split(u' ', Qt::SkipEmptyParts)) {
+        const QString k = item.section(u':', 0, 0), t = item.section(u':', 1);
+        if (!o.contains(k)) return "missing key " + k;
+        const QJsonValue v = o.value(k);
+        const bool ok = (t == "s" && v.isString()) || (t == "n" && v.isDouble()) || (t == "b" && v.isBool()) ||
+                        (t == "o" && v.isObject()) || (t == "a" && v.isArray()) || (t == "n?" && (v.isDouble() || v.isNull()));
+        if (!ok) return "wrong type of " + k;
+    }
+    return {};
+}
+#define CHECK_SHAPE(obj, spec) QVERIFY2(shapeError((obj), spec).isEmpty(), qPrintable(shapeError((obj), spec)))
 
 class ServerApiTest : public QObject {
     Q_OBJECT
-    QTemporaryDir dir;
-    ServerProc s;
+    ReferenceServer s;
     QString admin, adminToken, viewer;
 
     static QByteArray png(int w, int h) {
@@ -38,24 +56,22 @@ class ServerApiTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(dir.isValid());
-        QVERIFY(s.start({"--db", dir.filePath("team.sqlite"), "--demo", "--seed", "5"}, 13));
-        QVERIFY(s.logins.contains("admin") && s.logins.contains("anna"));
-        QCOMPARE(s.logins.value("admin").second, QString("admin"));
-        QCOMPARE(s.logins.value("anna").second, QString("viewer"));
+        QVERIFY(s.start());
+        QVERIFY(!s.login("admin").login.isEmpty() && !s.login("anna").login.isEmpty());
+        QCOMPARE(s.login("admin").role, QString("admin"));
+        QCOMPARE(s.login("anna").role, QString("viewer"));
         QJsonObject ans;
-        admin = s.signIn("admin", s.logins.value("admin").first, &ans);
+        admin = s.signIn("admin", s.login("admin").password, &ans);
         adminToken = ans.value("token").toString();
-        viewer = s.signIn("anna", s.logins.value("anna").first);
+        viewer = s.signIn("anna", s.login("anna").password);
         QVERIFY(!admin.isEmpty() && !adminToken.isEmpty() && !viewer.isEmpty());
     }
 
     void signInAnswer() {
         QJsonObject a;
-        QVERIFY(!s.signIn("  admin\t", s.logins.value("admin").first, &a).isEmpty());
-        CHECK_SHAPE(a, {{"ok", J::Bool}, {"token", J::Str}, {"session", J::Str}, {"role", J::Str},
-                        {"name", J::Str}, {"url", J::Str}, {"must_change", J::Bool}});
-        QCOMPARE(a.value("url").toString(), s.url);
+        QVERIFY(!s.signIn("  admin\t", s.login("admin").password, &a).isEmpty());
+        CHECK_SHAPE(a, "ok:b token:s session:s role:s name:s url:s must_change:b");
+        QCOMPARE(a.value("url").toString(), s.url());
         QCOMPARE(a.value("role").toString(), QString("admin"));
         QCOMPARE(a.value("name").toString(), QString("Алексей Воронов"));
         QVERIFY(a.value("token").toString() != a.value("session").toString());
@@ -68,12 +84,12 @@ private slots:
             QCOMPARE(r.json().value("error").toString(), QString("invalid_credentials"));
         }
         QJsonObject p;
-        QVERIFY(!s.signIn("pavel", s.logins.value("pavel").first, &p).isEmpty());
+        QVERIFY(!s.signIn("pavel", s.login("pavel").password, &p).isEmpty());
         QCOMPARE(p.value("must_change"), QJsonValue(true));
     }
 
     void passwordChange() {
-        const QString old = s.logins.value("pavel").first;
+        const QString old = s.login("pavel").password;
         checkRefusal(s.post("/api/member/change-password",
                             {{"login", "pavel"}, {"current_password", "nope-nope"}, {"new_password", "длинныйпароль"}}), 401);
         checkRefusal(s.post("/api/member/change-password",
@@ -99,31 +115,25 @@ private slots:
         double maxPct = 0;
         for (const QJsonValue &v : list) {
             const QJsonObject o = v.toObject();
-            CHECK_SHAPE(o, {{"email", J::Str}, {"account_email", J::Str}, {"provider", J::Str}, {"member_name", J::Str},
-                            {"member_id", J::Str}, {"group_name", J::Str}, {"status", J::Str}, {"auth_type", J::Str},
-                            {"has_key", J::Bool}, {"has_monitor", J::Bool}, {"in_registry", J::Bool},
-                            {"five_hour_pct", J::Num}, {"five_hour_resets_at", J::Num}, {"seven_day_pct", J::Num},
-                            {"seven_day_resets_at", J::Num}, {"cost_usd", J::Num}, {"total_input", J::Num},
-                            {"total_output", J::Num}, {"model", J::Str}, {"version", J::Str}, {"last_seen", J::Num},
-                            {"online", J::Bool}, {"has_telemetry", J::Bool}, {"limits", J::Obj}, {"plan", J::Str},
-                            {"price", J::Num}, {"currency", J::Str}, {"pay_method", J::Str}, {"renew_date", J::Str},
-                            {"notes", J::Str}, {"cc_provider", J::Str}, {"base_url", J::Str},
-                            {"five_hour_burn", J::Obj}, {"live_sessions", J::Arr}, {"users", J::Arr}, {"devices", J::Arr}});
-            CHECK_SHAPE(o.value("limits").toObject(), {{"source", J::Str}, {"fetched_at", J::Num}, {"severity", J::Str},
-                                                      {"extra_usage_pct", J::Num}, {"weekly_scoped", J::Arr}});
-            CHECK_SHAPE(o.value("five_hour_burn").toObject(), {{"eta", J::Num}});
+            CHECK_SHAPE(o, "email:s account_email:s provider:s member_name:s member_id:s group_name:s status:s "
+                        "auth_type:s has_key:b has_monitor:b in_registry:b five_hour_pct:n five_hour_resets_at:n "
+                        "seven_day_pct:n seven_day_resets_at:n cost_usd:n total_input:n total_output:n model:s "
+                        "version:s last_seen:n online:b has_telemetry:b limits:o plan:s price:n currency:s "
+                        "pay_method:s renew_date:s notes:s cc_provider:s base_url:s five_hour_burn:o "
+                        "live_sessions:a users:a devices:a");
+            CHECK_SHAPE(o.value("limits").toObject(), "source:s fetched_at:n severity:s extra_usage_pct:n weekly_scoped:a");
+            CHECK_SHAPE(o.value("five_hour_burn").toObject(), "eta:n");
             QVERIFY(!o.contains("api_key"));
             for (const QJsonValue &m : o.value("limits").toObject().value("weekly_scoped").toArray())
-                CHECK_SHAPE(m.toObject(), {{"model", J::Str}, {"pct", J::Num}});
+                CHECK_SHAPE(m.toObject(), "model:s pct:n");
             for (const QJsonValue &l : o.value("live_sessions").toArray())
-                CHECK_SHAPE(l.toObject(), {{"project", J::Str}, {"person", J::Str}, {"model", J::Str}, {"active", J::Bool}});
+                CHECK_SHAPE(l.toObject(), "project:s person:s model:s active:b");
             for (const QJsonValue &u : o.value("users").toArray())
-                CHECK_SHAPE(u.toObject(), {{"name", J::Str}, {"online", J::Bool}});
+                CHECK_SHAPE(u.toObject(), "name:s online:b");
             for (const QJsonValue &d : o.value("devices").toArray()) {
                 const QJsonObject dv = d.toObject();
-                CHECK_SHAPE(dv, {{"device_host", J::Str}, {"os_user", J::Str}, {"person", J::Str}, {"model", J::Str},
-                                 {"version", J::Str}, {"br_rev", J::Str}, {"project", J::Str}, {"five_hour_pct", J::Num},
-                                 {"seven_day_pct", J::Num}, {"cost_usd", J::Num}, {"last_seen", J::Num}, {"online", J::Bool}});
+                CHECK_SHAPE(dv, "device_host:s os_user:s person:s model:s version:s br_rev:s project:s five_hour_pct:n "
+                            "seven_day_pct:n cost_usd:n last_seen:n online:b");
                 (dv.value("online").toBool() ? online : offline) = true;
                 oldVersion = oldVersion || dv.value("version").toString() == "1.0.128";
             }
@@ -143,21 +153,19 @@ private slots:
     void homeAndAlertsShape() {
         for (const QString &who : {admin, viewer}) {
             const QJsonObject st = s.get("/api/my/status", who).json();
-            CHECK_SHAPE(st, {{"accounts", J::Arr}, {"telemetry", J::Obj}, {"member", J::Obj}});
-            CHECK_SHAPE(st.value("telemetry").toObject(), {{"push_ok", J::Bool}, {"last_seen", J::Num}});
-            CHECK_SHAPE(st.value("member").toObject(), {{"name", J::Str}, {"role", J::Str}});
+            CHECK_SHAPE(st, "accounts:a telemetry:o member:o");
+            CHECK_SHAPE(st.value("telemetry").toObject(), "push_ok:b last_seen:n");
+            CHECK_SHAPE(st.value("member").toObject(), "name:s role:s");
             QVERIFY(!st.value("accounts").toArray().isEmpty());
             for (const QJsonValue &v : st.value("accounts").toArray())
-                CHECK_SHAPE(v.toObject(), {{"account_email", J::Str}, {"project", J::Str}, {"five_hour_pct", J::Num},
-                                           {"five_hour_resets_at", J::Num}, {"seven_day_pct", J::Num},
-                                           {"seven_day_resets_at", J::Num}, {"limits_ok", J::Bool}});
+                CHECK_SHAPE(v.toObject(), "account_email:s project:s five_hour_pct:n five_hour_resets_at:n seven_day_pct:n "
+                            "seven_day_resets_at:n limits_ok:b");
         }
         const QJsonObject ev = s.get("/api/events?limit=5", admin).json();
-        CHECK_SHAPE(ev, {{"events", J::Arr}, {"unread", J::Num}});
+        CHECK_SHAPE(ev, "events:a unread:n");
         QCOMPARE(ev.value("events").toArray().size(), 5);
         for (const QJsonValue &v : ev.value("events").toArray())
-            CHECK_SHAPE(v.toObject(), {{"id", J::Num}, {"ts", J::Num}, {"severity", J::Str}, {"title", J::Str},
-                                       {"account_email", J::Str}, {"ack", J::Bool}});
+            CHECK_SHAPE(v.toObject(), "id:n ts:n severity:s title:s account_email:s ack:b");
     }
 
     void statisticsShape() {
@@ -165,28 +173,24 @@ private slots:
             const QJsonObject st = s.get("/api/stats?scope=" + scope, admin).json();
             QVERIFY(!st.value("members").toArray().isEmpty() && !st.value("sources").toArray().isEmpty());
             for (const QJsonValue &v : st.value("members").toArray())
-                CHECK_SHAPE(v.toObject(), {{"member_id", J::Str}, {"name", J::Str}, {"points", J::Num}, {"cost_usd", J::Num}});
+                CHECK_SHAPE(v.toObject(), "member_id:s name:s points:n cost_usd:n");
             for (const QJsonValue &v : st.value("accounts").toArray()) {
-                CHECK_SHAPE(v.toObject(), {{"provider", J::Str}, {"email", J::Str}, {"total_points", J::Num},
-                                           {"residual_points", J::Num}, {"window", J::Obj}});
-                CHECK_SHAPE(v.toObject().value("window").toObject(), {{"resets_at", J::Num}});
+                CHECK_SHAPE(v.toObject(), "provider:s email:s total_points:n residual_points:n window:o");
+                CHECK_SHAPE(v.toObject().value("window").toObject(), "resets_at:n");
             }
             for (const QJsonValue &v : st.value("sources").toArray())
-                CHECK_SHAPE(v.toObject(), {{"source", J::Str}, {"cost_usd", J::Num}, {"sessions", J::Num}, {"pct", J::Num}});
+                CHECK_SHAPE(v.toObject(), "source:s cost_usd:n sessions:n pct:n");
         }
         const QJsonArray res = s.get("/api/team/result?days=7", admin).json().value("members").toArray();
         QVERIFY(!res.isEmpty());
         for (const QJsonValue &v : res)
-            CHECK_SHAPE(v.toObject(), {{"name", J::Str}, {"lines_added", J::Num}, {"lines_removed", J::Num},
-                                       {"commits", J::Num}, {"prs", J::Num}, {"accepts", J::Num}, {"rejects", J::Num},
-                                       {"accept_rate", J::NumOrNull}, {"output_tokens", J::Num}, {"cost_usd", J::Num},
-                                       {"active_user_s", J::Num}, {"cost_per_line", J::NumOrNull}, {"result_score", J::Num}});
+            CHECK_SHAPE(v.toObject(), "name:s lines_added:n lines_removed:n commits:n prs:n accepts:n rejects:n accept_rate:n? "
+                        "output_tokens:n cost_usd:n active_user_s:n cost_per_line:n? result_score:n");
         const QJsonArray mir = s.get("/api/mirrors/limits?days=30", admin).json().value("mirrors").toArray();
         QVERIFY(!mir.isEmpty());
         bool danger = false, warn = false;
         for (const QJsonValue &v : mir) {
-            CHECK_SHAPE(v.toObject(), {{"provider", J::Str}, {"account_email", J::Str}, {"today_usd", J::Num},
-                                       {"computed_limit_usd", J::Num}, {"pct", J::Num}});
+            CHECK_SHAPE(v.toObject(), "provider:s account_email:s today_usd:n computed_limit_usd:n pct:n");
             const double pct = v.toObject().value("pct").toDouble();
             danger = danger || pct >= 90;
             warn = warn || (pct >= 75 && pct < 90);
@@ -203,23 +207,22 @@ private slots:
         qint64 offwork = 0;
         for (const QJsonValue &v : people) {
             const QJsonObject p = v.toObject();
-            CHECK_SHAPE(p, {{"name", J::Str}, {"member_id", J::Str}, {"active_seconds", J::Num}, {"work_seconds", J::Num},
-                            {"offwork_seconds", J::Num}, {"cost_usd", J::Num}, {"lines_added", J::Num},
-                            {"sessions", J::Num}, {"last_seen", J::Num}, {"online", J::Bool}, {"projects", J::Arr}});
+            CHECK_SHAPE(p, "name:s member_id:s active_seconds:n work_seconds:n offwork_seconds:n cost_usd:n "
+                        "lines_added:n sessions:n last_seen:n online:b projects:a");
             QCOMPARE(p.value("work_seconds").toInteger() + p.value("offwork_seconds").toInteger(),
                      p.value("active_seconds").toInteger());
             offwork += p.value("offwork_seconds").toInteger();
             for (const QJsonValue &pr : p.value("projects").toArray())
-                CHECK_SHAPE(pr.toObject(), {{"name", J::Str}, {"is_work", J::Bool}, {"seconds", J::Num}, {"cost_usd", J::Num}});
+                CHECK_SHAPE(pr.toObject(), "name:s is_work:b seconds:n cost_usd:n");
         }
         QVERIFY(offwork > 0);
         const QJsonObject b = s.get("/api/accounts/breakdown?provider=claude&email=" + enc("core-1@corvane.dev") +
                                         "&scope=week&metric=seven_day", admin).json();
-        CHECK_SHAPE(b, {{"members", J::Arr}, {"residual_pct_of_window", J::Num}, {"observed_pct", J::Num}, {"window", J::Obj}});
-        CHECK_SHAPE(b.value("window").toObject(), {{"resets_at", J::Num}});
+        CHECK_SHAPE(b, "members:a residual_pct_of_window:n observed_pct:n window:o");
+        CHECK_SHAPE(b.value("window").toObject(), "resets_at:n");
         QVERIFY(!b.value("members").toArray().isEmpty());
         for (const QJsonValue &v : b.value("members").toArray())
-            CHECK_SHAPE(v.toObject(), {{"name", J::Str}, {"pct_of_window", J::Num}, {"cost_usd", J::Num}});
+            CHECK_SHAPE(v.toObject(), "name:s pct_of_window:n cost_usd:n");
     }
 
     void rosterShape() {
@@ -229,11 +232,9 @@ private slots:
         int admins = 0, contractors = 0, disabled = 0;
         for (const QJsonValue &v : members) {
             const QJsonObject m = v.toObject();
-            CHECK_SHAPE(m, {{"id", J::Str}, {"name", J::Str}, {"role", J::Str}, {"active", J::Bool}, {"has_token", J::Bool},
-                            {"online", J::Bool}, {"n_accounts", J::Num}, {"last_seen", J::Num}, {"specialization", J::Str},
-                            {"department", J::Str}, {"member_type", J::Str}, {"email", J::Str}, {"telegram", J::Str},
-                            {"timezone", J::Str}, {"note", J::Str}, {"joined_at", J::Num}, {"has_avatar", J::Bool},
-                            {"avatar_updated_at", J::Num}});
+            CHECK_SHAPE(m, "id:s name:s role:s active:b has_token:b online:b n_accounts:n last_seen:n "
+                        "specialization:s department:s member_type:s email:s telegram:s timezone:s note:s "
+                        "joined_at:n has_avatar:b avatar_updated_at:n");
             depts.insert(m.value("department").toString());
             admins += m.value("role").toString() == "admin";
             contractors += m.value("member_type").toString() == "contractor";
@@ -244,10 +245,8 @@ private slots:
         QCOMPARE(contractors, 2);
         QCOMPARE(disabled, 1);
         const QJsonObject me = s.get("/api/me", viewer).json();
-        CHECK_SHAPE(me, {{"ok", J::Bool}, {"member_id", J::Str}, {"name", J::Str}, {"specialization", J::Str},
-                         {"department", J::Str}, {"member_type", J::Str}, {"email", J::Str}, {"telegram", J::Str},
-                         {"timezone", J::Str}, {"note", J::Str}, {"joined_at", J::Num}, {"has_avatar", J::Bool},
-                         {"avatar_updated_at", J::Num}});
+        CHECK_SHAPE(me, "ok:b member_id:s name:s specialization:s department:s member_type:s email:s telegram:s "
+                    "timezone:s note:s joined_at:n has_avatar:b avatar_updated_at:n");
         QCOMPARE(me.value("member_id").toString(), QString("anna"));
     }
 
@@ -493,7 +492,7 @@ private slots:
         QProcess bash;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
-        env.insert("BRINDLE_URL", s.url);
+        env.insert("BRINDLE_URL", s.url());
         env.insert("BRINDLE_TOKEN", adminToken);
         bash.setProcessEnvironment(env);
         bash.setProcessChannelMode(QProcess::MergedChannels);

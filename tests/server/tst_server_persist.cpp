@@ -1,37 +1,34 @@
 // A fresh database: the first administrator, and every write surviving a restart. Also the
 // install script's exit status and the feed version taken from the flags.
-#include "serverproc.h"
+#include "kit.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
+
+using Answer = ReferenceServer::Answer;
 
 class ServerPersistTest : public QObject {
     Q_OBJECT
-    QTemporaryDir dir;
-
-    QStringList args() const {
-        return {"--db", dir.filePath("team.sqlite"), "--install-exit", "3", "--feed-version", "2.1.0",
-                "--feed-build", "42"};
-    }
+    const QStringList args{"--install-exit", "3", "--feed-version", "2.1.0", "--feed-build", "42"};
 
 private slots:
     void restartKeepsWrites() {
-        QVERIFY(dir.isValid());
+        ReferenceServer s;
         QByteArray pic;
         QString password = "новый-пароль-1";
         {
-            ServerProc s;
-            QVERIFY(s.start(args(), 1));
-            QVERIFY(s.logins.contains("admin"));
+            QVERIFY(s.start(args, ReferenceServer::Seed::FirstAdmin));
+            QVERIFY(!s.login("admin").login.isEmpty());
             QJsonObject first;
-            QString sess = s.signIn("admin", s.logins.value("admin").first, &first);
+            QString sess = s.signIn("admin", s.login("admin").password, &first);
             QVERIFY(!sess.isEmpty());
             QCOMPARE(first.value("must_change"), QJsonValue(true));
             QCOMPARE(s.post("/api/member/change-password", {{"login", "admin"},
-                                                            {"current_password", s.logins.value("admin").first},
+                                                            {"current_password", s.login("admin").password},
                                                             {"new_password", password}}).status, 200);
             QCOMPARE(s.post("/api/members", {{"action", "create"}, {"name", "Ольга Кузнецова"}, {"login", "olga"},
                                              {"department", "Frontend"}}, sess).status, 200);
@@ -53,7 +50,7 @@ private slots:
             QTemporaryDir home;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("HOME", home.path());
-            env.insert("BRINDLE_URL", s.url);
+            env.insert("BRINDLE_URL", s.url());
             env.insert("BRINDLE_TOKEN", "t");
             bash.setProcessEnvironment(env);
             bash.start("/bin/bash", {"-c", QString::fromUtf8(script.body)});
@@ -64,8 +61,8 @@ private slots:
             QVERIFY(feed.contains("<sparkle:shortVersionString>2.1.0</sparkle:shortVersionString>"));
         }
         {
-            ServerProc s;
-            QVERIFY(s.start(args(), 0));
+            s.stop();
+            QVERIFY(s.start(args, ReferenceServer::Seed::None));
             QVERIFY(s.signIn("admin", "wrong").isEmpty());
             const QString sess = s.signIn("admin", password);
             QVERIFY(!sess.isEmpty());
@@ -88,7 +85,8 @@ private slots:
         }
         // Passwords and credentials are never kept in clear; the schema carries its version.
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
-        db.setDatabaseName(dir.filePath("team.sqlite"));
+        db.setDatabaseName(s.dbPath());
+        s.stop();
         QVERIFY(db.open());
         QSqlQuery q(db);
         QVERIFY(q.exec("PRAGMA user_version") && q.next());

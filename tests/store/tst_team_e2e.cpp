@@ -4,18 +4,13 @@
 // profile and password saved. Against a scripted server that answers late: a scope or range
 // switch during a slow answer ends on the chosen one, and a late create or save answer closes
 // only the sheet that sent it.
-#include "../common/testserver.h"
-#include "fakeserver.h"
+#include "kit.h"
 #include "store/activitymodel.h"
 #include "store/memberforms.h"
 #include "store/membersmodel.h"
 #include "store/profiledraft.h"
 #include "store/statsmodel.h"
-#include "storekit.h"
 
-#include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -23,35 +18,14 @@ namespace {
 
 constexpr int kWait = 10000;
 
-struct Signed {
-    bool ok = false;
-    QString token, session, role;
-};
-
-// Signs in the way the client does, without the machine set-up that follows it.
-Signed provision(const QString &url, const QString &login, const QString &password)
+// A session of `login` as sign-in leaves it, without the machine set-up that follows it.
+bool signInAs(StoreFixture &f, ReferenceServer &server, const QString &login, const QString &password)
 {
-    QNetworkAccessManager nam;
-    QNetworkRequest req(QUrl(url + "/api/provision"));
-    req.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
-    QNetworkReply *reply = nam.post(req, QJsonDocument(QJsonObject{{"login", login}, {"password", password}}).toJson());
-    [&] { QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), kWait); }();
-    const QJsonObject o = QJsonDocument::fromJson(reply->readAll()).object();
-    reply->deleteLater();
-    return {o.value("ok").toBool(), o.value("token").toString(), o.value("session").toString(),
-            o.value("role").toString()};
-}
-
-bool signInAs(StoreKit &kit, const QString &url, const QString &login, const QString &password)
-{
-    const Signed s = provision(url, login, password);
-    kit->setServerUrl(url);
-    kit->setLogin(login);
-    kit->setToken(s.token);
-    kit->setSession(s.session);
-    kit->setRole(s.role);
-    kit->setPhase(Store::Phase::Platform);
-    return s.ok;
+    QJsonObject answer;
+    const QString session = server.signIn(login, password, &answer);
+    f.signedIn(server.url(), answer.value("role").toString(), session, answer.value("token").toString());
+    f->setLogin(login);
+    return !session.isEmpty();
 }
 
 std::optional<Member> findMember(const Store &store, const QString &id)
@@ -81,20 +55,20 @@ class TestTeamE2E : public QObject
 {
     Q_OBJECT
 
-    TestServer m_server;
+    ReferenceServer m_server;
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(m_server.start(true)); }
+    void initTestCase() { QVERIFY(m_server.start()); }
     void cleanupTestCase() { m_server.stop(); }
 
     // ---- the reference server
 
     void memberLifecycle()
     {
-        StoreKit kit;
-        const TestServer::Login admin = m_server.loginFor("admin");
-        QVERIFY(signInAs(kit, m_server.url(), admin.login, admin.password));
-        Store &s = *kit.store;
+        StoreFixture f;
+        const ReferenceServer::Login admin = m_server.loginFor("admin");
+        QVERIFY(signInAs(f, m_server, admin.login, admin.password));
+        Store &s = *f;
         RosterView view;
         reloadRoster(s);
         const int before = view.memberCount();
@@ -135,7 +109,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(view.secretOpen(), kWait);
         QCOMPARE(view.secretTitle(), QStringLiteral("Новый пароль"));
         QCOMPARE(s.memberSecret().value("login").toString(), login);
-        QVERIFY(provision(m_server.url(), login, s.memberSecret().value("password").toString()).ok);
+        QVERIFY(!m_server.signIn(login, s.memberSecret().value("password").toString()).isEmpty());
         view.clearSecret();
         QCOMPARE(sheet.property("name").toString(), QStringLiteral("Вера Т."));
         sheet.submit();
@@ -164,10 +138,10 @@ private Q_SLOTS:
 
     void ownProfileAndPassword()
     {
-        StoreKit kit;
-        const TestServer::Login who = m_server.loginFor("viewer");
-        QVERIFY(signInAs(kit, m_server.url(), who.login, who.password));
-        Store &s = *kit.store;
+        StoreFixture f;
+        const ReferenceServer::Login who = m_server.loginFor("viewer");
+        QVERIFY(signInAs(f, m_server, who.login, who.password));
+        Store &s = *f;
         ProfileDraft draft;
         QSignalSpy loaded(&s, &Store::memberIdChanged);
         draft.shown();
@@ -201,38 +175,45 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!draft.changingPass(), kWait);
         QCOMPARE(s.toast(), QStringLiteral("Пароль изменён"));
         QVERIFY(draft.curPass().isEmpty() && draft.newPass().isEmpty() && draft.newPass2().isEmpty());
-        QVERIFY(provision(m_server.url(), who.login, QStringLiteral("brand-new-pass")).ok);
+        QVERIFY(!m_server.signIn(who.login, QStringLiteral("brand-new-pass")).isEmpty());
     }
 
     // ---- a scripted server that answers late
 
     void scopeSwitchDuringSlowAnswer_data()
     {
-        QTest::addColumn<int>("weekDelay");
-        QTest::addColumn<int>("monthDelay");
-        QTest::newRow("the left scope answers last") << 700 << 0;
-        QTest::newRow("the chosen scope answers last") << 0 << 700;
+        QTest::addColumn<bool>("chosenLast");
+        QTest::newRow("the left scope answers last") << false;
+        QTest::newRow("the chosen scope answers last") << true;
     }
     void scopeSwitchDuringSlowAnswer()
     {
-        QFETCH(int, weekDelay);
-        QFETCH(int, monthDelay);
+        QFETCH(bool, chosenLast);
+        // The scope answered last is held until the test releases it.
+        const QString late = chosenLast ? "month" : "week";
         FakeServer server;
-        server.answer = [&](const Seen &r) {
-            if (r.path == "/api/stats") {
-                const bool week = r.q("scope") == "week";
-                return Canned::json(statsFor(r.q("scope"))).later(week ? weekDelay : monthDelay);
-            }
-            return Canned::json({});
+        server.answer = [&](const Request &r) {
+            if (r.path != "/api/stats")
+                return Reply::json({});
+            return r.q("scope") == late ? Reply::held() : Reply::json(statsFor(r.q("scope")));
         };
-        StoreKit kit;
-        Store &s = kit.signedIn(server.url());
+        StoreFixture f;
+        Store &s = f.signedIn(server.url());
         StatsModel model;
-        model.shown();             // the week, as the screen opens
+        model.shown();              // the week, as the screen opens
         model.chooseScope("month"); // the user switches before it answers
-        QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo("/api/stats").size(), 2, kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(!s.statMembers().isEmpty(), kWait);
-        QTest::qWait(900); // both answers are in
+        QTRY_COMPARE(server.heldCount(), 1);
+        QTRY_COMPARE(server.count("/api/stats"), 2);
+        if (chosenLast) {
+            // The week's answer came and went: nothing of it shows.
+            QVERIFY(!QTest::qWaitFor([&] { return !s.statMembers().isEmpty(); }, 300));
+            QVERIFY(server.release("/api/stats", Reply::json(statsFor("month"))));
+            QTRY_VERIFY(!s.statMembers().isEmpty());
+        } else {
+            QTRY_VERIFY(!s.statMembers().isEmpty());
+            QVERIFY(server.release("/api/stats", Reply::json(statsFor("week"))));
+            QVERIFY(!QTest::qWaitFor([&] { return s.statMembers().first().name != "month"; }, 300));
+        }
         QCOMPARE(s.statMembers().first().name, QStringLiteral("month"));
         QCOMPARE(model.rows()[1].label, QStringLiteral("month"));
         QCOMPARE(model.scope(), QStringLiteral("month"));
@@ -242,62 +223,60 @@ private Q_SLOTS:
     void rangeSwitchDuringSlowAnswer()
     {
         FakeServer server;
-        server.answer = [&](const Seen &r) {
-            if (r.path != "/api/team/analytics")
-                return Canned::json({});
+        auto people = [](const Request &r) {
             const qint64 days = (r.q("to").toLongLong() - r.q("from").toLongLong()) / 86400;
-            const QJsonObject person{{"name", QString::number(days)}, {"active_seconds", 60}};
-            return Canned::json({{"people", QJsonArray{person}}}).later(days == 7 ? 700 : 0);
+            return QJsonObject{{"people", QJsonArray{QJsonObject{{"name", QString::number(days)}, {"active_seconds", 60}}}}};
         };
-        StoreKit kit;
-        Store &s = kit.signedIn(server.url());
+        server.answer = [&](const Request &r) {
+            if (r.path != "/api/team/analytics")
+                return Reply::json({});
+            return server.count(r.path) == 1 ? Reply::held() : Reply::json(people(r)); // the first, 7 days, is late
+        };
+        StoreFixture f;
+        Store &s = f.signedIn(server.url());
         ActivityModel model;
         model.shown();
         model.chooseRange("30");
-        QTRY_VERIFY_WITH_TIMEOUT(!s.actPeople().isEmpty(), kWait);
-        QTest::qWait(900);
-        QCOMPARE(s.actPeople().first().name, QStringLiteral("30"));
+        QTRY_VERIFY(!s.actPeople().isEmpty());
+        QVERIFY(server.release("/api/team/analytics", Reply::json(people(server.first("GET", "/api/team/analytics")))));
+        QVERIFY(!QTest::qWaitFor([&] { return s.actPeople().first().name != "30"; }, 300));
         QCOMPARE(model.rangeKey(), QStringLiteral("30"));
         // The same range again still reloads.
         model.chooseRange("30");
-        QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo("/api/team/analytics").size(), 3, kWait);
+        QTRY_COMPARE(server.count("/api/team/analytics"), 3);
     }
 
     void lateCreateAfterReopen()
     {
         FakeServer server;
-        server.answer = [](const Seen &r) {
-            if (r.method == "POST")
-                return Canned::json({{"ok", true}, {"login", "late"}, {"password", "pw"}}).later(400);
-            return Canned::json({{"members", QJsonArray{}}});
-        };
-        StoreKit kit;
-        Store &s = kit.signedIn(server.url());
+        server.on("POST", "/api/members", Reply::held());
+        server.on("GET", "/api/members", Reply::json({{"members", QJsonArray{}}}));
+        StoreFixture f;
+        Store &s = f.signedIn(server.url());
         s.setMemberFormOpen(true);
         NewMemberDraft first;
         first.setProperty("name", QStringLiteral("Первый"));
         first.submit();
+        QTRY_COMPARE(server.heldCount(), 1);
         s.setMemberFormOpen(false); // closed while the answer is on its way…
         QVERIFY(first.isClosed());
         s.setMemberFormOpen(true);  // …and opened again for another member
         NewMemberDraft second;
-        QTRY_VERIFY_WITH_TIMEOUT(!first.saving(), kWait);
+        server.release("/api/members", Reply::json({{"ok", true}, {"login", "late"}, {"password", "pw"}}));
+        QTRY_VERIFY(!first.saving());
         QVERIFY(s.memberFormOpen()); // the new form stays
         QVERIFY(!second.isClosed());
         QCOMPARE(s.memberSecret().value("login").toString(), QStringLiteral("late")); // the credential shows
-        QCOMPARE(server.first("POST", "/api/members").body.value("name").toString(), QStringLiteral("Первый"));
+        QCOMPARE(server.first("POST", "/api/members").json.value("name").toString(), QStringLiteral("Первый"));
     }
 
     void lateSaveAfterReopen()
     {
         FakeServer server;
-        server.answer = [](const Seen &r) {
-            if (r.method == "POST")
-                return Canned::json({{"ok", true}}).later(400);
-            return Canned::json({{"members", QJsonArray{}}});
-        };
-        StoreKit kit;
-        kit.signedIn(server.url());
+        server.on("POST", "/api/members", Reply::held());
+        server.on("GET", "/api/members", Reply::json({{"members", QJsonArray{}}}));
+        StoreFixture f;
+        f.signedIn(server.url());
         Member a;
         a.memberId = QStringLiteral("a");
         Member b;
@@ -310,12 +289,16 @@ private Q_SLOTS:
         MemberEditDraft second;
         second.setMember(b);
         QSignalSpy secondDone(&second, &MemberEditDraft::finished);
-        QTRY_VERIFY_WITH_TIMEOUT(!first.saving(), kWait);
+        QTRY_COMPARE(server.heldCount(), 1);
+        server.release("/api/members", Reply::json({{"ok", true}}));
+        QTRY_VERIFY(!first.saving());
         QCOMPARE(firstDone.count(), 0);
         QCOMPARE(secondDone.count(), 0);
-        QCOMPARE(server.first("POST", "/api/members").body.size(), 13); // action, id and eleven fields
+        QCOMPARE(server.first("POST", "/api/members").json.size(), 13); // action, id and eleven fields
         // Saved while still open: that sheet closes.
         second.submit();
+        QTRY_COMPARE(server.heldCount(), 1);
+        server.release("/api/members", Reply::json({{"ok", true}}));
         QVERIFY(secondDone.wait(kWait));
     }
 };

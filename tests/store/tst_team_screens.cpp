@@ -2,7 +2,7 @@
 // against a Store that is filled by hand (no server): figure texts and colours, which cards
 // show, the roster's filter and order, what each form sends and when it may send.
 #include "core/clock.h"
-#include "net/secretstore.h"
+#include "kit.h"
 #include "store/activitymodel.h"
 #include "store/memberforms.h"
 #include "store/membersmodel.h"
@@ -12,7 +12,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <limits>
@@ -22,23 +21,9 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// A Store with no server behind it, as the application's instance.
-struct Fixture {
-    QTemporaryDir dir;
-    MemorySecretStore secrets;
-    std::unique_ptr<Store> store;
-    Fixture()
-    {
-        StoreDeps deps;
-        deps.secrets = &secrets;
-        deps.settingsFile = dir.filePath(QStringLiteral("prefs.ini"));
-        deps.home = dir.path();
-        store = std::make_unique<Store>(nullptr, deps);
-        // Nothing listens there: a load or write a test starts fails at once.
-        store->setServerUrl(QStringLiteral("http://127.0.0.1:9"));
-        Store::setInstance(store.get());
-    }
-    ~Fixture() { Store::setInstance(nullptr); }
+// The application's Store with no server behind it: a load or write a test starts fails at once.
+struct Fixture : StoreFixture {
+    Fixture() { store->setServerUrl(FakeServer::refusedUrl()); }
 };
 
 Member member(const QString &id, const QString &name, const QString &spec = {}, const QString &dept = {})

@@ -2,7 +2,7 @@
 // from sign-in to the platform, the shell (sidebar, profile, toast, relogin banner, projects)
 // and the tray panel. One Store for the whole run, as in the application; each test file starts
 // from a signed-out Store (helper.reset()).
-#include "../common/testserver.h"
+#include "kit.h"
 #include "app/appupdater.h"
 #include "app/avatarprovider.h"
 #include "app/shell.h"
@@ -19,18 +19,6 @@
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
-// Photo uploads in tests: answers "cancelled".
-class NoChooser final : public FileChooser
-{
-public:
-    int calls = 0;
-    void chooseImage(std::function<void(const QString &)> done) override
-    {
-        ++calls;
-        done(QString());
-    }
-};
-
 class Helper : public QObject
 {
     Q_OBJECT
@@ -41,14 +29,14 @@ class Helper : public QObject
 
 public:
     Store *store = nullptr;
-    TestServer *server = nullptr;
-    NoChooser *chooser = nullptr;
+    ReferenceServer *server = nullptr;
+    TestChooser *chooser = nullptr;
     QString homeDir;
 
     QString adminLogin() const { return server->loginFor(QStringLiteral("admin")).login; }
     QString adminPassword() const { return server->loginFor(QStringLiteral("admin")).password; }
     QString home() const { return homeDir; }
-    int chooserCalls() const { return chooser->calls; }
+    int chooserCalls() const { return chooser->asked; }
 
     // Signed out, default fields, sidebar expanded.
     Q_INVOKABLE void reset()
@@ -118,10 +106,8 @@ class Setup : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_home;
-    TestServer m_server;
-    MemorySecretStore m_secrets;
-    NoChooser m_chooser;
+    ReferenceServer m_server;
+    std::unique_ptr<StoreFixture> m_fixture;
     MemoryLog m_log;
     Helper m_helper;
     Store *m_store = nullptr;
@@ -129,12 +115,8 @@ class Setup : public QObject
 public slots:
     void applicationAvailable()
     {
-        // Set-up writes under HOME; keep it in a throwaway folder.
-        qputenv("HOME", m_home.path().toUtf8());
-        qputenv("XDG_RUNTIME_DIR", m_home.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/.config")).toUtf8());
         // An empty database: the first administrator must change the one-time password.
-        if (!m_server.start(false, {QStringLiteral("--feed-version"), QStringLiteral("9.9.9")}))
+        if (!m_server.start({QStringLiteral("--feed-version"), QStringLiteral("9.9.9")}, ReferenceServer::Seed::FirstAdmin))
             qFatal("the reference server did not start (CORVANE_SERVER_BIN=%s)",
                    qPrintable(qEnvironmentVariable("CORVANE_SERVER_BIN")));
         qputenv("BRINDLE_SERVER_URL", m_server.url().toUtf8());
@@ -144,22 +126,18 @@ public slots:
         updater->setFeedUrl(m_server.url() + QStringLiteral("/appcast.xml"));
         AppUpdater::setInstance(new AppUpdater(updater, this));
 
-        StoreDeps deps;
-        deps.secrets = &m_secrets;
-        deps.chooser = &m_chooser;
-        deps.settingsFile = m_home.filePath(QStringLiteral("prefs.ini"));
-        deps.home = m_home.path();
-        deps.toastMs = 600;
-        deps.handoverMs = 100;
-        deps.httpTimeoutMs = 5000;
-        m_store = new Store(this, deps);
-        Store::setInstance(m_store);
+        // Set-up writes under HOME: the fixture's throwaway folder.
+        m_fixture = std::make_unique<StoreFixture>(
+            StoreFixture::Options{.httpTimeoutMs = 5000, .toastMs = 600, .handoverMs = 100});
+        m_store = m_fixture->store.get();
+        qputenv("XDG_RUNTIME_DIR", m_fixture->home().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (m_fixture->home() + QStringLiteral("/.config")).toUtf8());
         Shell::setInstance(new Shell(m_store, this));
 
         m_helper.store = m_store;
         m_helper.server = &m_server;
-        m_helper.chooser = &m_chooser;
-        m_helper.homeDir = m_home.path();
+        m_helper.chooser = &m_fixture->chooser;
+        m_helper.homeDir = m_fixture->home();
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)

@@ -3,7 +3,7 @@
 // built executable is also started twice to see the second start hand over to the first.
 #include "app/app.h"
 #include "app/shell.h"
-#include "net/secretstore.h"
+#include "kit.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -43,11 +43,9 @@ private Q_SLOTS:
 
     void noTrayInProcess()
     {
-        MemorySecretStore secrets;
+        StoreFixture f;
         AppOptions options;
-        options.deps.secrets = &secrets;
-        options.deps.settingsFile = m_home.filePath(QStringLiteral("prefs.ini"));
-        options.deps.home = m_home.path();
+        options.deps = f.deps;
         options.startUpdaterSchedule = false;
         CorvaneApp app(options);
         QString error;
@@ -80,6 +78,31 @@ private Q_SLOTS:
         QVERIFY(!w->isVisible());
     }
 
+    // A session kept from the last run (secrets and the set-up marker) is restored when the
+    // window is first shown: the platform, its loads sent with the saved credential.
+    void firstShowRestoresSavedSession()
+    {
+        FakeServer server;
+        StoreFixture f;
+        f.saveSession({{"token", "T9"}, {"login", "anna"}, {"role", "viewer"}, {"url", server.url()}});
+        f.writeConfig();
+        AppOptions options;
+        options.deps = f.deps;
+        options.startUpdaterSchedule = false;
+        CorvaneApp app(options);
+        QVERIFY(app.store()->token().isEmpty()); // nothing is read before the window shows
+        QString error;
+        QVERIFY2(app.start(&error), qPrintable(error));
+        QVERIFY(QTest::qWaitForWindowExposed(app.mainWindow()));
+        QCOMPARE(app.store()->phase(), Store::Phase::Platform);
+        QCOMPARE(Shell::instance()->rootView(), QStringLiteral("PlatformView"));
+        QTRY_VERIFY(app.mainWindow()->findChild<QObject *>(QStringLiteral("platformView")));
+        QVERIFY(server.waitFor("/api/my/status"));
+        QCOMPARE(server.last("/api/my/status").auth, QByteArray("Bearer T9"));
+        QVERIFY(server.waitFor("/api/me"));
+        QCOMPARE(server.count("/api/accounts"), 0); // a viewer's session
+    }
+
     void executableSaysSoOnceAndIsSingle()
     {
         const QString bin = qEnvironmentVariable("CORVANE_APP_BIN");
@@ -99,9 +122,10 @@ private Q_SLOTS:
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(!second.readAllStandardError().contains(CorvaneApp::noTrayMessage()));
-        QTest::qWait(300);
-        err += first.readAllStandardError();
-        QCOMPARE(err.count(CorvaneApp::noTrayMessage()), 1);
+        QVERIFY(!QTest::qWaitFor([&] {
+            err += first.readAllStandardError();
+            return err.count(CorvaneApp::noTrayMessage()) > 1;
+        }, 300));
         QCOMPARE(first.state(), QProcess::Running);
         first.terminate();
         QVERIFY(first.waitForFinished(5000));

@@ -4,7 +4,7 @@
 #include "app/app.h"
 #include "app/shell.h"
 #include "app/tray.h"
-#include "net/secretstore.h"
+#include "kit.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -50,11 +50,9 @@ private Q_SLOTS:
 
     void trayKeepsTheApplication()
     {
-        MemorySecretStore secrets;
+        StoreFixture f;
         AppOptions options;
-        options.deps.secrets = &secrets;
-        options.deps.settingsFile = m_home.filePath(QStringLiteral("prefs.ini"));
-        options.deps.home = m_home.path();
+        options.deps = f.deps;
         options.startUpdaterSchedule = false;
         CorvaneApp app(options);
         QString error;
@@ -83,7 +81,6 @@ private Q_SLOTS:
         // Closing the window leaves the tray; "Открыть" raises the window again.
         main->close();
         QTRY_VERIFY(!main->isVisible());
-        QTest::qWait(200);
         QVERIFY(app.tray()->icon()->isVisible());
         app.tray()->showPanel(QPoint(200, 200));
         QTRY_VERIFY(panel->isVisible());

@@ -1,16 +1,12 @@
 // Qt Quick Tests of the statistics, activity, team and profile screens and the member sheets
 // against the reference server with the demo team: keyboard paths through the team screen,
 // its sheets and the profile tabs, and an accessible name on every control reachable by Tab.
-#include "../common/testserver.h"
+#include "kit.h"
 #include "app/appupdater.h"
 #include "app/avatarprovider.h"
-#include "net/secretstore.h"
 #include "store/store.h"
 #include "ui/uibridge.h"
 
-#include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQmlProperty>
@@ -22,13 +18,6 @@
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 namespace {
-
-// Photo uploads in tests: the user cancels the file dialog.
-class NoChooser final : public FileChooser
-{
-public:
-    void chooseImage(std::function<void(const QString &)> done) override { done(QString()); }
-};
 
 // What an assistive tool announces for an item: its accessible name, or (as Qt Quick does once
 // accessibility is active) a button's own text.
@@ -58,29 +47,19 @@ class Helper : public QObject
 {
     Q_OBJECT
 public:
-    Store *store = nullptr;
-    TestServer *server = nullptr;
+    StoreFixture *fixture = nullptr;
+    ReferenceServer *server = nullptr;
 
     // Signs in as the first demo member with the role, without the machine set-up.
     Q_INVOKABLE bool signIn(const QString &role)
     {
-        const TestServer::Login l = server->loginFor(role);
-        QNetworkAccessManager nam;
-        QNetworkRequest req(QUrl(server->url() + QStringLiteral("/api/provision")));
-        req.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
-        QNetworkReply *reply = nam.post(req, QJsonDocument(QJsonObject{{"login", l.login}, {"password", l.password}}).toJson());
-        QEventLoop loop;
-        connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        const QJsonObject o = QJsonDocument::fromJson(reply->readAll()).object();
-        reply->deleteLater();
-        store->setServerUrl(server->url());
-        store->setLogin(l.login);
-        store->setToken(o.value(QLatin1String("token")).toString());
-        store->setSession(o.value(QLatin1String("session")).toString());
-        store->setRole(o.value(QLatin1String("role")).toString());
-        store->setPhase(Store::Phase::Platform);
-        return o.value(QLatin1String("ok")).toBool();
+        const ReferenceServer::Login l = server->loginFor(role);
+        QJsonObject answer;
+        const QString session = server->signIn(l.login, l.password, &answer);
+        fixture->signedIn(server->url(), answer.value(QLatin1String("role")).toString(), session,
+                          answer.value(QLatin1String("token")).toString());
+        (*fixture)->setLogin(l.login);
+        return !session.isEmpty();
     }
     // Every visible, enabled item under `root` (and in the window's pop-ups) that Tab can
     // reach but that has no name for assistive tools.
@@ -104,43 +83,37 @@ class Setup : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_home;
-    TestServer m_server;
-    MemorySecretStore m_secrets;
-    NoChooser m_chooser;
+    ReferenceServer m_server;
+    std::unique_ptr<StoreFixture> m_fixture;
     Helper m_helper;
-    Store *m_store = nullptr;
 
 public slots:
     void applicationAvailable()
     {
-        qputenv("HOME", m_home.path().toUtf8());
-        if (!m_server.start(true))
+        if (!m_server.start())
             qFatal("the reference server did not start (CORVANE_SERVER_BIN=%s)",
                    qPrintable(qEnvironmentVariable("CORVANE_SERVER_BIN")));
         loadBundledFonts();
         AppUpdater::setInstance(new AppUpdater(nullptr, this));
-        StoreDeps deps;
-        deps.secrets = &m_secrets;
-        deps.chooser = &m_chooser;
-        deps.settingsFile = m_home.filePath(QStringLiteral("prefs.ini"));
-        deps.home = m_home.path();
-        deps.toastMs = 600;
-        deps.httpTimeoutMs = 5000;
-        m_store = new Store(this, deps);
-        Store::setInstance(m_store);
-        m_helper.store = m_store;
+        // Photo choices are cancelled: the fixture's chooser returns nothing unless told.
+        m_fixture = std::make_unique<StoreFixture>(StoreFixture::Options{.httpTimeoutMs = 5000, .toastMs = 600});
+        qputenv("XDG_RUNTIME_DIR", m_fixture->home().toUtf8());
+        m_helper.fixture = m_fixture.get();
         m_helper.server = &m_server;
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/"));
-        engine->addImageProvider(QLatin1String(AvatarImageProvider::kId), new AvatarImageProvider(m_store));
+        engine->addImageProvider(QLatin1String(AvatarImageProvider::kId), new AvatarImageProvider(m_fixture->store.get()));
         engine->rootContext()->setContextProperty(QStringLiteral("helper"), &m_helper);
     }
 
-    void cleanupTestCase() { m_server.stop(); }
+    void cleanupTestCase()
+    {
+        m_fixture.reset();
+        m_server.stop();
+    }
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tst_team_qml, Setup)

@@ -15,14 +15,11 @@ TestCase {
     Component { id: rowComp; GaugeRow { width: 240 } }
     Component { id: cardComp; AccountCard { width: 320 } }
 
+    // The rules themselves are tested in C++; here, that the gauge shows what they say.
     function test_miniGauge_data() {
         return [
             { tag: "zero", pct: 0, text: "—", frac: 0, tone: "accent" },
-            { tag: "negative", pct: -5, text: "—", frac: 0, tone: "accent" },
-            { tag: "half a per cent", pct: 0.5, text: "0%", frac: 0.005, tone: "accent" },
-            { tag: "just below warn", pct: 74.99, text: "74%", frac: 0.7499, tone: "accent" },
             { tag: "warn", pct: 75, text: "75%", frac: 0.75, tone: "warn" },
-            { tag: "danger", pct: 90, text: "90%", frac: 0.9, tone: "danger" },
             { tag: "over", pct: 150, text: "150%", frac: 1, tone: "danger" },
         ];
     }

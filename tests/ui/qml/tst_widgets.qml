@@ -20,8 +20,6 @@ TestCase {
     Component { id: logoComp; ProviderLogo { size: 20 } }
     Component { id: markComp; Logo { size: 40 } }
     Component { id: flowComp; FlowChips {} }
-    Component { id: tagComp; Tag {} }
-    Component { id: iconComp; Icon {} }
     Component { id: placeholderComp; Placeholder { width: 400; height: 300 } }
     Component { id: sectionComp; Section2 { width: 300; Text { objectName: "inside"; text: "x" } } }
     Component { id: labeledComp; LabeledField { label: "Логин"; FieldStyle { objectName: "field" } } }
@@ -153,20 +151,6 @@ TestCase {
         compare(row.children.length, 3); // two chips and the repeater
         verify(findChild(row.children[0], "warnIcon").visible);
         verify(!findChild(row.children[1], "warnIcon").visible);
-    }
-
-    function test_tagTones() {
-        const t = createTemporaryObject(tagComp, tc, { text: "pro" });
-        verify(Qt.colorEqual(t.textColor, T.textSecondary));
-        t.muted = true;
-        verify(Qt.colorEqual(t.textColor, T.textTertiary));
-    }
-
-    function test_icon() {
-        const i = createTemporaryObject(iconComp, tc, { name: "cpu", size: 17 });
-        compare(i.width, 17);
-        verify(Icons.glyph("cpu").length === 1);
-        compare(Icons.glyph("unknown.symbol"), "");
     }
 
     function test_containersTakeContent() {

@@ -1,0 +1,8 @@
+#pragma once
+// The test kit, all of it: FakeServer (scripted HTTP server), StoreFixture (a Store wired for
+// tests), ReferenceServer (the real team server in a child process) and obj()/val() (JSON
+// literals written as text). Every suite links corvane_testkit through corvane_test().
+#include "fakeserver.h"
+#include "referenceserver.h"
+#include "storefixture.h"
+#include "testjson.h"

@@ -1,0 +1,64 @@
+#pragma once
+// ReferenceServer: runs the reference team server (CORVANE_SERVER_BIN, set for every test by
+// corvane_test) on port 0 with a throwaway database, waits for its printed URL and sign-ins, and
+// stops it when it goes. It also speaks plain HTTP to it, for tests of the server itself.
+//
+//   ReferenceServer server;
+//   QVERIFY(server.start());                          // demo team, fixed seed: same people each run
+//   const auto admin = server.loginFor("admin");      // {login, password, role} as printed
+//   store.setServerUrl(server.url()); store.signIn(admin.login, admin.password);
+//   const QString session = server.signIn(admin.login, admin.password);   // "" when refused
+//   server.get("/api/accounts", session).json()
+//
+// start(args, Seed::FirstAdmin) starts on an empty database (one administrator with a one-time
+// password); Seed::None restarts on the database of an earlier start() of the same object.
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class ReferenceServer
+{
+public:
+    struct Login { QString login, password, role; };
+    struct Answer {
+        int status = 0;
+        QByteArray body;
+        QByteArray contentType;
+        QJsonObject json() const;
+        bool isJsonObject() const;
+    };
+    enum class Seed { Demo, FirstAdmin, None };
+
+    ~ReferenceServer() { stop(); }
+
+    // Extra arguments go after "--port 0 --db <file>" (and "--demo --seed 5" for Seed::Demo).
+    bool start(const QStringList &extraArgs = {}, Seed seed = Seed::Demo);
+    void stop();
+
+    QString url() const { return m_url; }
+    QString dbPath() const { return m_dir.filePath(QStringLiteral("team.sqlite")); }
+    const QList<Login> &logins() const { return m_logins; }
+    Login loginFor(const QString &role) const;      // the first printed sign-in with this role
+    Login login(const QString &name) const;         // the printed sign-in of this login
+
+    Answer send(const QByteArray &method, const QString &path, const QByteArray &body = {},
+                const QString &bearer = {}, const QByteArray &contentType = "application/json");
+    Answer get(const QString &path, const QString &bearer = {});
+    Answer post(const QString &path, const QJsonObject &body, const QString &bearer = {});
+    Answer del(const QString &path, const QString &bearer);
+    // Signs in; the session credential, or "" when refused. `answer` gets the whole reply.
+    QString signIn(const QString &login, const QString &password, QJsonObject *answer = nullptr);
+
+private:
+    QString readLine(int timeoutMs);
+
+    QTemporaryDir m_dir;
+    QProcess m_proc;
+    std::unique_ptr<QNetworkAccessManager> m_nam; // made on first use, after the application
+    QString m_url;
+    QList<Login> m_logins;
+};
