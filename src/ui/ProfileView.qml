@@ -12,6 +12,14 @@ ColumnLayout {
     spacing: 14
 
     readonly property alias draft: draft
+    // The view's state, as ProfileDraft keeps it.
+    readonly property string tab: draft.tab
+    readonly property var tabs: draft.tabs
+    readonly property bool saving: draft.saving
+    readonly property string curPass: draft.curPass
+    readonly property string newPass: draft.newPass
+    readonly property string newPass2: draft.newPass2
+    readonly property bool changingPass: draft.changingPass
 
     ProfileDraft {
         id: draft
