@@ -12,6 +12,9 @@ Popup {
     id: sheet
     property bool shown: false
     property Component body
+    // What the body is about (the member a profile sheet shows): when it changes while the sheet
+    // is open, the body is built anew, so it never shows one thing with the state of another.
+    property var bodyKey
     readonly property alias bodyItem: loader.item
     signal dismissed()
 
@@ -24,6 +27,12 @@ Popup {
     closePolicy: Popup.CloseOnEscape
 
     onShownChanged: shown ? open() : close()
+    onBodyKeyChanged: {
+        if (loader.item) {
+            loader.sourceComponent = null;
+            loader.sourceComponent = Qt.binding(function() { return sheet.body; });
+        }
+    }
     Component.onCompleted: if (shown) open()
     onClosed: if (shown) sheet.dismissed()
 

@@ -197,6 +197,7 @@ ColumnLayout {
         height: 640
         z: 1
         shown: rosterView.hasEditing
+        bodyKey: rosterView.hasEditing ? rosterView.editing.memberId : ""
         onDismissed: rosterView.editing = null
         body: MemberProfileSheet {
             roster: rosterView

@@ -109,6 +109,20 @@ Item {
             tryVerify(function() { return !sheet.visible; });
         }
 
+        function test_profileSheetFollowsTheMemberItShows() {
+            const view = makeTeam();
+            view.roster.open(view.roster.memberAt(0));
+            const sheet = findChild(view, "memberProfileSheet");
+            tryVerify(function() { return sheet.opened; });
+            sheet.bodyItem.draft.name = "typed for the first";
+            // Another member while the sheet is open: a fresh sheet of that member.
+            view.roster.open(view.roster.memberAt(1));
+            tryCompare(sheet.bodyItem.draft, "memberId", view.roster.memberAt(1).memberId);
+            compare(sheet.bodyItem.draft.name, view.roster.memberAt(1).name);
+            keyClick(Qt.Key_Escape);
+            verify(!view.roster.hasEditing);
+        }
+
         function test_datePickerByKeys() {
             const view = makeTeam();
             view.roster.open(view.roster.memberAt(0));
