@@ -5,7 +5,9 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <cstdio>
 
@@ -14,7 +16,24 @@ const QStringList kPhases{QStringLiteral("auth"), QStringLiteral("changePassword
 const QStringList kSections{QStringLiteral("dashboard"), QStringLiteral("accounts"), QStringLiteral("stats"),
                             QStringLiteral("activity"), QStringLiteral("team"), QStringLiteral("projects"),
                             QStringLiteral("tasks")};
+// Screen states, and the view (by object name) that opens them through its showState().
+const QHash<QString, QString> kStates{{QStringLiteral("profile:security"), QStringLiteral("profileView")},
+                                     {QStringLiteral("team:new"), QStringLiteral("teamView")},
+                                     {QStringLiteral("team:member"), QStringLiteral("teamView")},
+                                     {QStringLiteral("team:secret"), QStringLiteral("teamView")}};
 constexpr int kTickMs = 100;
+
+QQuickItem *findItem(QQuickItem *item, const QString &name)
+{
+    if (!item)
+        return nullptr;
+    if (item->objectName() == name)
+        return item;
+    for (QQuickItem *child : item->childItems())
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    return nullptr;
+}
 // Nothing loading for this long counts as loaded: gives late-starting loads and the
 // animations of the shown screen time to finish.
 constexpr int kSettleMs = 900;
@@ -25,6 +44,10 @@ ScreenshotRunner::ScreenshotRunner(CorvaneApp *app, QObject *parent)
     , m_app(app)
     , m_screen(app->options().screen)
 {
+    if (kStates.contains(m_screen)) {
+        m_state = m_screen.section(u':', 1);
+        m_screen = m_screen.section(u':', 0, 0);
+    }
     m_tick.setInterval(kTickMs);
     connect(&m_tick, &QTimer::timeout, this, &ScreenshotRunner::step);
 }
@@ -32,7 +55,7 @@ ScreenshotRunner::ScreenshotRunner(CorvaneApp *app, QObject *parent)
 bool ScreenshotRunner::knownScreen(const QString &name)
 {
     return kPhases.contains(name) || kSections.contains(name) || name == QLatin1String("profile")
-        || name == QLatin1String("panel");
+        || name == QLatin1String("panel") || kStates.contains(name);
 }
 
 bool ScreenshotRunner::isPhaseScreen(const QString &name)
@@ -161,8 +184,27 @@ void ScreenshotRunner::step()
     }
     if (dataLoading())
         m_quiet.restart();
-    if (m_quiet.elapsed() >= kSettleMs)
-        grab();
+    if (m_quiet.elapsed() < kSettleMs)
+        return;
+    if (!m_state.isEmpty() && !m_stateApplied) {
+        if (applyState()) {
+            m_stateApplied = true;
+            m_quiet.restart(); // let the sheet open and its data load
+        }
+        return;
+    }
+    grab();
+}
+
+bool ScreenshotRunner::applyState()
+{
+    QQuickWindow *window = m_app->mainWindow();
+    QQuickItem *view = findItem(window ? window->contentItem() : nullptr,
+                                kStates.value(m_screen + u':' + m_state));
+    if (!view)
+        return false;
+    QMetaObject::invokeMethod(view, "showState", Q_ARG(QVariant, QVariant(m_state)));
+    return true;
 }
 
 void ScreenshotRunner::grab()
