@@ -247,6 +247,9 @@ public:
     void pickPNG(std::function<void(const std::optional<QByteArray> &)> done);
     Q_INVOKABLE void pickAvatar();
     Q_INVOKABLE void pickMemberAvatar(const QString &id);
+    // A photo as the server sent it: PNG or JPEG only, at most 4 MiB and 1024 x 1024 px; anything
+    // else is no photo (a null image).
+    static QImage serverPhoto(const QByteArray &data);
     // The photo pipeline: at most 256 px on the longer side, never enlarged, RGBA PNG.
     static std::optional<QByteArray> avatarPng(const QImage &image);
     void saveAccount(const QVariantMap &body, BoolFn done);
