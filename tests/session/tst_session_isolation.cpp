@@ -1,0 +1,254 @@
+// Answers belong to the session that asked, and the secret store never holds the window: late
+// answers of an administrator after a viewer signed in, the newest load winning within a session,
+// and start-up and sign-in over a secret store that answers late or never.
+#include "kit.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One answer that every administrator endpoint would read something from.
+QJsonObject adminBody()
+{
+    return obj(R"({"ok": true, "name": "Админ", "member_id": "boss", "role": "admin",
+        "member": {"name": "Админ", "role": "admin"},
+        "accounts": [{"email": "team@x", "seven_day_pct": 50}, {"account_email": "mine@x", "five_hour_pct": 10}],
+        "events": [{"id": 1, "title": "Лимит"}], "unread": 4,
+        "members": [{"id": "anna", "name": "Анна"}], "people": [{"name": "Анна", "active_seconds": 60}],
+        "password": "new-pass", "login": "anna"})");
+}
+
+// Sign-in answer of a viewer who must set a password first (so no set-up script runs here).
+Reply viewerSignIn(const QString &url)
+{
+    return Reply::json({{"ok", true}, {"token", "TV"}, {"role", "viewer"}, {"name", "Вера"}, {"url", url},
+                        {"must_change", true}});
+}
+
+void waitQuiet(Store &s)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(s.http()->inFlight(), 0, 10000);
+}
+
+} // namespace
+
+class TstSessionIsolation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // An administrator's loads and writes are still on their way when they sign out and a viewer
+    // signs in: whatever comes back, as data or as 401, lands nowhere.
+    void lateAdminAnswersAfterAViewerSignedIn_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("200") << 200;
+        QTest::newRow("401") << 401;
+    }
+    void lateAdminAnswersAfterAViewerSignedIn()
+    {
+        QFETCH(int, status);
+        // Two servers: the held answers take every connection the client opens to the first.
+        FakeServer admin, viewer;
+        admin.answer = [](const Request &) { return Reply::held(); };
+        viewer.on(u"/api/provision"_s, viewerSignIn(viewer.url()));
+        StoreFixture f;
+        Store &s = f.signedIn(admin.url(), u"admin"_s);
+        s.setName(u"Админ"_s);
+        s.refreshHome();
+        s.loadTeam();
+        s.loadAlerts();
+        s.loadMembers();
+        s.loadStats();
+        s.loadActivity();
+        s.loadMe();
+        s.fetchMemberAvatar(u"anna"_s, 5, true, false);
+        s.refreshLimits();
+        std::optional<bool> saved;
+        s.saveAccount({{"email", "a@x"}}, [&](bool ok) { saved = ok; });
+        s.deleteMember(u"anna"_s);
+        s.memberAction(u"reset_password"_s, u"anna"_s);
+        s.setAccountFormOpen(true);
+        s.setAccountFormEdit(QVariant::fromValue(TeamAcct{}));
+        s.setMemberFormOpen(true);
+        QTRY_COMPARE(admin.heldCount(), 6);   // the rest wait for a connection inside the client
+
+        s.logOut();
+        s.setServerUrl(viewer.url());
+        s.signIn(u"vera"_s, u"pw"_s);
+        QTRY_COMPARE(s.phase(), Store::Phase::ChangePassword);
+        QVERIFY(!s.busy() && !s.loadingTeam() && !s.loadingStats() && !s.loadingMembers() && !s.refreshingLimits());
+        QVERIFY(!s.accountFormOpen() && s.accountFormEdit().isNull() && !s.memberFormOpen());
+
+        // Now every answer comes, the held ones and those sent only now.
+        const Reply late = Reply::json(adminBody(), status);
+        admin.answer = [late](const Request &) { return late; };
+        admin.releaseAll(late);
+        waitQuiet(s);
+        QCOMPARE(admin.seen.size(), 14);             // nothing more: no reload after a write
+        QCOMPARE(s.role(), u"viewer"_s);
+        QCOMPARE(s.name(), u"Вера"_s);
+        QCOMPARE(s.token(), u"TV"_s);
+        QVERIFY(s.accounts().isEmpty() && s.teamAccounts().isEmpty() && s.alerts().isEmpty());
+        QCOMPARE(s.alertsUnread(), 0);
+        QVERIFY(s.members().isEmpty() && s.statMembers().isEmpty() && s.actPeople().isEmpty());
+        QVERIFY(s.memberId().isEmpty() && s.memberAvatars().isEmpty());
+        QVERIFY(s.memberSecret().isEmpty());
+        QVERIFY(s.toast().isEmpty());
+        QVERIFY(!s.authExpired());
+        QVERIFY(!saved.has_value());
+        QCOMPARE(s.phase(), Store::Phase::ChangePassword);
+    }
+
+    // Within one session only the newest load applies: a reload after a write is not overwritten
+    // by an older load answering last, an older answer arriving first does not end the spinner.
+    void newestLoadWins_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("team accounts") << u"/api/accounts"_s;
+        QTest::newRow("roster") << u"/api/members"_s;
+    }
+    void newestLoadWins()
+    {
+        QFETCH(QString, path);
+        const bool team = path == u"/api/accounts"_s;
+        FakeServer server;
+        server.on("GET", path, Reply::held());
+        server.on("POST", team ? u"/api/registry"_s : u"/api/members"_s, Reply::json({{"ok", true}}));
+        StoreFixture f;
+        Store &s = f.signedIn(server.url());
+        const auto count = [&] { return team ? s.teamAccounts().size() : s.members().size(); };
+        const auto loading = [&] { return team ? s.loadingTeam() : s.loadingMembers(); };
+        const auto load = [&] { team ? s.loadTeam() : s.loadMembers(); };
+        const auto listOf = [&](int n) {
+            QJsonArray a;
+            for (int i = 0; i < n; ++i)
+                a.append(QJsonObject{{"id", u"m%1"_s.arg(i)}, {"email", u"a%1@x"_s.arg(i)}});
+            return Reply::json({{team ? "accounts" : "members", a}});
+        };
+
+        load();                                // the older load, held
+        QVERIFY(server.waitFor(path));
+        QVERIFY(loading());
+        std::optional<bool> wrote;
+        if (team)
+            s.saveAccount({{"email", "a@x"}}, [&](bool ok) { wrote = ok; });
+        else
+            s.updateMember(u"m0"_s, {{"name", "Анна"}}, [&](bool ok) { wrote = ok; });
+        QTRY_VERIFY(wrote.has_value());        // its reload is the newest load, held too
+        QVERIFY(server.waitFor(path, 2));
+
+        server.release(path, listOf(1));       // the older one answers first: dropped
+        QTRY_COMPARE(server.heldCount(), 1);
+        QTRY_COMPARE(s.http()->inFlight(), 1);
+        QCOMPARE(count(), 0);
+        QVERIFY(loading());                    // the newest owns the spinner
+        server.release(path, listOf(3));
+        QTRY_COMPARE(count(), 3);
+        QVERIFY(!loading());
+
+        load();                                // and the other way round: newest first
+        QVERIFY(server.waitFor(path, 3));
+        server.on("GET", path, listOf(2));
+        load();
+        QTRY_COMPARE(count(), 2);
+        server.release(path, listOf(5));
+        waitQuiet(s);
+        QCOMPARE(count(), 2);
+        QVERIFY(!loading());
+    }
+
+    // Start-up over a secret store that answers late: bootstrap returns at once having asked for
+    // the six items, the window runs meanwhile, the session is restored when they come. Over one
+    // that never answers: after the bound the sign-in screen stays, and nothing is sent.
+    void startUpOverASlowSecretStore_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("late") << 60 << true;
+        QTest::newRow("never") << -1 << false;
+    }
+    void startUpOverASlowSecretStore()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(bool, restored);
+        FakeServer server;
+        SlowSecrets slow(delayMs);
+        slow.inner.set(u"token"_s, u"T9"_s);
+        slow.inner.set(u"role"_s, u"admin"_s);
+        slow.inner.set(u"session"_s, u"S9"_s);
+        slow.inner.set(u"url"_s, server.url());
+        StoreFixture f({.secrets = &slow, .secretsBoundMs = 1500});
+        f.writeConfig();
+        f->bootstrap();
+        QCOMPARE(slow.log, QStringList({"read token", "read login", "read name", "read url", "read role", "read session"}));
+        QCOMPARE(slow.pending(), 6);           // nothing was answered inside the call
+        QVERIFY(f->restoring());
+        QCOMPARE(f->phase(), Store::Phase::Auth);
+        f->bootstrap();                        // a second show meanwhile reads nothing again
+        QCOMPARE(slow.log.size(), 6);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!f->restoring(), 5000);
+        if (restored) {
+            QCOMPARE(f->phase(), Store::Phase::Platform);
+            QCOMPARE(f->token(), u"T9"_s);
+            QVERIFY(server.waitFor(u"/api/accounts"_s));
+            QCOMPARE(server.last(u"/api/accounts"_s).auth, QByteArray("Bearer S9"));
+        } else {
+            QCOMPARE(f->phase(), Store::Phase::Auth);
+            QVERIFY(f->token().isEmpty());
+            QVERIFY(server.seen.isEmpty());
+        }
+    }
+
+    // A sign-in started while start-up is still reading wins: start-up's late result (another
+    // user's saved session) is dropped, and the sign-in's own saving does not hold it up.
+    void signInDuringStartUpWins_data() { startUpOverASlowSecretStore_data(); }
+    void signInDuringStartUpWins()
+    {
+        QFETCH(int, delayMs);
+        FakeServer server;
+        server.on(u"/api/provision"_s, viewerSignIn(server.url()));
+        SlowSecrets slow(delayMs);
+        slow.inner.set(u"token"_s, u"TA"_s);
+        slow.inner.set(u"role"_s, u"admin"_s);
+        slow.inner.set(u"url"_s, server.url());
+        StoreFixture f({.secrets = &slow, .secretsBoundMs = 300});
+        f.writeConfig();
+        f->setServerUrl(server.url());
+        QSignalSpy phases(f.store.get(), &Store::phaseChanged);
+        f->bootstrap();
+        f->signIn(u"vera"_s, u"pw"_s);
+        QVERIFY(!f->restoring());
+        QTRY_COMPARE(f->phase(), Store::Phase::ChangePassword);   // not waiting on the store
+        QCOMPARE(f->token(), u"TV"_s);
+        QCOMPARE(f->role(), u"viewer"_s);
+        if (delayMs >= 0) {
+            QTRY_COMPARE(slow.pending(), 0);
+            QCOMPARE(slow.inner.get(u"token"_s), std::optional<QString>(u"TV"_s)); // saved after the reads
+        } else {
+            QVERIFY(slow.log.contains(u"write session"_s)); // asked for, never answered
+        }
+        QVERIFY(!phases.wait(600));            // well past the bound: nothing moves back
+        QCOMPARE(f->phase(), Store::Phase::ChangePassword);
+        QCOMPARE(f->token(), u"TV"_s);
+        QCOMPARE(server.count(u"/api/my/status"_s), 0); // the saved session never came to life
+        QVERIFY(server.first("GET", u"/api/me"_s).auth == "Bearer TV");
+
+        // Signing out right away removes the items after they were written, in that order.
+        f->logOut();
+        QCOMPARE(slow.log.mid(slow.log.size() - 6), QStringList({"remove token", "remove login", "remove name",
+                                                                   "remove url", "remove role", "remove session"}));
+        if (delayMs >= 0) {
+            QTRY_COMPARE(slow.pending(), 0);
+            QCOMPARE(slow.inner.get(u"token"_s), std::nullopt);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSessionIsolation)
+#include "tst_session_isolation.moc"
