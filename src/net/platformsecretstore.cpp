@@ -87,8 +87,13 @@ void PlatformSecretStore::dispatch(Call call)
     case Mode::Keychain:
         break;
     }
-    if (call.op == Op::Write)
-        m_keychain.run(Op::Delete, call.key, {}, nullptr, {});
+    if (call.op == Op::Write) {
+        // The removal that goes first may be the job that hangs; say so with its own reason.
+        m_keychain.run(Op::Delete, call.key, {}, &m_anchor, [this](const Result &r) {
+            if (r.outcome == Outcome::Stalled)
+                useFile(r.error);
+        });
+    }
     const Op op = call.op;
     const QString key = call.key, value = call.value;
     m_keychain.run(op, key, value, &m_anchor, [this, call = std::move(call)](const Result &r) {
