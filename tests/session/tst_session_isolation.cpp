@@ -67,6 +67,8 @@ private slots:
         s.loadActivity();
         s.loadMe();
         s.fetchMemberAvatar(u"anna"_s, 5, true, false);
+        bool breakdown = false;
+        s.fetchBreakdown(u"claude"_s, u"a@x"_s, u"week"_s, &s, [&](const Store::BreakdownResult &) { breakdown = true; });
         s.refreshLimits();
         std::optional<bool> saved;
         s.saveAccount({{"email", "a@x"}}, [&](bool ok) { saved = ok; });
@@ -89,7 +91,7 @@ private slots:
         admin.answer = [late](const Request &) { return late; };
         admin.releaseAll(late);
         waitQuiet(s);
-        QCOMPARE(admin.seen.size(), 14);             // nothing more: no reload after a write
+        QCOMPARE(admin.seen.size(), 15);             // nothing more: no reload after a write
         QCOMPARE(s.role(), u"viewer"_s);
         QCOMPARE(s.name(), u"Вера"_s);
         QCOMPARE(s.token(), u"TV"_s);
@@ -100,7 +102,7 @@ private slots:
         QVERIFY(s.memberSecret().isEmpty());
         QVERIFY(s.toast().isEmpty());
         QVERIFY(!s.authExpired());
-        QVERIFY(!saved.has_value());
+        QVERIFY(!saved.has_value() && !breakdown);
         QCOMPARE(s.phase(), Store::Phase::ChangePassword);
     }
 
