@@ -44,10 +44,14 @@ void PlatformSecretStore::adoptFile()
 {
     // An earlier run kept the session in the file because the service did not answer then. Queued
     // ahead of everything waiting, so start-up reads the adopted session from the service.
+    const auto noteStall = [this](const Result &r) {
+        if (r.outcome == Outcome::Stalled)
+            useFile(r.error);
+    };
     for (const QString &key : Keychain::items()) {
         if (const auto v = m_file.get(key)) {
-            m_keychain.run(Op::Delete, key, {}, nullptr, {});
-            m_keychain.run(Op::Write, key, *v, nullptr, {});
+            m_keychain.run(Op::Delete, key, {}, &m_anchor, noteStall);
+            m_keychain.run(Op::Write, key, *v, &m_anchor, noteStall);
         }
     }
     // The file goes only once the service really holds the session; otherwise it stays, and
