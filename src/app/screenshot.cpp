@@ -141,7 +141,8 @@ void ScreenshotRunner::step()
             s->signIn(m_app->options().login, m_app->options().password);
             return;
         }
-        if (s->busy())
+        // A sign-in in flight, or start-up still reading the saved session.
+        if (s->busy() || s->restoring())
             return;
         if (s->phase() == Store::Phase::Auth) {
             if (signIn) {

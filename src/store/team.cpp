@@ -6,7 +6,17 @@ void Store::loadTeam()
     if (!isAdmin())
         return;
     setLoadingTeam(m_teamAccounts.isEmpty());
-    getStatus(QStringLiteral("/api/accounts"), [this](const HttpReply &r) {
+    // Only the newest load applies: a reload after a write must not be overwritten by an older
+    // load that happens to answer last. The newest one also ends the spinner.
+    const quint64 ticket = m_teamLoads.take();
+    getStatus(QStringLiteral("/api/accounts"), [this, ticket](const HttpReply &r) {
+        if (!m_teamLoads.isNewest(ticket))
+            return;
+        // The server may have made the user a non-administrator meanwhile: not theirs to see.
+        if (!isAdmin()) {
+            setLoadingTeam(false);
+            return;
+        }
         if (!r.ok) {
             setLoadingTeam(false);
             return;
