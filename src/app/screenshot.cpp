@@ -6,7 +6,9 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <cstdio>
 
@@ -15,7 +17,24 @@ const QStringList kPhases{QStringLiteral("auth"), QStringLiteral("changePassword
 const QStringList kSections{QStringLiteral("dashboard"), QStringLiteral("accounts"), QStringLiteral("stats"),
                             QStringLiteral("activity"), QStringLiteral("team"), QStringLiteral("projects"),
                             QStringLiteral("tasks")};
+// Screen states, and the view (by object name) that opens them through its showState().
+const QHash<QString, QString> kStates{{QStringLiteral("profile:security"), QStringLiteral("profileView")},
+                                     {QStringLiteral("team:new"), QStringLiteral("teamView")},
+                                     {QStringLiteral("team:member"), QStringLiteral("teamView")},
+                                     {QStringLiteral("team:secret"), QStringLiteral("teamView")}};
 constexpr int kTickMs = 100;
+
+QQuickItem *findItem(QQuickItem *item, const QString &name)
+{
+    if (!item)
+        return nullptr;
+    if (item->objectName() == name)
+        return item;
+    for (QQuickItem *child : item->childItems())
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    return nullptr;
+}
 // Nothing loading for this long counts as loaded: gives late-starting loads and the
 // animations of the shown screen time to finish.
 constexpr int kSettleMs = 900;
@@ -26,6 +45,10 @@ ScreenshotRunner::ScreenshotRunner(CorvaneApp *app, QObject *parent)
     , m_app(app)
     , m_screen(app->options().screen)
 {
+    if (kStates.contains(m_screen)) {
+        m_state = m_screen.section(u':', 1);
+        m_screen = m_screen.section(u':', 0, 0);
+    }
     m_tick.setInterval(kTickMs);
     connect(&m_tick, &QTimer::timeout, this, &ScreenshotRunner::step);
 }
@@ -33,7 +56,7 @@ ScreenshotRunner::ScreenshotRunner(CorvaneApp *app, QObject *parent)
 bool ScreenshotRunner::knownScreen(const QString &name)
 {
     return kPhases.contains(name) || kSections.contains(name) || name == QLatin1String("profile")
-        || name == QLatin1String("panel") || shotvariant::known(name);
+        || name == QLatin1String("panel") || kStates.contains(name) || shotvariant::known(name);
 }
 
 bool ScreenshotRunner::isPhaseScreen(const QString &name)
@@ -120,7 +143,8 @@ void ScreenshotRunner::step()
             s->signIn(m_app->options().login, m_app->options().password);
             return;
         }
-        if (s->busy())
+        // A sign-in in flight, or start-up still reading the saved session.
+        if (s->busy() || s->restoring())
             return;
         if (s->phase() == Store::Phase::Auth) {
             if (signIn) {
@@ -165,8 +189,15 @@ void ScreenshotRunner::step()
         m_quiet.restart();
     if (m_quiet.elapsed() < kSettleMs)
         return;
-    // A screen in a given state (a row open, the form shown) is put in it once its data are in,
-    // then left to settle again.
+    if (!m_state.isEmpty() && !m_stateApplied) {
+        if (applyState()) {
+            m_stateApplied = true;
+            m_quiet.restart(); // let the sheet open and its data load
+        }
+        return;
+    }
+    // A resources screen in a given state (a row open, the form shown) is put in it once its
+    // data are in, then left to settle again.
     if (shotvariant::known(m_screen) && !m_variantApplied) {
         if (shotvariant::apply(s, m_app->mainWindow(), m_screen))
             m_variantApplied = true;
@@ -174,6 +205,17 @@ void ScreenshotRunner::step()
         return;
     }
     grab();
+}
+
+bool ScreenshotRunner::applyState()
+{
+    QQuickWindow *window = m_app->mainWindow();
+    QQuickItem *view = findItem(window ? window->contentItem() : nullptr,
+                                kStates.value(m_screen + u':' + m_state));
+    if (!view)
+        return false;
+    QMetaObject::invokeMethod(view, "showState", Q_ARG(QVariant, QVariant(m_state)));
+    return true;
 }
 
 void ScreenshotRunner::grab()

@@ -20,7 +20,9 @@ public:
     explicit ScreenshotRunner(CorvaneApp *app, QObject *parent = nullptr);
 
     // auth, changePassword, onboarding, dashboard, accounts, stats, activity, team, projects,
-    // tasks, profile, panel; and the states of shotvariant (accounts:flat, dashboard:expanded…).
+    // tasks, profile, panel; states of a screen: profile:security, team:new, team:member
+    // (the first member's sheet), team:secret (the credential sheet with a made-up credential);
+    // and the resources screens' states of shotvariant (accounts:flat, dashboard:expanded…).
     static bool knownScreen(const QString &name);
     static bool isPhaseScreen(const QString &name);
 
@@ -37,11 +39,15 @@ private:
     void openTarget();
     bool dataLoading() const;
     void grab();
+    // Opens the state named after the colon on the shown screen; false when it cannot yet.
+    bool applyState();
     void fail(const QString &message);
     void done(int status);
 
     CorvaneApp *m_app;
     QString m_screen;
+    QString m_state;         // the part after "screen:", empty for none
+    bool m_stateApplied = false;
     QTimer m_tick;
     QElapsedTimer m_clock;
     QElapsedTimer m_quiet;   // how long nothing has been loading

@@ -14,6 +14,8 @@ namespace {
 
 const char kRefusedRedirect[] = "corvaneRefusedRedirect";
 const char kTimedOut[] = "corvaneTimedOut";
+const char kPastDeadline[] = "corvanePastDeadline";
+const char kTooLarge[] = "corvaneTooLarge";
 
 // An origin as browsers compare them: scheme, host and effective port.
 bool sameOrigin(const QUrl &a, const QUrl &b)
@@ -43,14 +45,14 @@ bool isHttpStatusError(QNetworkReply::NetworkError code)
         || (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
 }
 
-// Qt 6.4 writes raw header values as they are, so a line break in a token (which comes from the
-// server) would end the header and start another one.
-bool safeHeaderValue(const QString &value)
-{
-    return std::none_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
-}
-
 } // namespace
+
+bool isSafeCredential(const QString &value)
+{
+    // Qt 6.4 writes raw header values as they are, so a line break in a token (which comes from
+    // the server) would end the header and start another one.
+    return std::none_of(value.cbegin(), value.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
 
 QString bearerFor(const QString &session, const QString &token)
 {
@@ -112,6 +114,10 @@ void Http::send(HttpMethod method, const QString &url, const QString &bearer, co
 {
     if (!context)
         context = this;
+    // Counted until the last copy of the callback is gone: run, or dropped with its context.
+    ++*m_inFlight;
+    done = [count = std::shared_ptr<int>(m_inFlight.get(), [keep = m_inFlight](int *n) { --*n; }),
+            done = std::move(done)](const HttpReply &r) { done(r); };
     // Tolerant parsing, as a browser would: a path or query the caller did not encode is sent
     // percent-encoded instead of being refused; the host, port and scheme are still checked.
     const QUrl target(url, QUrl::TolerantMode);
@@ -122,7 +128,7 @@ void Http::send(HttpMethod method, const QString &url, const QString &bearer, co
         return;
     }
 
-    if (!safeHeaderValue(bearer)) {
+    if (!isSafeCredential(bearer)) {
         HttpReply r;
         r.error = QStringLiteral("Недопустимые данные входа.");
         deliver(context, std::move(done), std::move(r));
@@ -130,14 +136,11 @@ void Http::send(HttpMethod method, const QString &url, const QString &bearer, co
     }
 
     QNetworkRequest request(target);
-    const bool authorised = !bearer.isEmpty();
-    if (authorised) {
+    if (!bearer.isEmpty())
         request.setRawHeader("Authorization", "Bearer " + bearer.toUtf8());
-        // Qt keeps raw headers across redirects, to any host; we vet every hop ourselves.
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-    } else {
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    }
+    // Qt keeps raw headers (and a 307/308 keeps the body) across redirects, to any host; every
+    // hop is vetted below.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
 
     QByteArray payload;
     if (body) {
@@ -174,17 +177,41 @@ void Http::send(HttpMethod method, const QString &url, const QString &bearer, co
     connect(reply, &QNetworkReply::finished, idle, &QTimer::stop);
     alive();
 
-    if (authorised) {
-        connect(reply, &QNetworkReply::redirected, reply, [reply, target](const QUrl &to) {
-            const QUrl next = reply->url().resolved(to);
-            if (sameOrigin(next, target)) {
-                emit reply->redirectAllowed();
-            } else {
-                reply->setProperty(kRefusedRedirect, next.toDisplayString(QUrl::RemoveUserInfo));
-                reply->abort();
-            }
-        });
-    }
+    // A server that keeps the connection alive with a byte now and then never trips the idle
+    // time-out; this one counts from the start.
+    auto *deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, reply, [reply] {
+        reply->setProperty(kPastDeadline, true);
+        reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
+    deadline->start(m_deadlineMs);
+
+    // The whole body is kept in memory: an answer announced or arriving larger than the cap ends
+    // the exchange as soon as that is known.
+    const auto tooLarge = [reply] {
+        reply->setProperty(kTooLarge, true);
+        reply->abort();
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, tooLarge, cap = m_maxBodyBytes] {
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > cap)
+            tooLarge();
+    });
+    connect(reply, &QNetworkReply::downloadProgress, reply, [tooLarge, cap = m_maxBodyBytes](qint64 received, qint64) {
+        if (received > cap)
+            tooLarge();
+    });
+
+    connect(reply, &QNetworkReply::redirected, reply, [reply, target](const QUrl &to) {
+        const QUrl next = reply->url().resolved(to);
+        if (sameOrigin(next, target)) {
+            emit reply->redirectAllowed();
+        } else {
+            reply->setProperty(kRefusedRedirect, next.toDisplayString(QUrl::RemoveUserInfo));
+            reply->abort();
+        }
+    });
 
     QPointer<QObject> guard(context);
     connect(reply, &QNetworkReply::finished, this, [this, reply, guard, parseJson, done = std::move(done)]() mutable {
@@ -203,6 +230,10 @@ void Http::finish(QNetworkReply *reply, QObject *context, std::function<void(con
 
     if (reply->property(kTimedOut).toBool()) {
         r.error = QStringLiteral("Сервер не ответил вовремя.");
+    } else if (reply->property(kPastDeadline).toBool()) {
+        r.error = QStringLiteral("Сервер отвечал слишком долго.");
+    } else if (reply->property(kTooLarge).toBool()) {
+        r.error = QStringLiteral("Ответ сервера слишком большой.");
     } else if (reply->property(kRefusedRedirect).isValid()) {
         r.error = QStringLiteral("Сервер перенаправил запрос на другой адрес.");
     } else if (code == QNetworkReply::NoError || (isHttpStatusError(code) && statusAttr.isValid())) {

@@ -22,6 +22,16 @@ std::optional<QString> decodeUtf8(const QByteArray &bytes)
     return text;
 }
 
+void callLater(QObject *context, std::function<void()> fn)
+{
+    if (!context || !fn)
+        return;
+    // Queued even on the context's own thread: an answer never runs inside the call that asked.
+    // Calls posted to one object run in the order they were posted; Qt drops them if the object
+    // goes first.
+    QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
+}
+
 // ---- memory ----
 
 void MemorySecretStore::set(const QString &key, const QString &value)
@@ -30,7 +40,7 @@ void MemorySecretStore::set(const QString &key, const QString &value)
     m_items.insert(key, value);
 }
 
-std::optional<QString> MemorySecretStore::get(const QString &key)
+std::optional<QString> MemorySecretStore::get(const QString &key) const
 {
     const auto it = m_items.constFind(key);
     if (it == m_items.constEnd())
@@ -41,6 +51,25 @@ std::optional<QString> MemorySecretStore::get(const QString &key)
 void MemorySecretStore::remove(const QString &key)
 {
     m_items.remove(key);
+}
+
+void MemorySecretStore::readItem(const QString &key, QObject *context, ReadFn done)
+{
+    callLater(context, [done = std::move(done), value = get(key)] { done(value); });
+}
+
+void MemorySecretStore::writeItem(const QString &key, const QString &value, QObject *context, DoneFn done)
+{
+    set(key, value);
+    if (done)
+        callLater(context, [done = std::move(done)] { done(true); });
+}
+
+void MemorySecretStore::removeItem(const QString &key, QObject *context, DoneFn done)
+{
+    remove(key);
+    if (done)
+        callLater(context, [done = std::move(done)] { done(true); });
 }
 
 QString MemorySecretStore::backendName() const
@@ -115,15 +144,15 @@ bool FileSecretStore::save(const QHash<QString, QString> &items) const
     return ok;
 }
 
-void FileSecretStore::set(const QString &key, const QString &value)
+bool FileSecretStore::set(const QString &key, const QString &value)
 {
     auto items = load();
     items.remove(key);
     items.insert(key, value);
-    save(items);
+    return save(items);
 }
 
-std::optional<QString> FileSecretStore::get(const QString &key)
+std::optional<QString> FileSecretStore::get(const QString &key) const
 {
     const auto items = load();
     const auto it = items.constFind(key);
@@ -132,11 +161,29 @@ std::optional<QString> FileSecretStore::get(const QString &key)
     return *it;
 }
 
-void FileSecretStore::remove(const QString &key)
+bool FileSecretStore::remove(const QString &key)
 {
     auto items = load();
-    if (items.remove(key) > 0)
-        save(items);
+    return items.remove(key) == 0 || save(items);
+}
+
+void FileSecretStore::readItem(const QString &key, QObject *context, ReadFn done)
+{
+    callLater(context, [done = std::move(done), value = get(key)] { done(value); });
+}
+
+void FileSecretStore::writeItem(const QString &key, const QString &value, QObject *context, DoneFn done)
+{
+    const bool ok = set(key, value);
+    if (done)
+        callLater(context, [done = std::move(done), ok] { done(ok); });
+}
+
+void FileSecretStore::removeItem(const QString &key, QObject *context, DoneFn done)
+{
+    const bool ok = remove(key);
+    if (done)
+        callLater(context, [done = std::move(done), ok] { done(ok); });
 }
 
 QString FileSecretStore::backendName() const
@@ -159,45 +206,7 @@ std::unique_ptr<SecretStore> makeSecretStore(int timeoutMs)
         std::fprintf(stderr, "corvane-team: ignoring CORVANE_SECRET_STORE=%s (expected file, keychain or memory)\n",
                      qPrintable(forced));
     }
-
-    auto keychain = std::make_unique<KeychainSecretStore>(endpoint::appId(), timeoutMs);
-    if (keychain->usable()) {
-        // An earlier run may have kept the session in the fallback file; now that the secret
-        // service answers, move it there instead of leaving credentials on disk.
-        const QString fallback = FileSecretStore::defaultPath();
-        if (QFileInfo::exists(fallback)) {
-            FileSecretStore file(fallback);
-            adoptSecrets(file, *keychain);
-        }
-        return keychain;
-    }
-
-    auto file = std::make_unique<FileSecretStore>();
-    static bool logged = false;
-    if (!logged) {
-        logged = true;
-        std::fprintf(stderr,
-                     "corvane-team: secret service unavailable (%s); keeping the session credentials in %s "
-                     "(readable by this user only)\n",
-                     qPrintable(keychain->lastError()), qPrintable(file->path()));
-        std::fflush(stderr);
-    }
-    return file;
-}
-
-bool adoptSecrets(FileSecretStore &from, SecretStore &to)
-{
-    // The secret service's own session wins: a newer sign-in may have happened there.
-    if (!to.get(QStringLiteral("token"))) {
-        for (const QString &key : Keychain::items()) {
-            if (const auto v = from.get(key))
-                to.set(key, *v);
-        }
-        const auto moved = to.get(QStringLiteral("token"));
-        if (from.get(QStringLiteral("token")) && moved != from.get(QStringLiteral("token")))
-            return false; // the store did not take it: keep the file rather than lose the session
-    }
-    return QFile::remove(from.path());
+    return std::make_unique<PlatformSecretStore>(endpoint::appId(), timeoutMs);
 }
 
 // ---- the six session items ----
@@ -213,18 +222,18 @@ const QStringList &items()
 
 void set(SecretStore &s, const QString &key, const QString &value)
 {
-    s.set(key, value);
+    s.writeItem(key, value);
 }
 
-std::optional<QString> get(SecretStore &s, const QString &key)
+void get(SecretStore &s, const QString &key, QObject *context, SecretStore::ReadFn done)
 {
-    return s.get(key);
+    s.readItem(key, context, std::move(done));
 }
 
 void clear(SecretStore &s)
 {
     for (const QString &name : items())
-        s.remove(name);
+        s.removeItem(name);
 }
 
 } // namespace Keychain

@@ -21,13 +21,13 @@ void Store::loadActivity()
     const QString path = QStringLiteral("/api/team/analytics?from=%1&to=%2&tz=%3").arg(from).arg(to).arg(tz);
 
     // Only the newest load publishes, so an answer for a range the user has left is dropped.
-    const quint64 seq = ++m_activitySeq;
+    const quint64 seq = m_activityLoads.take();
     getStatus(path, [this, seq](const HttpReply &r) {
         if (!isAdmin()) {
             setLoadingActivity(false); // the session changed hands; no newer load will end it
             return;
         }
-        if (seq != m_activitySeq)
+        if (!m_activityLoads.isNewest(seq))
             return;
         setActPeople(decode::activity(r.ok ? r.json : QJsonObject()));
         setLoadingActivity(false);

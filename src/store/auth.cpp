@@ -13,6 +13,9 @@ void Store::signIn(const QString &loginText, const QString &password)
         setError(QStringLiteral("Введи логин и пароль."));
         return;
     }
+    // A new session begins: answers still due to the previous one, and a start-up still reading
+    // the saved session, are dropped from here on.
+    beginSession();
     setBusy(true);
     setError(QString());
     m_pendingPassword = password;
@@ -25,7 +28,12 @@ void Store::signIn(const QString &loginText, const QString &password)
             return;
         }
         const QJsonObject &a = r.json;
-        const bool accepted = json::looseFlag(a.value(QStringLiteral("ok"))) && a.value(QStringLiteral("token")).isString();
+        const QJsonValue session = a.value(QStringLiteral("session"));
+        // A token or session holding control characters could never be sent as a header: every
+        // later request would fail without a word. Refused here, before anything is saved.
+        const bool accepted = json::looseFlag(a.value(QStringLiteral("ok"))) && a.value(QStringLiteral("token")).isString()
+            && isSafeCredential(a.value(QStringLiteral("token")).toString())
+            && (!session.isString() || isSafeCredential(session.toString()));
         if (!accepted) {
             setBusy(false);
             setError(a.value(QStringLiteral("error")).toString() == QLatin1String("invalid_credentials")
@@ -95,6 +103,7 @@ void Store::changePassword(const QString &newPassword, const QString &repeated)
 
 void Store::logOut()
 {
+    beginSession();
     m_refreshTimer->stop();
     Keychain::clear(*m_secrets);
     setToken(QString());
@@ -126,7 +135,11 @@ void Store::clearAdminData()
         setActPeople({});
     if (!m_memberSecret.isEmpty())
         setMemberSecret({});
-    // Loads still in flight for the previous session must not land either.
-    ++m_statsSeq;
-    ++m_activitySeq;
+    // The administration forms and what they were editing.
+    if (m_accountFormOpen)
+        setAccountFormOpen(false);
+    if (!m_accountFormEdit.isNull())
+        setAccountFormEdit(QVariant());
+    if (m_memberFormOpen)
+        setMemberFormOpen(false);
 }

@@ -34,6 +34,8 @@ void Store::loadAlerts()
     if (!isAdmin())
         return;
     getStatus(QStringLiteral("/api/events?limit=100"), [this](const HttpReply &r) {
+        if (!isAdmin())
+            return; // the server made the user a non-administrator meanwhile
         const decode::Alerts a = decode::alerts(r.ok ? r.json : QJsonObject());
         setAlerts(a.events);
         setAlertsUnread(int(std::clamp<qint64>(a.unread, 0, std::numeric_limits<int>::max())));

@@ -13,12 +13,16 @@ void Store::loadMembers()
     if (!isAdmin())
         return;
     setLoadingMembers(m_members.isEmpty());
-    getStatus(kMembers, [this](const HttpReply &r) {
+    // Only the newest load applies (a reload after a write is never overwritten by an older one).
+    const quint64 ticket = m_membersLoads.take();
+    getStatus(kMembers, [this, ticket](const HttpReply &r) {
         // The session may have passed to a non-administrator meanwhile: the roster is not theirs.
         if (!isAdmin()) {
             setLoadingMembers(false);
             return;
         }
+        if (!m_membersLoads.isNewest(ticket))
+            return;
         setMembers(decode::members(r.ok ? r.json : QJsonObject()));
         setLoadingMembers(false);
     });

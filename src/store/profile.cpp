@@ -4,7 +4,42 @@
 #include "core/decode.h"
 #include "core/text.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QUrl>
+
+namespace {
+constexpr qsizetype kPhotoMaxBytes = 4 * 1024 * 1024;
+constexpr int kPhotoMaxSide = 1024;
+} // namespace
+
+QImage Store::serverPhoto(const QByteArray &data)
+{
+    // A photo comes from the server and is shown to everyone who looks at the roster: only the
+    // two formats the server stores are decoded, named explicitly rather than guessed from the
+    // content, and the size is checked from the header before a pixel is decoded.
+    if (data.size() > kPhotoMaxBytes)
+        return {};
+    QByteArray format;
+    if (data.startsWith("\x89PNG\r\n\x1a\n"))
+        format = "png";
+    else if (data.startsWith("\xff\xd8\xff"))
+        format = "jpeg";
+    else
+        return {};
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > kPhotoMaxSide || size.height() > kPhotoMaxSide)
+        return {};
+    QImage image;
+    if (!reader.read(&image) || image.size() != size)
+        return {};
+    return image;
+}
 
 void Store::loadMe()
 {
@@ -53,7 +88,7 @@ void Store::fetchMemberAvatar(const QString &id, double version, bool hasAvatar,
     getData(path, [this, id, version, isSelf](const std::optional<QByteArray> &data) {
         if (!data)
             return;
-        const QImage img = QImage::fromData(*data);
+        const QImage img = serverPhoto(*data);
         if (img.isNull())
             return;
         setMemberAvatar(id, img);

@@ -22,7 +22,7 @@ void Store::loadStats()
 
     // Only the newest load publishes: a slow answer for a scope the user has already left
     // must not overwrite the one now selected.
-    const quint64 seq = ++m_statsSeq;
+    const quint64 seq = m_statsLoads.take();
     auto answers = std::make_shared<StatsAnswers>();
 
     auto finish = [this, seq, answers] {
@@ -34,7 +34,7 @@ void Store::loadStats()
             setLoadingStats(false);
             return;
         }
-        if (seq != m_statsSeq)
+        if (!m_statsLoads.isNewest(seq))
             return; // a newer load owns the spinner and the lists
         const decode::Stats s = decode::stats(answers->stats);
         setStatMembers(s.members);

@@ -120,26 +120,78 @@ bool Store::configExists() const
 
 void Store::bootstrap()
 {
-    const auto token = Keychain::get(*m_secrets, QStringLiteral("token"));
+    // A sign-in in flight wins over a saved session, and one read at a time is enough.
+    if (m_busy || m_restoring)
+        return;
+    const quint64 gen = beginSession();
+    setRestoring(true);
+
+    // The secret service may take seconds or never answer: the window keeps running meanwhile, and
+    // one bound covers the whole read. Past it the saved session counts as unreadable and the
+    // sign-in screen stays; a sign-in started meanwhile raises the generation and wins.
+    QTimer::singleShot(m_deps.secretsBoundMs, this, [this, gen] {
+        if (gen != m_generation || !m_restoring)
+            return;
+        setRestoring(false);
+        setPhase(Phase::Auth);
+    });
+    auto saved = std::make_shared<QHash<QString, std::optional<QString>>>();
+    for (const QString &key : Keychain::items()) {
+        Keychain::get(*m_secrets, key, this, [this, gen, key, saved](const std::optional<QString> &value) {
+            if (gen != m_generation || !m_restoring)
+                return;
+            saved->insert(key, value);
+            if (saved->size() < Keychain::items().size())
+                return;
+            setRestoring(false);
+            restore(*saved);
+        });
+    }
+}
+
+void Store::restore(const QHash<QString, std::optional<QString>> &saved)
+{
+    const auto item = [&saved](const char *key) { return saved.value(QLatin1String(key)); };
+    const auto token = item("token");
     if (!token || token->isEmpty() || !configExists()) {
         setPhase(Phase::Auth);
         return;
     }
     setToken(*token);
-    setLogin(Keychain::get(*m_secrets, QStringLiteral("login")).value_or(QString()));
-    setName(Keychain::get(*m_secrets, QStringLiteral("name")).value_or(m_login));
-    setServerUrl(Keychain::get(*m_secrets, QStringLiteral("url")).value_or(endpoint::serverUrl()));
-    setRole(Keychain::get(*m_secrets, QStringLiteral("role")).value_or(QStringLiteral("viewer")));
+    setLogin(item("login").value_or(QString()));
+    setName(item("name").value_or(m_login));
+    setServerUrl(item("url").value_or(endpoint::serverUrl()));
+    setRole(item("role").value_or(QStringLiteral("viewer")));
     if (m_serverUrl == endpoint::retiredUrl()) {
         setServerUrl(endpoint::serverUrl());
         Keychain::set(*m_secrets, QStringLiteral("url"), m_serverUrl);
     }
-    setSession(Keychain::get(*m_secrets, QStringLiteral("session")).value_or(QString()));
+    setSession(item("session").value_or(QString()));
     if (!isAdmin())
         clearAdminData();
     setPhase(Phase::Platform);
     loadMe();
     startAutoRefresh();
+}
+
+quint64 Store::beginSession()
+{
+    ++m_generation;
+    if (m_restoring)
+        setRestoring(false);
+    // What was loading or being sent belonged to the session that ended; its answers are
+    // dropped, so nothing else would end these.
+    using Flag = std::pair<const bool &(Store::*)() const, void (Store::*)(const bool &)>;
+    for (const Flag &f : {Flag{&Store::busy, &Store::setBusy}, Flag{&Store::loadingHome, &Store::setLoadingHome},
+                          Flag{&Store::loadingTeam, &Store::setLoadingTeam},
+                          Flag{&Store::refreshingLimits, &Store::setRefreshingLimits},
+                          Flag{&Store::loadingStats, &Store::setLoadingStats},
+                          Flag{&Store::loadingActivity, &Store::setLoadingActivity},
+                          Flag{&Store::loadingMembers, &Store::setLoadingMembers}}) {
+        if ((this->*f.first)())
+            (this->*f.second)(false);
+    }
+    return m_generation;
 }
 
 void Store::startAutoRefresh()

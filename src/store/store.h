@@ -52,10 +52,22 @@ struct StoreDeps {
     QString settingsFile;             // empty = the user's preference store
     QString home;                     // empty = the user's home directory
     QString bash;                     // empty = /bin/bash
+    int secretsBoundMs = 4000;        // the whole start-up read of the saved session
     int httpTimeoutMs = 60000;
     int refreshIntervalMs = 30000;
     int toastMs = 2500;
     int handoverMs = 900;
+};
+
+// Tickets of one kind of load: only the answer to the newest request is applied, so a slow
+// answer never overwrites a newer one (a reload after a write, a scope the user has moved on from).
+class NewestLoad {
+public:
+    quint64 take() { return ++m_last; }
+    bool isNewest(quint64 ticket) const { return ticket == m_last; }
+
+private:
+    quint64 m_last = 0;
 };
 
 class Store : public QObject
@@ -80,6 +92,7 @@ public:
     CV_FIELD(QString, role, Role, QStringLiteral("viewer"))
     CV_FIELD(QString, serverUrl, ServerUrl)
     CV_FIELD(bool, busy, Busy, false)
+    CV_FIELD(bool, restoring, Restoring, false)        // start-up is reading the saved session
     CV_FIELD(QString, error, Error)
     CV_LIST(SetupStep, steps, Steps)
     CV_FIELD(QString, installLog, InstallLog)
@@ -249,6 +262,9 @@ public:
     void pickPNG(std::function<void(const std::optional<QByteArray> &)> done);
     Q_INVOKABLE void pickAvatar();
     Q_INVOKABLE void pickMemberAvatar(const QString &id);
+    // A photo as the server sent it: PNG or JPEG only, at most 4 MiB and 1024 x 1024 px; anything
+    // else is no photo (a null image).
+    static QImage serverPhoto(const QByteArray &data);
     // The photo pipeline: at most 256 px on the longer side, never enlarged, RGBA PNG.
     static std::optional<QByteArray> avatarPng(const QImage &image);
     void saveAccount(const QVariantMap &body, BoolFn done);
@@ -268,6 +284,9 @@ public:
     Http *http() const { return m_http; }
 
     SecretStore *secrets() const { return m_secrets; }
+    // Raised by every sign-in, sign-out and restore. A request remembers it when sent; an answer
+    // that comes back under another value belongs to a session that is over and is dropped.
+    quint64 generation() const { return m_generation; }
     const StoreDeps &deps() const { return m_deps; }
 
 Q_SIGNALS:
@@ -288,6 +307,9 @@ private:
     void setMemberAvatar(const QString &id, const QImage &img);
     void removeMemberAvatar(const QString &id);
     void clearAdminData();
+    quint64 beginSession();
+    void restore(const QHash<QString, std::optional<QString>> &saved);
+    ReplyFn inSession(ReplyFn done) const;
     void onInstallOutput(const QString &text);
     void onInstallFinished(int status);
 
@@ -307,12 +329,6 @@ private:
     int m_memberAvatarsRevision = 0;
     QHash<QString, double> m_avatarVersions;
 
-    // Sequence numbers of the selection-bound loads: an answer for a statistics scope or an
-    // activity range that is no longer the selected one is dropped.
-    quint64 m_statsSeq = 0;
-    quint64 m_activitySeq = 0;
-    // Team answers are decoded on a worker thread and may finish out of order: each carries the
-    // number of its arrival, and an older one never replaces a newer list.
-    quint64 m_teamArrivals = 0;
-    quint64 m_teamApplied = 0;
+    quint64 m_generation = 0;
+    NewestLoad m_teamLoads, m_membersLoads, m_statsLoads, m_activityLoads;
 };

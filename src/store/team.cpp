@@ -10,10 +10,20 @@ void Store::loadTeam()
     if (!isAdmin())
         return;
     setLoadingTeam(m_teamAccounts.isEmpty());
-    // The body is parsed and decoded on a worker thread: a team of thousands of accounts is a
+    // Only the newest load applies: a reload after a write must not be overwritten by an older
+    // load that happens to answer last. The newest one also ends the spinner.
+    const quint64 ticket = m_teamLoads.take();
+    // The body is parsed and decoded on a worker thread: a team of thousands of accounts is an
     // answer of megabytes, and the window must not stall on it every 30 seconds. The list is
     // still assigned here, on the main thread.
-    getStatusUnparsed(QStringLiteral("/api/accounts"), [this](const HttpReply &r) {
+    getStatusUnparsed(QStringLiteral("/api/accounts"), [this, ticket](const HttpReply &r) {
+        if (!m_teamLoads.isNewest(ticket))
+            return;
+        // The server may have made the user a non-administrator meanwhile: not theirs to see.
+        if (!isAdmin()) {
+            setLoadingTeam(false);
+            return;
+        }
         if (!r.ok) {
             setLoadingTeam(false);
             return;
@@ -24,13 +34,10 @@ void Store::loadTeam()
             return;
         }
         setAuthExpired(false);
-        const quint64 arrival = ++m_teamArrivals;
-        QtConcurrent::run(decodeTeamAnswer, r.body).then(this, [this, arrival](const QList<TeamAcct> &list) {
-            // Answers are ordered by arrival, as if decoded at once: a later one already
-            // assigned wins over this one.
-            if (arrival < m_teamApplied || !isAdmin())
-                return; // or the session that asked has ended meanwhile
-            m_teamApplied = arrival;
+        QtConcurrent::run(decodeTeamAnswer, r.body).then(this, [this, ticket, gen = generation()](const QList<TeamAcct> &list) {
+            // While it was decoded a newer load may have started, or the session ended.
+            if (!m_teamLoads.isNewest(ticket) || gen != generation() || !isAdmin())
+                return;
             applyTeamAccounts(list);
             setLoadingTeam(false);
         });

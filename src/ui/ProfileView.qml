@@ -3,33 +3,100 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Corvane
 
-// The user's own profile, for now: who is signed in, and the manual update check.
+// The user's own profile: the header card (photo, name, role, connection, version and update
+// check, sign-out), then the "Профиль" and "Безопасность" tabs. The profile tab edits a draft
+// (ProfileDraft) sent by "Сохранить профиль"; the security tab changes the password.
 ColumnLayout {
     id: root
     objectName: "profileView"
-    spacing: 16
+    spacing: 14
 
-    Header {
-        title: "Профиль"
+    readonly property alias draft: draft
+    // The view's state, as ProfileDraft keeps it.
+    readonly property string tab: draft.tab
+    readonly property var tabs: draft.tabs
+    readonly property bool saving: draft.saving
+    readonly property string curPass: draft.curPass
+    readonly property string newPass: draft.newPass
+    readonly property string newPass2: draft.newPass2
+    readonly property bool changingPass: draft.changingPass
+
+    ProfileDraft {
+        id: draft
     }
+    Component.onCompleted: draft.shown()
+
+    // Screenshot mode: the tab a picture is taken of.
+    function showState(name) {
+        if (name === "security")
+            draft.tab = "security"
+    }
+
+    component Label2: Text {
+        textFormat: Text.PlainText
+        elide: Text.ElideRight
+        color: T.textSecondary
+        font.family: T.font
+        font.pixelSize: T.caption
+    }
+
+    // ---- header card
     Rectangle {
         Layout.fillWidth: true
-        Layout.maximumWidth: 560
-        implicitHeight: card.implicitHeight + 32
+        implicitHeight: head.implicitHeight + 36
         radius: 12
         color: T.surface
         border.width: 1
         border.color: T.border
 
         RowLayout {
-            id: card
+            id: head
             anchors.fill: parent
-            anchors.margins: 16
-            spacing: 14
-            Avatar { size: 56 }
+            anchors.margins: 18
+            spacing: 16
+
+            Item {
+                Layout.alignment: Qt.AlignTop
+                implicitWidth: 64
+                implicitHeight: 64
+                Avatar {
+                    anchors.fill: parent
+                    size: 64
+                    ToolTip.text: "Сменить фото"
+                    ToolTip.visible: avatarHover.hovered
+                    ToolTip.delay: 500
+                    HoverHandler {
+                        id: avatarHover
+                    }
+                }
+                Button {
+                    id: camera
+                    objectName: "cameraButton"
+                    x: parent.width - width + 2
+                    y: parent.height - height + 2
+                    width: 24
+                    height: 24
+                    flat: true
+                    hoverEnabled: true
+                    Accessible.name: "Сменить фото"
+                    onClicked: draft.pickAvatar()
+                    contentItem: Icon {
+                        name: "camera.fill"
+                        size: 13
+                        color: T.text
+                    }
+                    background: Rectangle {
+                        radius: width / 2
+                        color: camera.down ? T.surface : T.surfaceRaised
+                        border.width: 1
+                        border.color: camera.visualFocus ? T.accent : T.border
+                    }
+                }
+            }
             ColumnLayout {
                 Layout.fillWidth: true
-                spacing: 3
+                Layout.alignment: Qt.AlignTop
+                spacing: 4
                 Text {
                     objectName: "profileName"
                     Layout.fillWidth: true
@@ -38,51 +105,389 @@ ColumnLayout {
                     elide: Text.ElideRight
                     color: T.text
                     font.family: T.font
-                    font.pixelSize: T.title3
+                    font.pixelSize: T.largeTitle
                     font.bold: true
                 }
-                Text {
+                Label2 {
+                    objectName: "loginText"
                     Layout.fillWidth: true
-                    visible: Store.login !== ""
-                    text: Store.login
-                    textFormat: Text.PlainText
-                    elide: Text.ElideRight
-                    color: T.textSecondary
-                    font.family: T.font
-                    font.pixelSize: T.caption
-                }
-                Text {
-                    text: Shell.roleLabel
-                    textFormat: Text.PlainText
-                    color: T.textTertiary
-                    font.family: T.font
+                    text: draft.loginText
                     font.pixelSize: T.caption2
+                    color: T.textTertiary
+                }
+                RowLayout {
+                    Layout.fillWidth: true
+                    Layout.topMargin: 2
+                    spacing: 8
+                    Rectangle {
+                        objectName: "roleChip"
+                        readonly property color tone: draft.roleAdmin ? T.accent : T.textSecondary
+                        implicitWidth: roleText.implicitWidth + 16
+                        implicitHeight: roleText.implicitHeight + 5
+                        radius: height / 2
+                        color: Qt.rgba(tone.r, tone.g, tone.b, 0.16)
+                        Text {
+                            id: roleText
+                            anchors.centerIn: parent
+                            text: draft.roleText
+                            textFormat: Text.PlainText
+                            color: parent.tone
+                            font.family: T.font
+                            font.pixelSize: T.caption2
+                            font.weight: Font.DemiBold
+                        }
+                    }
+                    Label2 {
+                        objectName: "specText"
+                        Layout.maximumWidth: implicitWidth
+                        Layout.fillWidth: true
+                        visible: draft.specText !== ""
+                        text: draft.specText
+                    }
+                    Label2 {
+                        objectName: "deptText"
+                        Layout.maximumWidth: implicitWidth
+                        Layout.fillWidth: true
+                        visible: draft.deptText !== ""
+                        text: draft.deptText
+                        color: T.textTertiary
+                    }
+                    Item { Layout.fillWidth: true }
+                }
+            }
+            ColumnLayout {
+                Layout.alignment: Qt.AlignTop | Qt.AlignRight
+                spacing: 6
+                Label2 {
+                    objectName: "telemetryText"
+                    Layout.alignment: Qt.AlignRight
+                    text: draft.telemetryText
+                    color: draft.telemetryOk ? T.ok : T.warn
+                }
+                RowLayout {
+                    Layout.alignment: Qt.AlignRight
+                    spacing: 5
+                    Icon {
+                        name: "server.rack"
+                        size: 12
+                        color: T.textTertiary
+                    }
+                    Label2 {
+                        objectName: "serverText"
+                        Layout.maximumWidth: 260
+                        text: draft.serverText
+                    }
+                }
+                RowLayout {
+                    Layout.alignment: Qt.AlignRight
+                    spacing: 8
+                    Label2 {
+                        objectName: "versionText"
+                        text: draft.versionText
+                        color: T.textTertiary
+                    }
+                    Spinner {
+                        running: AppUpdater.checking
+                        size: 12
+                    }
+                    GhostButton {
+                        objectName: "checkUpdatesButton"
+                        text: "Проверить обновления"
+                        font.pixelSize: T.caption
+                        topPadding: 5
+                        bottomPadding: 5
+                        leftPadding: 10
+                        rightPadding: 10
+                        enabled: !AppUpdater.checking
+                        onClicked: AppUpdater.checkForUpdates()
+                    }
+                }
+                GhostButton {
+                    objectName: "logoutButton"
+                    Layout.alignment: Qt.AlignRight
+                    symbol: "rectangle.portrait.and.arrow.right"
+                    text: "Выйти"
+                    textColor: T.danger
+                    font.pixelSize: T.caption
+                    topPadding: 5
+                    bottomPadding: 5
+                    leftPadding: 10
+                    rightPadding: 10
+                    ToolTip.text: "Выйти из аккаунта"
+                    ToolTip.visible: hovered
+                    ToolTip.delay: 500
+                    onClicked: draft.logOut()
                 }
             }
         }
     }
-    RowLayout {
-        spacing: 10
-        GhostButton {
-            objectName: "checkUpdatesButton"
-            text: "Проверить обновления"
-            enabled: !AppUpdater.checking
-            onClicked: AppUpdater.checkForUpdates()
+
+    // ---- tabs
+    Row {
+        id: tabRow
+        spacing: 4
+        Repeater {
+            model: draft.tabs
+            delegate: Button {
+                id: tabButton
+                required property var modelData
+                required property int index
+                readonly property bool selected: draft.tab === modelData.key
+                objectName: "tab_" + modelData.key
+                text: modelData.label
+                flat: true
+                hoverEnabled: true
+                leftPadding: 14
+                rightPadding: 14
+                topPadding: 6
+                bottomPadding: 6
+                onClicked: draft.tab = modelData.key
+                // Arrows move between the tabs.
+                Keys.onLeftPressed: { draft.tab = draft.tabs[Math.max(0, index - 1)].key; tabRow.focusSelected() }
+                Keys.onRightPressed: { draft.tab = draft.tabs[Math.min(draft.tabs.length - 1, index + 1)].key; tabRow.focusSelected() }
+                contentItem: Text {
+                    text: tabButton.text
+                    textFormat: Text.PlainText
+                    color: tabButton.selected || tabButton.hovered ? T.text : T.textSecondary
+                    font.family: T.font
+                    font.pixelSize: T.callout
+                    font.weight: tabButton.selected ? Font.DemiBold : Font.Normal
+                }
+                background: Rectangle {
+                    radius: 8
+                    color: tabButton.selected ? T.surfaceRaised : "transparent"
+                    border.width: tabButton.visualFocus ? 1 : 0
+                    border.color: Qt.rgba(T.accent.r, T.accent.g, T.accent.b, 0.6)
+                }
+            }
         }
-        Spinner {
-            running: AppUpdater.checking
-            size: 13
-        }
-        Text {
-            visible: AppUpdater.currentVersion !== ""
-            text: "Версия " + AppUpdater.currentVersion
-            textFormat: Text.PlainText
-            color: T.textTertiary
-            font.family: T.font
-            font.pixelSize: T.caption
+        function focusSelected() {
+            for (let i = 0; i < children.length; ++i)
+                if (children[i].selected)
+                    children[i].forceActiveFocus(Qt.TabFocusReason)
         }
     }
-    Item { Layout.fillHeight: true }
+
+    // ---- the tab's card
+    Rectangle {
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        radius: 12
+        color: T.surface
+        border.width: 1
+        border.color: T.border
+
+        ScrollView {
+            id: scroll
+            anchors.fill: parent
+            anchors.margins: 1
+            clip: true
+            contentWidth: availableWidth
+
+            ColumnLayout {
+                width: scroll.availableWidth
+                spacing: 14
+
+                Text {
+                    objectName: "cardTitle"
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 18
+                    Layout.topMargin: 16
+                    text: draft.cardTitle
+                    textFormat: Text.PlainText
+                    color: T.text
+                    font.family: T.font
+                    font.pixelSize: T.headline
+                    font.weight: T.headlineWeight
+                }
+                Loader {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 18
+                    Layout.rightMargin: 18
+                    Layout.bottomMargin: 18
+                    sourceComponent: draft.tab === "security" ? securityTab : profileTab
+                }
+            }
+        }
+    }
+
+    Component {
+        id: profileTab
+        GridLayout {
+            objectName: "profileTab"
+            columns: 2
+            rowSpacing: 14
+            columnSpacing: 12
+            Keys.onReturnPressed: draft.save()
+            Keys.onEnterPressed: draft.save()
+
+            LabeledField {
+                Layout.columnSpan: 2
+                Layout.fillWidth: true
+                label: "Имя"
+                FieldStyle {
+                    objectName: "nameInput"
+                    Layout.fillWidth: true
+                    placeholderText: "Имя Фамилия"
+                    text: draft.name
+                    Accessible.name: "Имя"
+                    onTextEdited: draft.name = text
+                }
+            }
+            LabeledField {
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                label: "Специализация"
+                PresetField {
+                    objectName: "specField"
+                    Layout.fillWidth: true
+                    placeholder: "напр. Разработчик"
+                    accessibleName: "Специализация"
+                    text: draft.spec
+                    onEdited: (text) => draft.spec = text
+                }
+            }
+            LabeledField {
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                label: "Отдел"
+                FieldStyle {
+                    objectName: "deptInput"
+                    Layout.fillWidth: true
+                    placeholderText: "напр. Backend"
+                    text: draft.dept
+                    Accessible.name: "Отдел"
+                    onTextEdited: draft.dept = text
+                }
+            }
+            LabeledField {
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                label: "Email"
+                FieldStyle {
+                    objectName: "emailInput"
+                    Layout.fillWidth: true
+                    placeholderText: "name@company.com"
+                    text: draft.email
+                    Accessible.name: "Email"
+                    onTextEdited: draft.email = text
+                }
+            }
+            LabeledField {
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                label: "Telegram"
+                FieldStyle {
+                    objectName: "telegramInput"
+                    Layout.fillWidth: true
+                    placeholderText: "@username"
+                    text: draft.telegram
+                    Accessible.name: "Telegram"
+                    onTextEdited: draft.telegram = text
+                }
+            }
+            LabeledField {
+                Layout.columnSpan: 2
+                Layout.fillWidth: true
+                label: "Часовой пояс"
+                FieldStyle {
+                    objectName: "timezoneInput"
+                    Layout.fillWidth: true
+                    placeholderText: "Europe/Moscow"
+                    text: draft.timezone
+                    Accessible.name: "Часовой пояс"
+                    onTextEdited: draft.timezone = text
+                }
+            }
+            LabeledField {
+                Layout.columnSpan: 2
+                Layout.fillWidth: true
+                label: "О себе"
+                NoteField {
+                    objectName: "noteField"
+                    Layout.fillWidth: true
+                    placeholder: "Заметка"
+                    accessibleName: "О себе"
+                    text: draft.note
+                    onEdited: (text) => draft.note = text
+                }
+            }
+            AccentButton {
+                objectName: "saveProfileButton"
+                Layout.columnSpan: 2
+                Layout.alignment: Qt.AlignRight
+                text: "Сохранить профиль"
+                busy: draft.saving
+                enabled: !draft.saving
+                onClicked: draft.save()
+            }
+        }
+    }
+
+    Component {
+        id: securityTab
+        ColumnLayout {
+            objectName: "securityTab"
+            spacing: 14
+            Keys.onReturnPressed: draft.changePassword()
+            Keys.onEnterPressed: draft.changePassword()
+
+            Text {
+                text: "Минимум 8 символов."
+                textFormat: Text.PlainText
+                color: T.textTertiary
+                font.family: T.font
+                font.pixelSize: T.caption
+            }
+            LabeledField {
+                Layout.fillWidth: true
+                Layout.maximumWidth: 420
+                label: "Текущий"
+                FieldStyle {
+                    objectName: "curPassInput"
+                    Layout.fillWidth: true
+                    secure: true
+                    text: draft.curPass
+                    Accessible.name: "Текущий пароль"
+                    onTextEdited: draft.curPass = text
+                }
+            }
+            LabeledField {
+                Layout.fillWidth: true
+                Layout.maximumWidth: 420
+                label: "Новый"
+                FieldStyle {
+                    objectName: "newPassInput"
+                    Layout.fillWidth: true
+                    secure: true
+                    text: draft.newPass
+                    Accessible.name: "Новый пароль"
+                    onTextEdited: draft.newPass = text
+                }
+            }
+            LabeledField {
+                Layout.fillWidth: true
+                Layout.maximumWidth: 420
+                label: "Повтор"
+                FieldStyle {
+                    objectName: "newPass2Input"
+                    Layout.fillWidth: true
+                    secure: true
+                    text: draft.newPass2
+                    Accessible.name: "Повтор пароля"
+                    onTextEdited: draft.newPass2 = text
+                }
+            }
+            AccentButton {
+                objectName: "changePasswordButton"
+                Layout.alignment: Qt.AlignRight
+                text: "Сменить пароль"
+                busy: draft.changingPass
+                enabled: draft.canChangePassword
+                onClicked: draft.changePassword()
+            }
+        }
+    }
 
     UpdateDialog {
         id: dialog

@@ -1,9 +1,228 @@
 import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
 import Corvane
 
-// The "team" section; its screen is still to come.
-SectionStub {
+// The team roster: header with the member count and the add and reload actions, the filter row
+// (type, department, sort, search), the member cards, and the sheets and the confirmation that
+// administer members. Filters and sort live in Store, so they survive leaving the section.
+ColumnLayout {
+    id: root
     objectName: "teamView"
-    key: "team"
-    icon: "person.2.fill"
+    spacing: 14
+
+    readonly property alias roster: rosterView
+    readonly property alias list: list
+    // The view's own state, as RosterView keeps it.
+    readonly property var pendingDelete: rosterView.pendingDelete
+    readonly property var editing: rosterView.editing
+    readonly property var sortOptions: rosterView.sortOptions
+
+    RosterView {
+        id: rosterView
+    }
+    Component.onCompleted: rosterView.shown()
+
+    // Screenshot mode: opens the sheet a picture is taken of.
+    function showState(name) {
+        if (name === "new")
+            rosterView.addMember()
+        else if (name === "member" && rosterView.model.count > 0)
+            rosterView.open(rosterView.memberAt(0))
+        else if (name === "secret")
+            Store.memberSecret = { "title": "Сотрудник создан", "login": "ivan.petrov",
+                                   "password": "k7Qm-29xT-pL4w", "created": true }
+    }
+
+    // ---- header
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 10
+        Text {
+            text: "Команда"
+            textFormat: Text.PlainText
+            color: T.text
+            font.family: T.font
+            font.pixelSize: T.largeTitle
+            font.bold: true
+        }
+        Text {
+            objectName: "memberCount"
+            Layout.alignment: Qt.AlignBaseline
+            text: String(rosterView.memberCount)
+            textFormat: Text.PlainText
+            color: T.textTertiary
+            font.family: T.font
+            font.pixelSize: T.caption
+        }
+        Item { Layout.fillWidth: true }
+        GhostButton {
+            objectName: "addMemberButton"
+            symbol: "plus"
+            text: "Сотрудник"
+            onClicked: rosterView.addMember()
+        }
+        IconButton {
+            objectName: "reloadButton"
+            symbol: "arrow.clockwise"
+            symbolSize: 15
+            tip: "Обновить"
+            Accessible.name: "Обновить"
+            onClicked: rosterView.reload()
+        }
+    }
+
+    // ---- filter row
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 10
+        Seg {
+            objectName: "typeSeg"
+            items: rosterView.typeOptions
+            sel: Store.tmType
+            onPicked: (key) => rosterView.chooseType(key)
+        }
+        ListView {
+            id: chips
+            objectName: "deptChips"
+            Layout.fillWidth: true
+            implicitHeight: 26
+            visible: rosterView.deptChipsVisible
+            orientation: ListView.Horizontal
+            spacing: 6
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            model: rosterView.deptChips
+            delegate: FilterChip {
+                required property var modelData
+                objectName: "dept_" + modelData.key
+                title: modelData.title
+                count: modelData.count
+                active: modelData.active
+                Accessible.name: modelData.title
+                onTap: rosterView.chooseDept(modelData.key)
+            }
+        }
+        Item {
+            Layout.fillWidth: true
+            visible: !chips.visible
+        }
+        SortButton {
+            objectName: "sortButton"
+            options: rosterView.sortOptions
+            onChosen: (key) => rosterView.chooseSort(key)
+        }
+        SearchField {
+            objectName: "searchField"
+            Layout.preferredWidth: 240
+            Layout.maximumWidth: 240
+            text: Store.tmQuery
+            onEdited: (text) => Store.tmQuery = text
+        }
+    }
+
+    // ---- content
+    Item {
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+
+        Spinner {
+            anchors.centerIn: parent
+            size: 22
+            running: rosterView.contentCase === "loading"
+        }
+        Placeholder {
+            objectName: "emptyPlaceholder"
+            anchors.fill: parent
+            visible: rosterView.contentCase === "empty"
+            icon: "person.3"
+            title: "Нет сотрудников"
+            note: "Добавь через «+ Сотрудник»."
+        }
+        Placeholder {
+            objectName: "noMatchPlaceholder"
+            anchors.fill: parent
+            visible: rosterView.contentCase === "nomatch"
+            icon: "line.3.horizontal.decrease.circle"
+            title: "Ничего не найдено"
+            note: "Смени фильтр или поиск."
+        }
+        ListView {
+            id: list
+            objectName: "memberList"
+            anchors.fill: parent
+            visible: rosterView.contentCase === "list"
+            model: rosterView.model
+            spacing: 8
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            activeFocusOnTab: true
+            keyNavigationEnabled: true
+            currentIndex: 0
+            Accessible.name: "Сотрудники"
+            ScrollBar.vertical: ScrollBar {}
+            Keys.onReturnPressed: rosterView.open(rosterView.memberAt(currentIndex))
+            Keys.onEnterPressed: rosterView.open(rosterView.memberAt(currentIndex))
+            Keys.onMenuPressed: if (currentItem) currentItem.openMenu()
+            Keys.onDeletePressed: rosterView.askDelete(rosterView.memberAt(currentIndex))
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier) && currentItem) {
+                    currentItem.openMenu();
+                    event.accepted = true;
+                }
+            }
+            delegate: MemberCard {
+                width: ListView.view.width
+                roster: rosterView
+                current: ListView.isCurrentItem && ListView.view.activeFocus
+            }
+        }
+    }
+
+    // ---- sheets and the confirmation
+    Sheet {
+        id: formSheet
+        objectName: "memberFormSheet"
+        width: 480
+        height: 440
+        z: 1
+        shown: Store.memberFormOpen
+        onDismissed: Store.memberFormOpen = false
+        body: MemberForm {}
+    }
+    Sheet {
+        id: profileSheet
+        objectName: "memberProfileSheet"
+        width: 560
+        height: 640
+        z: 1
+        shown: rosterView.hasEditing
+        bodyKey: rosterView.hasEditing ? rosterView.editing.memberId : ""
+        onDismissed: rosterView.editing = null
+        body: MemberProfileSheet {
+            roster: rosterView
+        }
+    }
+    Sheet {
+        id: secretSheet
+        objectName: "memberSecretSheet"
+        width: 520
+        height: bodyItem ? bodyItem.implicitHeight : 320
+        z: 2
+        shown: rosterView.secretOpen
+        onDismissed: rosterView.clearSecret()
+        body: MemberSecretSheet {
+            roster: rosterView
+        }
+    }
+    ConfirmDialog {
+        id: confirm
+        objectName: "deleteConfirm"
+        z: 3
+        shown: rosterView.hasPendingDelete
+        title: "Удалить сотрудника?"
+        confirmText: rosterView.deleteButtonText
+        onConfirmed: rosterView.confirmDelete()
+        onDismissed: rosterView.cancelDelete()
+    }
 }

@@ -8,7 +8,8 @@ StoreFixture::StoreFixture(const Options &o)
 {
     // The config marker is looked up below HOME.
     qputenv("HOME", QFile::encodeName(dir.path()));
-    deps.secrets = &secrets;
+    deps.secrets = o.secrets ? o.secrets : &secrets;
+    deps.secretsBoundMs = o.secretsBoundMs;
     deps.chooser = &chooser;
     deps.settingsFile = dir.filePath(QStringLiteral("prefs.ini"));
     deps.home = dir.path();
@@ -51,5 +52,5 @@ void StoreFixture::writeConfig()
 void StoreFixture::saveSession(const QHash<QString, QString> &items)
 {
     for (auto it = items.cbegin(); it != items.cend(); ++it)
-        Keychain::set(secrets, it.key(), it.value());
+        secrets.set(it.key(), it.value());
 }

@@ -10,6 +10,7 @@
 //   f->refreshHome();                          // -> is the Store
 //   f.chooser.next = path;  f->pickAvatar();   // the next file choice returns `path`
 //   f.saveSession({...}); f.writeConfig(); f->bootstrap();   // a session kept from a last run
+//   QTRY_VERIFY(!f->restoring());              // start-up reads the secret store asynchronously
 //
 // Toasts stay up for a minute unless `toastMs` says otherwise, so a test can read them.
 #include "net/secretstore.h"
@@ -37,6 +38,8 @@ struct StoreFixture {
         int toastMs = 60000;
         int handoverMs = 50;
         QString bash; // empty: /bin/bash
+        SecretStore *secrets = nullptr; // a double (SlowSecrets); null: `secrets` below, in memory
+        int secretsBoundMs = 2000;
     };
 
     QTemporaryDir dir;

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 
 class TestHttp : public QObject {
     Q_OBJECT
@@ -178,11 +179,67 @@ private slots:
             QCOMPARE(r.status, 0);
             QCOMPARE(r.error, QString("Сервер перенаправил запрос на другой адрес."));
         }
-        // Without a credential the redirect is followed.
-        const HttpReply r = call(http, HttpMethod::Get, mainUrl("/to-other"));
-        QCOMPARE(r.json.value("other").toBool(), true);
-        QCOMPARE(m_other.seen.size(), 1);
-        QVERIFY(m_other.seen[0].auth.isEmpty());
+        // Without a credential too: a sign-in or password change carries the password in its body.
+        const QJsonObject password{{"login", "anna"}, {"password", "secret"}};
+        const HttpReply r = call(http, HttpMethod::Post, mainUrl("/to-other"), QString(), &password);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.error, QString("Сервер перенаправил запрос на другой адрес."));
+        QVERIFY(m_other.seen.isEmpty());
+    }
+
+    // Besides the idle time-out, an exchange has an overall deadline and a size cap.
+    void answerLimits_data()
+    {
+        QTest::addColumn<QByteArray>("head");   // status line and headers sent at once
+        QTest::addColumn<int>("trickleMs");     // then one byte of body this often (0: all at once)
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a byte now and then, past the deadline")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 900\r\n\r\n")
+            << 50 << "Сервер отвечал слишком долго.";
+        QTest::newRow("announced larger than the cap")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 5000\r\n\r\n") << 0
+            << "Ответ сервера слишком большой.";
+        QTest::newRow("unannounced, larger than the cap")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n") << 0
+            << "Ответ сервера слишком большой.";
+    }
+    void answerLimits()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(int, trickleMs);
+        QFETCH(QString, error);
+        QTcpServer raw;
+        QList<QTcpSocket *> held;
+        QTimer trickle;
+        connect(&raw, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket *s = raw.nextPendingConnection()) {
+                held << s;
+                s->write(head);
+                if (trickleMs == 0) {
+                    s->write(QByteArray(5000, ' '));
+                    if (head.contains("close"))
+                        s->disconnectFromHost();
+                }
+            }
+        });
+        connect(&trickle, &QTimer::timeout, this, [&] {
+            for (QTcpSocket *s : held)
+                s->write(" ");
+        });
+        QVERIFY(raw.listen(QHostAddress::LocalHost, 0));
+        if (trickleMs > 0)
+            trickle.start(trickleMs);
+        Http http;
+        QCOMPARE(http.deadlineMs(), 120000);
+        QCOMPARE(http.maxBodyBytes(), qint64(32) * 1024 * 1024);
+        http.setTimeoutMs(300);   // never reached by the trickle
+        http.setDeadlineMs(800);
+        http.setMaxBodyBytes(1000);
+        const HttpReply r = call(http, HttpMethod::Get, QString("http://127.0.0.1:%1/api/accounts").arg(raw.serverPort()), "tok");
+        QVERIFY(!r.ok);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.error, error);
+        QVERIFY(r.body.isEmpty());
     }
 
     void invalidUrlSendsNothing_data()

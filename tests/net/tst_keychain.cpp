@@ -5,16 +5,36 @@
 #include "net/secretstore.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
+#include <QTemporaryDir>
 
 #include <qt6keychain/keychain.h>
 
 namespace {
 const QString kService = QStringLiteral("com.corvane.team.test");
+
+// The asynchronous interface, waited on: a read, and a write or removal with its outcome.
+std::optional<QString> readNow(SecretStore &s, const QString &key)
+{
+    QObject context;
+    std::optional<std::optional<QString>> got;
+    s.readItem(key, &context, [&](const std::optional<QString> &v) { got = v; });
+    (void)QTest::qWaitFor([&] { return got.has_value(); }, 10000);
+    return got.value_or(std::nullopt);
 }
+
+bool writeNow(SecretStore &s, const QString &key, const QString &value)
+{
+    QObject context;
+    std::optional<bool> ok;
+    s.writeItem(key, value, &context, [&](bool r) { ok = r; });
+    (void)QTest::qWaitFor([&] { return ok.has_value(); }, 10000);
+    return ok.value_or(false);
+}
+
+} // namespace
 
 class TestKeychain : public QObject {
     Q_OBJECT
@@ -23,22 +43,16 @@ class TestKeychain : public QObject {
     static bool writeRaw(const QString &key, const QByteArray &data)
     {
         auto *job = new QKeychain::WritePasswordJob(kService);
-        job->setAutoDelete(false);
         job->setInsecureFallback(false);
         job->setKey(key);
         job->setBinaryData(data);
-        QEventLoop loop;
-        bool finished = false;
-        QObject::connect(job, &QKeychain::Job::finished, &loop, [&] {
+        bool finished = false, ok = false;
+        QObject::connect(job, &QKeychain::Job::finished, job, [&] {
             finished = true;
-            loop.quit();
+            ok = job->error() == QKeychain::NoError;
         });
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
         job->start();
-        loop.exec();
-        const bool ok = finished && job->error() == QKeychain::NoError;
-        if (finished)
-            delete job;
+        (void)QTest::qWaitFor([&] { return finished; }, 5000);
         return ok;
     }
 
@@ -54,6 +68,8 @@ class TestKeychain : public QObject {
             .count(QStringLiteral("attribute.user = "));
     }
 
+    QTemporaryDir m_tmp;
+
 private slots:
     void initTestCase()
     {
@@ -61,41 +77,37 @@ private slots:
             QSKIP("needs the private keyring session of tests/with-keyring.sh");
     }
 
-    void probeFindsTheService()
-    {
-        KeychainSecretStore s(kService);
-        QCOMPARE(s.backendName(), QStringLiteral("keychain"));
-        QVERIFY2(s.usable(), qPrintable(s.lastError()));
-    }
-
     void sixItemsRoundTrip()
     {
         KeychainSecretStore s(kService);
+        QCOMPARE(s.backendName(), QStringLiteral("keychain"));
         for (const QString &k : Keychain::items())
-            QCOMPARE(Keychain::get(s, k), std::nullopt);
+            QCOMPARE(readNow(s, k), std::nullopt);
 
         const QStringList values{"tok-1", "  ivan ", "Иван Петров 🙂", "https://team.example:8443", "admin", ""};
         for (int i = 0; i < values.size(); ++i)
             Keychain::set(s, Keychain::items().at(i), values.at(i));
+        readNow(s, QStringLiteral("token")); // behind the writes in the store's queue: they are done
         KeychainSecretStore again(kService); // nothing cached: a second store reads the keyring
         for (int i = 0; i < values.size(); ++i)
-            QCOMPARE(Keychain::get(again, Keychain::items().at(i)), std::optional<QString>(values.at(i)));
+            QCOMPARE(readNow(again, Keychain::items().at(i)), std::optional<QString>(values.at(i)));
 
         // Overwriting leaves exactly one item per name, holding the new value.
         for (const QString &k : Keychain::items())
-            Keychain::set(s, k, k + QStringLiteral("-2"));
+            QVERIFY(writeNow(s, k, k + QStringLiteral("-2")));
         for (const QString &k : Keychain::items()) {
-            QCOMPARE(Keychain::get(again, k), std::optional<QString>(k + QStringLiteral("-2")));
+            QCOMPARE(readNow(again, k), std::optional<QString>(k + QStringLiteral("-2")));
             QCOMPARE(itemsFor(k), 1);
         }
 
         // Another service does not see them.
         KeychainSecretStore stranger(kService + QStringLiteral(".other"));
-        QCOMPARE(stranger.get(QStringLiteral("token")), std::nullopt);
+        QCOMPARE(readNow(stranger, QStringLiteral("token")), std::nullopt);
 
         Keychain::clear(s);
+        readNow(s, QStringLiteral("token"));
         for (const QString &k : Keychain::items()) {
-            QCOMPARE(Keychain::get(again, k), std::nullopt);
+            QCOMPARE(readNow(again, k), std::nullopt);
             QCOMPARE(itemsFor(k), 0);
         }
     }
@@ -104,8 +116,37 @@ private slots:
     {
         QVERIFY(writeRaw(QStringLiteral("token"), QByteArray("\xff\xfe\xfd")));
         KeychainSecretStore s(kService);
-        QCOMPARE(s.get(QStringLiteral("token")), std::nullopt);
-        s.remove(QStringLiteral("token"));
+        QCOMPARE(readNow(s, QStringLiteral("token")), std::nullopt);
+        Keychain::clear(s);
+        readNow(s, QStringLiteral("token"));
+    }
+
+    // A session an earlier run kept in the fallback file moves into the secret service, and the
+    // file goes; when the service holds a session of its own, that one wins and the file goes.
+    void platformStoreAdoptsTheFallbackFile()
+    {
+        const QString path = m_tmp.filePath(QStringLiteral("fallback/secrets.json"));
+        {
+            FileSecretStore file(path);
+            for (const QString &k : Keychain::items())
+                file.set(k, k + QStringLiteral("-file"));
+        }
+        {
+            PlatformSecretStore p(kService, 3000, path);
+            QCOMPARE(readNow(p, QStringLiteral("login")), std::optional<QString>(QStringLiteral("login-file")));
+            QCOMPARE(p.backendName(), QStringLiteral("keychain"));
+            QTRY_VERIFY(!QFile::exists(path));
+        }
+        KeychainSecretStore direct(kService);
+        QCOMPARE(readNow(direct, QStringLiteral("token")), std::optional<QString>(QStringLiteral("token-file")));
+
+        QVERIFY(writeNow(direct, QStringLiteral("token"), QStringLiteral("newer")));
+        FileSecretStore(path).set(QStringLiteral("token"), QStringLiteral("stale"));
+        PlatformSecretStore p(kService, 3000, path);
+        QCOMPARE(readNow(p, QStringLiteral("token")), std::optional<QString>(QStringLiteral("newer")));
+        QVERIFY(!QFile::exists(path));
+        Keychain::clear(p);
+        readNow(p, QStringLiteral("token"));
     }
 
     void startUpPicksTheKeychain()
@@ -113,6 +154,7 @@ private slots:
         const QByteArray old = qgetenv("CORVANE_SECRET_STORE");
         qunsetenv("CORVANE_SECRET_STORE");
         const auto store = makeSecretStore();
+        readNow(*store, QStringLiteral("token"));
         QCOMPARE(store->backendName(), QStringLiteral("keychain"));
         qputenv("CORVANE_SECRET_STORE", old);
     }

@@ -43,7 +43,7 @@ private slots:
         // A restart restores the session straight into the platform.
         Store restored(nullptr, f.deps);
         restored.bootstrap();
-        QCOMPARE(restored.phase(), Store::Phase::Platform);
+        QTRY_COMPARE(restored.phase(), Store::Phase::Platform);
         QCOMPARE(restored.serverUrl(), f->serverUrl());
         QTRY_VERIFY(!restored.teamAccounts().isEmpty());
 

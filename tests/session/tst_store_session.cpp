@@ -46,55 +46,70 @@ private slots:
         fake->on(u"/api/me"_s, Reply::json({}));
     }
 
-    void bootstrapWithoutSession()
+    // Start-up restores a saved session only with a token and the set-up marker. The secret store
+    // is asked without waiting (bootstrap returns before any answer, the window runs meanwhile);
+    // one that never answers leaves the sign-in screen once the bound has passed, sending nothing.
+    void bootstrap_data()
     {
-        // No saved token: sign-in screen, nothing sent.
-        StoreFixture f;
-        f.writeConfig();
-        f.store->bootstrap();
-        QCOMPARE(f.store->phase(), Store::Phase::Auth);
-        QVERIFY(!f.store->refreshLoopActive());
-
-        // A saved token without the config file: still sign-in, nothing restored.
-        StoreFixture g;
-        g.secrets.set(u"token"_s, u"T"_s);
-        g.secrets.set(u"login"_s, u"ivan"_s);
-        g.store->bootstrap();
-        QCOMPARE(g.store->phase(), Store::Phase::Auth);
-        QCOMPARE(g.store->login(), QString());
-        g.store->setServerUrl(fake->url());
-        g.store->refreshHome(); // a marker behind anything bootstrap would have sent
-        QVERIFY(fake->waitFor(u"/api/my/status"_s));
-        QCOMPARE(fake->seen.size(), 1);
+        QTest::addColumn<int>("delayMs"); // per answer of the store; -1: never
+        QTest::addColumn<bool>("config");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("no saved token") << 0 << true << QString() << false;
+        QTest::newRow("token, no set-up marker") << 0 << false << u"T9"_s << false;
+        QTest::newRow("slow store") << 40 << true << u"T9"_s << true;
+        QTest::newRow("store never answers") << -1 << true << u"T9"_s << false;
     }
-
-    void bootstrapRestoresAndMigrates()
+    void bootstrap()
     {
-        StoreFixture f;
-        f.writeConfig();
-        f.secrets.set(u"token"_s, u"T9"_s);
-        f.secrets.set(u"login"_s, u"ivan"_s);
-        f.secrets.set(u"url"_s, endpoint::retiredUrl());
-        f.store->bootstrap();
-        QCOMPARE(f.store->phase(), Store::Phase::Platform);
-        QCOMPARE(f.store->name(), u"ivan"_s);          // no saved name: the login
-        QCOMPARE(f.store->role(), u"viewer"_s);        // no saved role
-        QCOMPARE(f.store->serverUrl(), fake->url());   // the retired endpoint is replaced...
-        QCOMPARE(f.secrets.get(u"url"_s).value_or(QString()), fake->url()); // ...and saved again
-        QVERIFY(f.store->refreshLoopActive());
+        QFETCH(int, delayMs);
+        QFETCH(bool, config);
+        QFETCH(QString, token);
+        QFETCH(bool, restored);
+        SlowSecrets slow(delayMs);
+        if (!token.isEmpty())
+            slow.inner.set(u"token"_s, token);
+        slow.inner.set(u"login"_s, u"ivan"_s);
+        slow.inner.set(u"url"_s, endpoint::retiredUrl());
+        StoreFixture f({.secrets = &slow, .secretsBoundMs = 600});
+        if (config)
+            f.writeConfig();
+        f->bootstrap();
+        QCOMPARE(slow.log.size(), 6);   // all six asked for, none answered yet
+        QVERIFY(f->restoring() && f->phase() == Store::Phase::Auth);
+        f->bootstrap();                 // shown again meanwhile: nothing is asked twice
+        QCOMPARE(slow.log.size(), 6);
+        QTRY_VERIFY(!f->restoring());
+        if (!restored) {
+            QCOMPARE(f->phase(), Store::Phase::Auth);
+            QCOMPARE(f->login(), QString());
+            QVERIFY(!f->refreshLoopActive());
+            f->setServerUrl(fake->url());
+            f->refreshHome(); // a marker behind anything bootstrap would have sent
+            QVERIFY(fake->waitFor(u"/api/my/status"_s));
+            QCOMPARE(fake->seen.size(), 1);
+            return;
+        }
+        QCOMPARE(f->phase(), Store::Phase::Platform);
+        QCOMPARE(f->name(), u"ivan"_s);          // no saved name: the login
+        QCOMPARE(f->role(), u"viewer"_s);        // no saved role
+        QCOMPARE(f->serverUrl(), fake->url());   // the retired endpoint is replaced...
+        QTRY_COMPARE(slow.inner.get(u"url"_s).value_or(QString()), fake->url()); // ...and saved again
+        QVERIFY(f->refreshLoopActive());
         QTRY_COMPARE(fake->count(u"/api/my/status"_s), 1);
         QTRY_COMPARE(fake->count(u"/api/me"_s), 1);
         QCOMPARE(fake->count(u"/api/accounts"_s), 0);  // a viewer loads no team data
         QCOMPARE(fake->last(u"/api/my/status"_s).auth, QByteArray("Bearer T9"));
+    }
 
-        // A URL that differs from the retired one only by case or a trailing slash stays.
+    // A URL that differs from the retired one only by case or a trailing slash stays.
+    void nearlyRetiredUrlStays()
+    {
         StoreFixture g;
         g.writeConfig();
-        g.secrets.set(u"token"_s, u"T"_s);
-        const QString near = endpoint::retiredUrl().toUpper() + u"/"_s;
-        g.secrets.set(u"url"_s, near);
-        g.store->bootstrap();
-        QCOMPARE(g.store->serverUrl(), near);
+        g.saveSession({{"token", "T"}, {"url", endpoint::retiredUrl().toUpper() + u"/"_s}});
+        g->bootstrap();
+        QTRY_COMPARE(g->serverUrl(), endpoint::retiredUrl().toUpper() + u"/"_s);
     }
 
     void bearerPrefersSession()
@@ -377,6 +392,9 @@ private slots:
         QTest::newRow("other") << QByteArray(R"({"ok":false,"error":"disabled"})") << u"Сервер отклонил вход."_s;
         QTest::newRow("no token") << QByteArray(R"({"ok":true})") << u"Сервер отклонил вход."_s;
         QTest::newRow("html") << QByteArray("<html/>") << u"Сервер отклонил вход."_s;
+        // A credential that could never be sent as a header is not taken (nor saved).
+        QTest::newRow("line break in token") << QByteArray(R"({"ok":true,"token":"T\nX-Admin: 1"})") << u"Сервер отклонил вход."_s;
+        QTest::newRow("control in session") << QByteArray(R"({"ok":true,"token":"T","session":"S\u0000"})") << u"Сервер отклонил вход."_s;
     }
     void signInMessages()
     {
@@ -390,6 +408,9 @@ private slots:
         QTRY_VERIFY(!f.store->busy());
         QCOMPARE(f.store->error(), message);
         QCOMPARE(f.store->phase(), Store::Phase::Auth);
+        QVERIFY(f.store->token().isEmpty());
+        for (const QString &k : Keychain::items())
+            QVERIFY2(!f.secrets.get(k).has_value(), qPrintable(k));
         const QJsonObject sent = QJsonDocument::fromJson(fake->last(u"/api/provision"_s).body).object();
         QCOMPARE(sent.value("login").toString(), u"ivan"_s);     // trimmed
         QCOMPARE(sent.value("password").toString(), u" pw "_s);  // exactly as typed

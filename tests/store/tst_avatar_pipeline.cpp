@@ -1,5 +1,6 @@
 // Photo uploads: the picked file becomes an RGBA PNG of at most 256 pixels on its longer side,
-// and the upload's outcome lands in the own avatar and the photo cache.
+// and the upload's outcome lands in the own avatar and the photo cache. Photos from the server are
+// decoded only within their limits.
 #include "kit.h"
 
 #include <QBuffer>
@@ -174,6 +175,35 @@ private slots:
         QCOMPARE(server.seen.size(), 1);
         const QByteArray sent = QByteArray::fromBase64(server.seen[0].json.value("avatar_base64").toString().toLatin1());
         QVERIFY(isRgba8Png(sent));
+    }
+
+    // A photo from the server is decoded only as PNG or JPEG, within 4 MiB and 1024 x 1024 px.
+    void serverPhotos_data()
+    {
+        const auto encoded = [](QSize size, const char *format) {
+            QByteArray bytes;
+            QBuffer buf(&bytes);
+            buf.open(QIODevice::WriteOnly);
+            gradient(size.width(), size.height(), QImage::Format_RGB32).save(&buf, format);
+            return bytes;
+        };
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QSize>("decoded"); // invalid: no photo
+        QTest::newRow("png") << encoded({120, 80}, "PNG") << QSize(120, 80);
+        QTest::newRow("jpeg at the size limit") << encoded({1024, 1024}, "JPEG") << QSize(1024, 1024);
+        QTest::newRow("png too wide") << encoded({1025, 10}, "PNG") << QSize();
+        QTest::newRow("jpeg too tall") << encoded({10, 2000}, "JPEG") << QSize();
+        QTest::newRow("bmp") << encoded({10, 10}, "BMP") << QSize();
+        QTest::newRow("svg") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>") << QSize();
+        QTest::newRow("png over 4 MiB") << encoded({10, 10}, "PNG") + QByteArray(4 * 1024 * 1024, '\0') << QSize();
+        QTest::newRow("png header, then junk") << QByteArray("\x89PNG\r\n\x1a\nnot really") << QSize();
+        QTest::newRow("empty") << QByteArray() << QSize();
+    }
+    void serverPhotos()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QSize, decoded);
+        QCOMPARE(Store::serverPhoto(data).size(), decoded.isValid() ? decoded : QSize(0, 0));
     }
 
     // A cancelled choice asks the server nothing; a member's photo goes through the roster update.

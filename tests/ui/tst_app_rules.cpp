@@ -166,7 +166,7 @@ private Q_SLOTS:
         QVERIFY(f->token().isEmpty());
         f->setPhase(Store::Phase::Auth);
         QVERIFY(sh.rootShown());
-        QCOMPARE(f->token(), QStringLiteral("tok"));
+        QTRY_COMPARE(f->token(), QStringLiteral("tok"));
         QCOMPARE(f->phase(), Store::Phase::Platform);
         QCOMPARE(f->name(), QStringLiteral("anna"));
         f->setPhase(Store::Phase::Auth); // shown again with a token held: nothing happens

@@ -60,6 +60,7 @@ private Q_SLOTS:
         QCOMPARE(w->minimumSize(), QSize(1000, 640));
         QVERIFY(QTest::qWaitForWindowExposed(w));
         // Shown with no saved session: bootstrap ran and left the sign-in screen.
+        QTRY_VERIFY(!app.store()->restoring());
         QCOMPARE(app.store()->phase(), Store::Phase::Auth);
         QVERIFY(w->findChild<QObject *>(QStringLiteral("authView")));
         // "Открыть" raises it (the second-start path uses the same call).
@@ -94,7 +95,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(app.start(&error), qPrintable(error));
         QVERIFY(QTest::qWaitForWindowExposed(app.mainWindow()));
-        QCOMPARE(app.store()->phase(), Store::Phase::Platform);
+        QTRY_COMPARE(app.store()->phase(), Store::Phase::Platform);
         QCOMPARE(Shell::instance()->rootView(), QStringLiteral("PlatformView"));
         QTRY_VERIFY(app.mainWindow()->findChild<QObject *>(QStringLiteral("platformView")));
         QVERIFY(server.waitFor("/api/my/status"));

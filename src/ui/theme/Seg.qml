@@ -19,11 +19,22 @@ Item {
         if (root.sel !== key)
             root.sel = key;
     }
+    // Arrow keys move the selection to the neighbouring item and keep the focus on it.
+    function step(from, delta) {
+        const i = from + delta;
+        if (i < 0 || i >= root.items.length)
+            return;
+        root.pick(root.items[i].key);
+        const next = segments.itemAt(i);
+        if (next)
+            next.forceActiveFocus(Qt.TabFocusReason);
+    }
 
     Row {
         id: row
         spacing: 0
         Repeater {
+            id: segments
             model: root.items
             delegate: Button {
                 id: seg
@@ -43,6 +54,8 @@ Item {
                 text: seg.modelData.label
                 Accessible.name: seg.modelData.label
                 onClicked: root.pick(seg.modelData.key)
+                Keys.onLeftPressed: root.step(seg.index, -1)
+                Keys.onRightPressed: root.step(seg.index, 1)
 
                 contentItem: Text {
                     text: seg.text

@@ -1,0 +1,407 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvane
+
+// One member's profile (body of its sheet): the member as opened in the header and the tiles,
+// the editable fields below, "Удалить" (after the screen's confirmation), "Отмена" and
+// "Сохранить". The draft copies the member when the sheet opens; a roster reload does not touch
+// it. Enter saves.
+FocusScope {
+    id: sheet
+    objectName: "memberProfile"
+    focus: true
+    property RosterView roster
+    readonly property alias draft: draft
+
+    MemberEditDraft {
+        id: draft
+        onFinished: sheet.roster.editing = null
+    }
+    Component.onCompleted: draft.member = sheet.roster.editing
+    Component.onDestruction: draft.close()
+    Keys.onReturnPressed: draft.submit()
+    Keys.onEnterPressed: draft.submit()
+
+    component Caption: Text {
+        textFormat: Text.PlainText
+        elide: Text.ElideRight
+        color: T.textSecondary
+        font.family: T.font
+        font.pixelSize: T.caption
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        // ---- header
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 20
+            Layout.rightMargin: 12
+            Layout.topMargin: 16
+            Layout.bottomMargin: 14
+            spacing: 14
+            Item {
+                implicitWidth: 56
+                implicitHeight: 56
+                MemberAvatar {
+                    anchors.fill: parent
+                    size: 56
+                    member: draft.member
+                    memberId: draft.memberId
+                    initials: draft.member.initials
+                    ToolTip.text: "Сменить фото"
+                    ToolTip.visible: avatarHover.hovered
+                    ToolTip.delay: 500
+                    HoverHandler {
+                        id: avatarHover
+                    }
+                }
+                Button {
+                    id: camera
+                    objectName: "cameraButton"
+                    x: parent.width - width + 2
+                    y: parent.height - height + 2
+                    width: 22
+                    height: 22
+                    flat: true
+                    hoverEnabled: true
+                    Accessible.name: "Сменить фото"
+                    onClicked: draft.pickAvatar()
+                    contentItem: Icon {
+                        name: "camera.fill"
+                        size: 12
+                        color: T.text
+                    }
+                    background: Rectangle {
+                        radius: width / 2
+                        color: camera.down ? T.surface : T.surfaceRaised
+                        border.width: 1
+                        border.color: camera.visualFocus ? T.accent : T.border
+                    }
+                }
+            }
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 3
+                Text {
+                    objectName: "profileTitle"
+                    Layout.fillWidth: true
+                    text: draft.title
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    color: T.text
+                    font.family: T.font
+                    font.pixelSize: T.title2
+                    font.bold: true
+                }
+                RowLayout {
+                    spacing: 10
+                    Caption {
+                        text: draft.loginText
+                    }
+                    Caption {
+                        objectName: "presence"
+                        text: draft.presence
+                        color: draft.online ? T.ok : T.textTertiary
+                    }
+                }
+            }
+            IconButton {
+                objectName: "closeButton"
+                Layout.alignment: Qt.AlignTop
+                symbol: "xmark"
+                symbolSize: 15
+                tip: "Закрыть"
+                Accessible.name: "Отмена"
+                onClicked: sheet.roster.editing = null
+            }
+        }
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: T.border
+        }
+
+        // ---- body
+        ScrollView {
+            id: scroll
+            focus: true
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            contentWidth: availableWidth
+
+            ColumnLayout {
+                width: scroll.availableWidth
+                spacing: 14
+
+                Item { implicitHeight: 6 }
+                RowLayout {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 20
+                    Layout.rightMargin: 20
+                    spacing: 8
+                    Repeater {
+                        model: draft.tiles
+                        delegate: Rectangle {
+                            required property var modelData
+                            Layout.fillWidth: true
+                            Layout.preferredWidth: 1
+                            implicitHeight: tile.implicitHeight + 16
+                            radius: 10
+                            color: T.surface
+                            border.width: 1
+                            border.color: T.border
+                            ColumnLayout {
+                                id: tile
+                                anchors.fill: parent
+                                anchors.margins: 8
+                                anchors.leftMargin: 10
+                                spacing: 2
+                                Caption {
+                                    Layout.fillWidth: true
+                                    text: modelData.title
+                                    color: T.textTertiary
+                                    font.pixelSize: T.caption2
+                                }
+                                Text {
+                                    objectName: "tileValue"
+                                    Layout.fillWidth: true
+                                    text: modelData.value
+                                    textFormat: Text.PlainText
+                                    elide: Text.ElideRight
+                                    color: T.text
+                                    font.family: T.font
+                                    font.pixelSize: T.callout
+                                    font.weight: Font.DemiBold
+                                }
+                            }
+                        }
+                    }
+                }
+                GridLayout {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 20
+                    Layout.rightMargin: 20
+                    columns: 2
+                    rowSpacing: 14
+                    columnSpacing: 12
+
+                    LabeledField {
+                        Layout.columnSpan: 2
+                        Layout.fillWidth: true
+                        label: "Имя"
+                        FieldStyle {
+                            objectName: "nameInput"
+                            Layout.fillWidth: true
+                            focus: true
+                            placeholderText: "Имя Фамилия"
+                            text: draft.name
+                            Accessible.name: "Имя"
+                            onTextEdited: draft.name = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "Специализация"
+                        PresetField {
+                            objectName: "specField"
+                            Layout.fillWidth: true
+                            placeholder: "напр. Разработчик"
+                            accessibleName: "Специализация"
+                            text: draft.spec
+                            onEdited: (text) => draft.spec = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "Отдел"
+                        FieldStyle {
+                            objectName: "deptInput"
+                            Layout.fillWidth: true
+                            placeholderText: "напр. Backend"
+                            text: draft.dept
+                            Accessible.name: "Отдел"
+                            onTextEdited: draft.dept = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.columnSpan: 2
+                        Layout.fillWidth: true
+                        label: "Тип"
+                        Seg {
+                            objectName: "typeSeg"
+                            items: Forms.typeOptions
+                            sel: draft.type
+                            onPicked: (key) => draft.type = key
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "Роль доступа"
+                        Seg {
+                            objectName: "roleSeg"
+                            items: Forms.roleOptions
+                            sel: draft.role
+                            onPicked: (key) => draft.role = key
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "Доступ"
+                        Switch {
+                            id: activeSwitch
+                            objectName: "activeSwitch"
+                            text: "Активен"
+                            checked: draft.active
+                            onToggled: draft.active = checked
+                            padding: 0
+                            Accessible.name: "Активен"
+                            indicator: Rectangle {
+                                implicitWidth: 34
+                                implicitHeight: 20
+                                x: activeSwitch.leftPadding
+                                y: (activeSwitch.height - height) / 2
+                                radius: 10
+                                color: activeSwitch.checked ? T.accent : T.surfaceRaised
+                                border.width: 1
+                                border.color: activeSwitch.visualFocus ? "white" : T.border
+                                Rectangle {
+                                    x: activeSwitch.checked ? parent.width - width - 3 : 3
+                                    y: 3
+                                    width: 14
+                                    height: 14
+                                    radius: 7
+                                    color: "white"
+                                }
+                            }
+                            contentItem: Text {
+                                leftPadding: activeSwitch.indicator.width + 8
+                                text: activeSwitch.text
+                                textFormat: Text.PlainText
+                                verticalAlignment: Text.AlignVCenter
+                                color: T.text
+                                font.family: T.font
+                                font.pixelSize: 13
+                            }
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "Email"
+                        FieldStyle {
+                            objectName: "emailInput"
+                            Layout.fillWidth: true
+                            placeholderText: "name@company.com"
+                            text: draft.email
+                            Accessible.name: "Email"
+                            onTextEdited: draft.email = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "Telegram"
+                        FieldStyle {
+                            objectName: "telegramInput"
+                            Layout.fillWidth: true
+                            placeholderText: "@username"
+                            text: draft.telegram
+                            Accessible.name: "Telegram"
+                            onTextEdited: draft.telegram = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "В команде с"
+                        JoinedDateField {
+                            objectName: "joinedField"
+                            Layout.fillWidth: true
+                            year: draft.joinedYear
+                            month: draft.joinedMonth
+                            day: draft.joinedDay
+                            dateText: draft.joinedText
+                            accessibleName: "В команде с"
+                            onPicked: (y, m, d) => draft.pickJoinedDay(y, m, d)
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "Часовой пояс"
+                        FieldStyle {
+                            objectName: "timezoneInput"
+                            Layout.fillWidth: true
+                            placeholderText: "Europe/Moscow"
+                            text: draft.timezone
+                            Accessible.name: "Часовой пояс"
+                            onTextEdited: draft.timezone = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.columnSpan: 2
+                        Layout.fillWidth: true
+                        label: "Заметка"
+                        NoteField {
+                            objectName: "noteField"
+                            Layout.fillWidth: true
+                            placeholder: "Заметка администратора"
+                            accessibleName: "Заметка"
+                            text: draft.note
+                            onEdited: (text) => draft.note = text
+                        }
+                    }
+                    GhostButton {
+                        objectName: "resetPasswordButton"
+                        Layout.columnSpan: 2
+                        text: "Сбросить пароль"
+                        onClicked: draft.resetPassword()
+                    }
+                }
+                Item { implicitHeight: 6 }
+            }
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: T.border
+        }
+        // ---- footer
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.margins: 16
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+            spacing: 8
+            DangerButton {
+                objectName: "deleteButton"
+                quiet: true
+                text: "Удалить"
+                onClicked: sheet.roster.askDelete(draft.member)
+            }
+            Item { Layout.fillWidth: true }
+            GhostButton {
+                objectName: "cancelButton"
+                text: "Отмена"
+                onClicked: sheet.roster.editing = null
+            }
+            AccentButton {
+                objectName: "saveButton"
+                text: "Сохранить"
+                busy: draft.saving
+                enabled: !draft.saving
+                onClicked: draft.submit()
+            }
+        }
+    }
+}

@@ -1,0 +1,13 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Corvane
+
+// The divider between groups of menu entries.
+MenuSeparator {
+    topPadding: 3
+    bottomPadding: 3
+    contentItem: Rectangle {
+        implicitHeight: 1
+        color: T.border
+    }
+}

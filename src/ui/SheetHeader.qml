@@ -1,0 +1,42 @@
+import QtQuick
+import QtQuick.Layouts
+import Corvane
+
+// The top of a sheet: its title, and the close cross (named "Отмена" for assistive tools).
+ColumnLayout {
+    id: root
+    property string title
+    signal closeRequested()
+
+    spacing: 0
+    RowLayout {
+        Layout.fillWidth: true
+        Layout.leftMargin: 20
+        Layout.rightMargin: 12
+        Layout.topMargin: 14
+        Layout.bottomMargin: 12
+        Text {
+            Layout.fillWidth: true
+            text: root.title
+            textFormat: Text.PlainText
+            elide: Text.ElideRight
+            color: T.text
+            font.family: T.font
+            font.pixelSize: T.title3
+            font.weight: Font.DemiBold
+        }
+        IconButton {
+            objectName: "closeButton"
+            symbol: "xmark"
+            symbolSize: 15
+            tip: "Закрыть"
+            Accessible.name: "Отмена"
+            onClicked: root.closeRequested()
+        }
+    }
+    Rectangle {
+        Layout.fillWidth: true
+        implicitHeight: 1
+        color: T.border
+    }
+}
