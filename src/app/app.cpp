@@ -30,6 +30,7 @@ CorvaneApp::CorvaneApp(const AppOptions &options, QObject *parent)
     m_updater = new Updater(m_log.get(), this);
     m_appUpdater = new AppUpdater(m_updater, this);
     AppUpdater::setInstance(m_appUpdater);
+    connect(m_appUpdater, &AppUpdater::newVersionFound, this, &CorvaneApp::announceUpdate);
     if (m_options.startUpdaterSchedule && !m_options.screenshotMode())
         m_updater->startScheduled();
 
@@ -90,6 +91,12 @@ bool CorvaneApp::start(QString *error)
         if (!m_tray->panel())
             std::fprintf(stderr, "corvane-team: tray panel: %s\n", qPrintable(m_tray->panelError()));
         m_trayShown = m_tray->showIcon();
+        if (m_trayShown) {
+            connect(m_tray->icon(), &QSystemTrayIcon::messageClicked, this, [this] {
+                openMainWindow();
+                m_appUpdater->showDialog();
+            });
+        }
     }
     if (m_trayShown) {
         // The tray keeps the application running with the window closed.
@@ -122,6 +129,18 @@ void CorvaneApp::openMainWindow()
         m_main->show();
     m_main->raise();
     m_main->requestActivate();
+}
+
+void CorvaneApp::announceUpdate()
+{
+    QSystemTrayIcon *icon = m_tray ? m_tray->icon() : nullptr;
+    if (m_trayShown && icon && icon->isVisible() && QSystemTrayIcon::supportsMessages()) {
+        icon->showMessage(m_appUpdater->title(), m_appUpdater->message(), QSystemTrayIcon::Information, 15000);
+        Q_EMIT updateAnnounced(true);
+        return;
+    }
+    m_appUpdater->showDialog();
+    Q_EMIT updateAnnounced(false);
 }
 
 bool CorvaneApp::parseArguments(const QStringList &args, AppOptions *options, QString *error)

@@ -3,7 +3,8 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Corvane
 
-// The user's own profile, for now: who is signed in, and the manual update check.
+// The user's own profile, for now: who is signed in, and the manual update check (its result
+// dialog belongs to the main window, so it also opens after the user has left this screen).
 ColumnLayout {
     id: root
     objectName: "profileView"
@@ -83,12 +84,4 @@ ColumnLayout {
         }
     }
     Item { Layout.fillHeight: true }
-
-    UpdateDialog {
-        id: dialog
-    }
-    Connections {
-        target: AppUpdater
-        function onCheckFinished() { dialog.open() }
-    }
 }
