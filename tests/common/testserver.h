@@ -38,8 +38,11 @@ public:
         // Read the URL line, then the demo logins until the output pauses.
         // The demo sign-ins follow once their passwords are hashed (a second or more).
         const auto ready = [&] { return !m_url.isEmpty() && (!demo || !m_logins.isEmpty()); };
-        while (t.elapsed() < 20000) {
-            if (!m_proc.waitForReadyRead(ready() ? 500 : 2000)) {
+        // Generous: a sanitizer build on a busy machine takes many seconds to seed the demo team.
+        while (t.elapsed() < 60000) {
+            // Before the first sign-in line the pause may just be password hashing (slow in a
+            // sanitizer build): wait longer for it.
+            if (!m_proc.waitForReadyRead(!ready() ? 2000 : m_logins.isEmpty() ? 3000 : 500)) {
                 if (ready())
                     break;
                 if (m_proc.state() != QProcess::Running)
