@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package that building, running and testing Corvane Team needs.
 # Idempotent: when everything is already present it only checks and returns.
+# Usage: scripts/install-deps.sh [--fuzz]   (--fuzz: also clang and libFuzzer, for scripts/fuzz.sh;
+# the sanitizer run of scripts/test.sh needs nothing more, g++ brings ASan and UBSan)
 set -euo pipefail
 
 PKGS=(
@@ -18,6 +20,10 @@ PKGS=(
   # test services
   xvfb xauth dbus dbus-x11 gnome-keyring libsecret-tools trayer curl tzdata imagemagick
 )
+
+if [ "${1:-}" = "--fuzz" ]; then
+  PKGS+=(clang libfuzzer-14-dev libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${PKGS[@]}"; do

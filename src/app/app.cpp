@@ -7,6 +7,7 @@
 #include "app/shell.h"
 #include "app/singleinstance.h"
 #include "app/tray.h"
+#include "net/secretstore.h"
 #include "ui/uibridge.h"
 #include "update/updatelog.h"
 #include "update/updater.h"
@@ -17,6 +18,7 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <cstdio>
 
 CorvaneApp::CorvaneApp(const AppOptions &options, QObject *parent)
@@ -28,6 +30,7 @@ CorvaneApp::CorvaneApp(const AppOptions &options, QObject *parent)
     m_updater = new Updater(m_log.get(), this);
     m_appUpdater = new AppUpdater(m_updater, this);
     AppUpdater::setInstance(m_appUpdater);
+    connect(m_appUpdater, &AppUpdater::newVersionFound, this, &CorvaneApp::announceUpdate);
     if (m_options.startUpdaterSchedule && !m_options.screenshotMode())
         m_updater->startScheduled();
 
@@ -88,6 +91,12 @@ bool CorvaneApp::start(QString *error)
         if (!m_tray->panel())
             std::fprintf(stderr, "corvane-team: tray panel: %s\n", qPrintable(m_tray->panelError()));
         m_trayShown = m_tray->showIcon();
+        if (m_trayShown) {
+            connect(m_tray->icon(), &QSystemTrayIcon::messageClicked, this, [this] {
+                openMainWindow();
+                m_appUpdater->showDialog();
+            });
+        }
     }
     if (m_trayShown) {
         // The tray keeps the application running with the window closed.
@@ -122,6 +131,18 @@ void CorvaneApp::openMainWindow()
     m_main->requestActivate();
 }
 
+void CorvaneApp::announceUpdate()
+{
+    QSystemTrayIcon *icon = m_tray ? m_tray->icon() : nullptr;
+    if (m_trayShown && icon && icon->isVisible() && QSystemTrayIcon::supportsMessages()) {
+        icon->showMessage(m_appUpdater->title(), m_appUpdater->message(), QSystemTrayIcon::Information, 15000);
+        Q_EMIT updateAnnounced(true);
+        return;
+    }
+    m_appUpdater->showDialog();
+    Q_EMIT updateAnnounced(false);
+}
+
 bool CorvaneApp::parseArguments(const QStringList &args, AppOptions *options, QString *error)
 {
     QCommandLineParser p;
@@ -148,8 +169,16 @@ bool CorvaneApp::parseArguments(const QStringList &args, AppOptions *options, QS
         *error = QStringLiteral("unknown screen: ") + options->screen;
         return false;
     }
+    // The password may come from the environment, so that it shows on no command line.
+    if (!options->login.isEmpty() && options->password.isEmpty())
+        options->password = qEnvironmentVariable("CORVANE_PASSWORD");
     if (options->login.isEmpty() != options->password.isEmpty()) {
-        *error = QStringLiteral("--login and --password go together");
+        *error = options->login.isEmpty() ? QStringLiteral("--password needs --login")
+                                          : QStringLiteral("--login needs --password or CORVANE_PASSWORD");
+        return false;
+    }
+    if (!options->login.isEmpty() && !options->screenshotMode()) {
+        *error = QStringLiteral("--login and --password are for --screenshot only");
         return false;
     }
     return true;
@@ -174,7 +203,22 @@ int CorvaneApp::run(QApplication &app)
     if (!options.screenshotMode()) {
         if (guard.notifyRunning())
             return 0;
-        guard.listen();
+        if (!guard.listen())
+            std::fprintf(stderr, "corvane-team: no private runtime folder for the single-instance socket; "
+                                 "a second start will open a second window\n");
+    }
+
+    // A screenshot that signs in works on a session of its own: the saved one stays in the
+    // secret store untouched, and set-up writes into a scratch home that goes away afterwards.
+    MemorySecretStore screenshotSecrets;
+    QTemporaryDir screenshotHome;
+    if (options.screenshotMode() && !options.login.isEmpty()) {
+        options.deps.secrets = &screenshotSecrets;
+        if (!screenshotHome.isValid()) {
+            std::fprintf(stderr, "corvane-team: no scratch folder for the screenshot's set-up\n");
+            return 1;
+        }
+        options.deps.home = screenshotHome.path();
     }
 
     CorvaneApp corvane(options);

@@ -63,6 +63,10 @@ public:
 
     // Raises and activates the main window (tray "Открыть", second start).
     void openMainWindow();
+    // Says that a scheduled check found a newer version: in the tray's notification when the
+    // desktop shows them (a click on it opens the window and the details), else in the main
+    // window's update dialog.
+    void announceUpdate();
 
     // The line written once on stderr when the desktop has no tray.
     static const char *noTrayMessage();
@@ -70,6 +74,8 @@ public:
 Q_SIGNALS:
     // The main window's first frame is on screen (benchmarks).
     void mainWindowPainted();
+    // announceUpdate() has said it, in the tray or in the main window.
+    void updateAnnounced(bool viaTray);
 
 private:
     AppOptions m_options;

@@ -19,7 +19,31 @@ AppUpdater::AppUpdater(Updater *updater, QObject *parent)
         return;
     connect(updater, &Updater::checkingChanged, this, &AppUpdater::checkingChanged);
     connect(updater, &Updater::resultChanged, this, &AppUpdater::resultChanged);
-    connect(updater, &Updater::checkFinished, this, &AppUpdater::checkFinished);
+    connect(updater, &Updater::checkFinished, this, [this] {
+        if (resultKind() == QLatin1String("found"))
+            m_announced = foundKey();
+        Q_EMIT checkFinished();
+        Q_EMIT dialogRequested();
+    });
+    connect(updater, &Updater::scheduledCheckFinished, this, &AppUpdater::onScheduledCheck);
+}
+
+Updater *AppUpdater::updater() const
+{
+    return m_updater;
+}
+
+QString AppUpdater::foundKey() const
+{
+    return m_updater ? m_updater->foundVersion() + u'\n' + m_updater->foundBuild() : QString();
+}
+
+void AppUpdater::onScheduledCheck()
+{
+    if (resultKind() != QLatin1String("found") || foundKey() == m_announced)
+        return;
+    m_announced = foundKey();
+    Q_EMIT newVersionFound();
 }
 
 void AppUpdater::setInstance(AppUpdater *u) { g_updater = u; }

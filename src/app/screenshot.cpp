@@ -137,9 +137,9 @@ void ScreenshotRunner::step()
             return;
         }
         if (signIn && !m_signInSent) {
+            // The application gave this run a session store of its own (empty), so nothing was
+            // restored and there is nothing to sign out: the user's saved session stays as it is.
             m_signInSent = true;
-            if (s->phase() == Store::Phase::Platform)
-                s->logOut();
             s->signIn(m_app->options().login, m_app->options().password);
             return;
         }

@@ -1,5 +1,7 @@
 #pragma once
-// Screenshot mode: `corvane-team --screen NAME --screenshot FILE.png [--login L --password P]`.
+// Screenshot mode: `corvane-team --screen NAME --screenshot FILE.png [--login L --password P]`
+// (the password may come from CORVANE_PASSWORD instead). With a login the run keeps its session
+// in memory and runs set-up in a scratch home: the user's own session and set-up stay untouched.
 // Opens one screen (a phase, a section, the profile or the tray panel), waits until its data
 // have loaded and the view has settled, saves the window's picture and quits: status 0, or 1
 // with a message on stderr.

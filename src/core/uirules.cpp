@@ -31,4 +31,22 @@ QString gaugeText(double pct)
     return QString::number(std::trunc(pct), 'f', 0) + u'%';
 }
 
+QList<TextRun> markRuns(const QString &text)
+{
+    const QChar kMark(0x2705);
+    QList<TextRun> runs;
+    qsizetype from = 0;
+    while (from <= text.size()) {
+        const qsizetype at = text.indexOf(kMark, from);
+        const QString piece = text.mid(from, at < 0 ? -1 : at - from).trimmed();
+        if (!piece.isEmpty())
+            runs.append({piece, false});
+        if (at < 0)
+            break;
+        runs.append({QString(), true});
+        from = at + 1;
+    }
+    return runs;
+}
+
 } // namespace ui

@@ -2,6 +2,7 @@
 // Display decisions of the shared widgets (gauges, share bars), kept here as plain functions
 // so they are tested once and the views only bind to them.
 
+#include <QList>
 #include <QString>
 
 namespace ui {
@@ -14,5 +15,14 @@ double gaugeFraction(double pct);
 QString gaugeText(double pct);
 // A share bar's fraction limited to 0..1 (NaN gives 0).
 double clamp01(double frac);
+
+// One piece of a line of text: words, or the check-mark emoji (U+2705) drawn as an icon,
+// since none of the bundled faces has a glyph for it.
+struct TextRun {
+    QString text;   // trimmed; empty for a mark
+    bool mark = false;
+};
+// The text cut at each U+2705 into words and marks, in order; blank pieces are left out.
+QList<TextRun> markRuns(const QString &text);
 
 } // namespace ui

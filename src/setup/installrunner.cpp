@@ -27,7 +27,7 @@ bool InstallRunner::running() const
     return m_running;
 }
 
-void InstallRunner::start(const QString &script)
+void InstallRunner::start(const QString &script, const QHash<QString, QString> &environment)
 {
     if (m_running)
         return;
@@ -35,12 +35,18 @@ void InstallRunner::start(const QString &script)
         m_process->deleteLater();
         m_process = nullptr;
     }
-    m_decoder.resetState();
+    m_decoder.reset();
     m_running = true;
 
     m_process = new QProcess(this);
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardInputFile(QProcess::nullDevice());
+    if (!environment.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+            env.insert(it.key(), it.value());
+        m_process->setProcessEnvironment(env);
+    }
     connect(m_process, &QProcess::readyReadStandardOutput, this, &InstallRunner::readAvailable);
     connect(m_process, &QProcess::finished, this, &InstallRunner::onFinished);
     connect(m_process, &QProcess::errorOccurred, this, &InstallRunner::onError);
@@ -60,7 +66,7 @@ void InstallRunner::readAvailable()
     const QByteArray bytes = m_process->readAll();
     if (bytes.isEmpty())
         return;
-    emitText(m_decoder.decode(bytes));
+    emitText(m_decoder.feed(bytes));
 }
 
 void InstallRunner::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
@@ -70,11 +76,8 @@ void InstallRunner::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
     QProcess *process = m_process;
     // Only what is already in our buffer still counts; nothing more is read from the pipe.
     disconnect(process, &QProcess::readyReadStandardOutput, this, &InstallRunner::readAvailable);
-    QString rest = m_decoder.decode(process->readAll());
-    if (m_decoder.pending())
-        rest += QChar(QChar::ReplacementCharacter);
-    m_decoder.resetState();
-    emitText(rest);
+    const QString rest = m_decoder.feed(process->readAll());
+    emitText(rest + m_decoder.finish());
 
     int status = exitCode;
     if (exitStatus != QProcess::NormalExit) {

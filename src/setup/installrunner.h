@@ -1,17 +1,19 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QProcess>
 #include <QString>
-#include <QStringDecoder>
+
+#include "outputdecoder.h"
 
 // Runs the set-up script with `bash -lc` and streams its output.
 //
 // Standard output and standard error share one channel, so text arrives in the order the
-// installer wrote it. Text is decoded as one UTF-8 stream: a character whose bytes straddle two
-// reads is kept, not dropped. The child inherits the client's environment and working directory;
-// its standard input is the null device, so an install script that asks a question gets end of
-// input instead of waiting forever for an answer nobody can give.
+// installer wrote it. Text is decoded as one UTF-8 stream (setup::OutputDecoder). The child
+// inherits the client's environment, plus the variables given to start(), and its working
+// directory; its standard input is the null device, so an install script that asks a question
+// gets end of input instead of waiting forever for an answer nobody can give.
 //
 // Exit status reported by finished():
 //   - normal exit: the script's exit status (0 = success);
@@ -27,8 +29,9 @@ public:
     explicit InstallRunner(QObject *parent = nullptr);
     ~InstallRunner() override;
 
-    // Starts the script and returns at once. Ignored while a run is in progress.
-    void start(const QString &script);
+    // Starts the script and returns at once, with `environment` set on top of the client's own
+    // environment. Ignored while a run is in progress.
+    void start(const QString &script, const QHash<QString, QString> &environment = {});
     bool running() const;
     // The shell to start; "/bin/bash" unless a test substitutes its own.
     void setBash(const QString &path);
@@ -44,18 +47,8 @@ private:
     void onError(QProcess::ProcessError error);
     void emitText(const QString &text);
 
-    // QStringDecoder keeps an unfinished multi-byte sequence between calls but does not say
-    // whether it holds one; the end of the stream needs to know, so that a cut-off character
-    // shows up as a replacement character instead of vanishing.
-    class Utf8Stream : public QStringDecoder
-    {
-    public:
-        Utf8Stream() : QStringDecoder(QStringDecoder::Utf8) {}
-        bool pending() const { return state.remainingChars > 0; }
-    };
-
     QString m_bash = QStringLiteral("/bin/bash");
     QProcess *m_process = nullptr;
-    Utf8Stream m_decoder;
+    setup::OutputDecoder m_decoder;
     bool m_running = false;
 };

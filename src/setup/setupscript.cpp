@@ -1,5 +1,7 @@
 #include "setupscript.h"
 
+#include <QUrl>
+
 namespace setup {
 
 const QStringList &stepLabels()
@@ -61,33 +63,43 @@ bool fitsConfigLine(const QString &value)
 Script buildScript(const QString &home, const QString &url, const QString &token)
 {
     if (!fitsConfigLine(url) || !fitsConfigLine(token))
-        return {QString(), QStringLiteral("Адрес сервера или ключ содержат недопустимые символы — "
-                                          "настройка остановлена.")};
+        return {QString(), {}, QStringLiteral("Адрес сервера или ключ содержат недопустимые символы — "
+                                              "настройка остановлена.")};
 
     const QString dir = shellQuote(home + QStringLiteral("/.brindle"));
     const QString config = shellQuote(home + QStringLiteral("/.brindle/config"));
-    const QString u = shellQuote(url);
-    const QString t = shellQuote(token);
+    const QString temp = shellQuote(home + QStringLiteral("/.brindle/config.XXXXXX"));
+    // A server reached over https must not be able to send the download to plain http (or
+    // anything else curl speaks) with a redirect.
+    const bool https = QUrl(url).scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const QString redirects = https ? QStringLiteral(" --proto-redir =https") : QString();
 
     QStringList lines;
     lines << QStringLiteral("set -e")
           << QStringLiteral("mkdir -p %1").arg(dir)
           << QStringLiteral("umask 177")
-          << QStringLiteral("printf 'BRINDLE_URL=\"%s\"\\nBRINDLE_TOKEN=\"%s\"\\n' %1 %2 > %3")
-                 .arg(u, t, config)
-          // umask only applies to a new file; a config left from an earlier set-up keeps its
-          // mode, so tighten it explicitly — it holds the member token.
-          << QStringLiteral("chmod 600 %1").arg(config)
-          << QStringLiteral("umask 022")
-          << QStringLiteral("export BRINDLE_URL=%1 BRINDLE_TOKEN=%2").arg(u, t)
-          // Download completely before running anything: under set -e a failed download (HTTP
-          // error, no network) ends the set-up with curl's status instead of running an empty
-          // script that "succeeds", and a cut-off download never runs half a script.
+          // mktemp makes the file 0600 whatever the umask; the rename replaces whatever sits at
+          // the config's name (a file of any mode, a symlink) instead of opening it.
+          << QStringLiteral("tmp=\"$(mktemp %1)\"").arg(temp)
           << QStringLiteral("installer=\"$(mktemp)\"")
-          << QStringLiteral("trap 'rm -f \"$installer\"' EXIT")
-          << QStringLiteral("curl -fsSL \"$BRINDLE_URL/raw/install.sh\" -o \"$installer\"")
+          << QStringLiteral("trap 'rm -f \"$tmp\" \"$installer\"' EXIT")
+          << QStringLiteral("printf 'BRINDLE_URL=\"%s\"\\nBRINDLE_TOKEN=\"%s\"\\n' \"$BRINDLE_URL\" \"$BRINDLE_TOKEN\" > \"$tmp\"")
+          << QStringLiteral("mv -f -T \"$tmp\" %1").arg(config)
+          << QStringLiteral("umask 022")
+          << QStringLiteral("export BRINDLE_URL BRINDLE_TOKEN")
+          // Download completely before running anything: under set -e a failed download (HTTP
+          // error, no network, a time-out) ends the set-up with curl's status instead of running
+          // an empty script that "succeeds", and a cut-off download never runs half a script.
+          << QStringLiteral("curl -fsSL --connect-timeout 15 --max-time 300%1 \"$BRINDLE_URL/raw/install.sh\" "
+                            "-o \"$installer\"").arg(redirects)
           << QStringLiteral("bash \"$installer\"");
-    return {lines.join(QLatin1Char('\n')) + QLatin1Char('\n'), QString()};
+
+    Script script;
+    script.text = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    script.environment = {{QStringLiteral("HOME"), home},
+                          {QStringLiteral("BRINDLE_URL"), url},
+                          {QStringLiteral("BRINDLE_TOKEN"), token}};
+    return script;
 }
 
 } // namespace setup

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,12 +19,22 @@ QList<bool> matchSteps(const QString &log);
 
 struct Script {
     QString text;   // the script for `/bin/bash -lc`; empty when error is set
+    // Variables the child gets on top of the client's own environment: HOME, BRINDLE_URL and
+    // BRINDLE_TOKEN. The values travel here and never in the script text, because a command
+    // line can be read by every local user (/proc/<pid>/cmdline) while the child's environment
+    // is visible to its owner only.
+    QHash<QString, QString> environment;
     QString error;  // non-empty (Russian, for the user): the values were refused, do not run
 };
 
 // Builds the set-up script for the given home directory (no trailing slash), server URL and
 // member token. The URL and the token end up between double quotes in a file that other tools
 // source, so characters that would change its meaning there are refused instead of written.
+//
+// The config file is written to a fresh owner-only temporary file in ~/.brindle and renamed
+// over ~/.brindle/config: an earlier file keeps no looser mode and a symlink planted in its
+// place is replaced, never written through. The install script is downloaded completely
+// (15 s to connect, 300 s in all; from an https server, redirects to https only) before it runs.
 Script buildScript(const QString &home, const QString &url, const QString &token);
 
 // Single-quotes a value for a POSIX shell word: every ' becomes '\'' .

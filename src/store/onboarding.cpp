@@ -23,10 +23,10 @@ void Store::startOnboarding()
         setError(script.error);
         return;
     }
-    runShell(script.text);
+    runShell(script.text, script.environment);
 }
 
-void Store::runShell(const QString &script)
+void Store::runShell(const QString &script, const QHash<QString, QString> &environment)
 {
     if (m_installer) {
         // A run still going belongs to an earlier set-up; its results must not land any more.
@@ -40,7 +40,7 @@ void Store::runShell(const QString &script)
     connect(m_installer, &InstallRunner::finished, this, &Store::onInstallFinished);
     connect(m_installer, &InstallRunner::failedToStart, this,
             [this] { setError(QStringLiteral("Не удалось запустить установку.")); });
-    m_installer->start(script);
+    m_installer->start(script, environment);
 }
 
 void Store::onInstallOutput(const QString &chunk)

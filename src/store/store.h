@@ -212,7 +212,7 @@ public:
 
     // Machine set-up.
     Q_INVOKABLE void startOnboarding();
-    void runShell(const QString &script);
+    void runShell(const QString &script, const QHash<QString, QString> &environment = {});
 
     // Own profile and photos (read side).
     Q_INVOKABLE void loadMe();

@@ -37,16 +37,11 @@ ColumnLayout {
         font.family: T.font
         font.pixelSize: T.title3
     }
-    Text {
+    MarkedText {
+        objectName: "formHint"
         Layout.alignment: Qt.AlignHCenter
         Layout.fillWidth: true
         visible: root.hint !== ""
         text: root.hint
-        textFormat: Text.PlainText
-        horizontalAlignment: Text.AlignHCenter
-        wrapMode: Text.WordWrap
-        color: T.textTertiary
-        font.family: T.font
-        font.pixelSize: T.caption
     }
 }

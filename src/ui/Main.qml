@@ -43,4 +43,13 @@ ApplicationWindow {
         id: root
         anchors.fill: parent
     }
+
+    // The result of an update check: the window's own, so it outlives the screen that asked.
+    UpdateDialog {
+        id: updateDialog
+    }
+    Connections {
+        target: AppUpdater
+        function onDialogRequested() { updateDialog.open() }
+    }
 }

@@ -5,7 +5,8 @@ import Corvane
 
 // The user's own profile: the header card (photo, name, role, connection, version and update
 // check, sign-out), then the "Профиль" and "Безопасность" tabs. The profile tab edits a draft
-// (ProfileDraft) sent by "Сохранить профиль"; the security tab changes the password.
+// (ProfileDraft) sent by "Сохранить профиль"; the security tab changes the password. The update
+// check's result dialog belongs to the main window, so it also opens after the user left here.
 ColumnLayout {
     id: root
     objectName: "profileView"
@@ -487,13 +488,5 @@ ColumnLayout {
                 onClicked: draft.changePassword()
             }
         }
-    }
-
-    UpdateDialog {
-        id: dialog
-    }
-    Connections {
-        target: AppUpdater
-        function onCheckFinished() { dialog.open() }
     }
 }

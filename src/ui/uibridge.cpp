@@ -119,6 +119,14 @@ QVariantMap Ui::renewInfo(const QString &renewDate) const
 }
 QString Ui::appVersion() const { return fmt::appVersion(); }
 
+QVariantList Ui::markRuns(const QString &text) const
+{
+    QVariantList out;
+    for (const ui::TextRun &run : ui::markRuns(text))
+        out.append(QVariantMap{{QStringLiteral("text"), run.text}, {QStringLiteral("mark"), run.mark}});
+    return out;
+}
+
 QUrl Ui::imageUrl(const QString &name, bool inLogos)
 {
     const QString cacheKey = (inLogos ? QLatin1String("logos:") : QLatin1String("top:")) + name;

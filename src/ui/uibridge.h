@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 #include <QUrl>
+#include <QVariantList>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 
@@ -62,6 +63,9 @@ public:
     Q_INVOKABLE QUrl logoUrl() const;
     // The navigation template image "AI.png", or an empty URL.
     Q_INVOKABLE QUrl aiIconUrl() const;
+
+    // A line cut into words and check marks for MarkedText: [{text, mark}] (ui::markRuns).
+    Q_INVOKABLE QVariantList markRuns(const QString &text) const;
 
     // Clears the clipboard and puts `text` on it as plain text.
     Q_INVOKABLE void copyText(const QString &text) const;

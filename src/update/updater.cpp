@@ -241,5 +241,7 @@ void Updater::endCheck()
     if (m_manual) {
         m_manual = false;
         emit checkFinished();
+    } else {
+        emit scheduledCheckFinished();
     }
 }

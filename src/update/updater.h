@@ -71,6 +71,8 @@ signals:
     void resultChanged();
     void currentChanged();
     void checkFinished();
+    // A scheduled (silent) check has ended, whatever its result.
+    void scheduledCheckFinished();
 
 private:
     void start(bool manual);

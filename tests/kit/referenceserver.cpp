@@ -33,8 +33,8 @@ bool ReferenceServer::start(const QStringList &extraArgs, Seed seed)
     if (seed == Seed::None)
         return true;
     // The sign-ins follow in one burst once their passwords are hashed: the first may take a few
-    // seconds, the rest come together.
-    for (int wait = 30000;; wait = 300) {
+    // seconds (many more in a sanitizer build on a busy machine), the rest come together.
+    for (int wait = 60000;; wait = 1000) {
         const QString line = readLine(wait);
         const QStringList w = line.split(u' ');
         if (w.size() != 6 || w[0] != QLatin1String("login"))

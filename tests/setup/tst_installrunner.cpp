@@ -55,7 +55,7 @@ class TestInstallRunner : public QObject
     // Runs `script` to its end, collecting what the Store would: the chunks and the whole log.
     // onChunk lets a test react to output while the child runs.
     Run runScript(const QString &script, const std::function<void(const Run &)> &onChunk = {},
-                  const QString &bash = QString())
+                  const QString &bash = QString(), const QHash<QString, QString> &env = {})
     {
         Run run;
         InstallRunner runner;
@@ -74,7 +74,7 @@ class TestInstallRunner : public QObject
             run.status = status;
         });
         QSignalSpy done(&runner, &InstallRunner::finished);
-        runner.start(script);
+        runner.start(script, env);
         [&] { QVERIFY(runner.running()); }();
         [&] { QVERIFY(done.wait(15000)); }();
         [&] { QVERIFY(!runner.running()); }();
@@ -87,7 +87,7 @@ class TestInstallRunner : public QObject
         m_server.on("/raw/install.sh", Reply::raw(200, installScript));
         const setup::Script s = setup::buildScript(home, url, token);
         [&] { QVERIFY2(s.error.isEmpty(), qPrintable(s.error)); }();
-        return runScript(s.text, onChunk);
+        return runScript(s.text, onChunk, QString(), s.environment);
     }
     Run runSetup(const QByteArray &installScript, const std::function<void(const Run &)> &onChunk = {})
     {
@@ -175,7 +175,8 @@ private slots:
     void failedDownloadIsAFailure()
     {
         m_server.on("/raw/install.sh", Reply::raw(404, "touch \"$HOME/MARKER\"\n"));
-        const Run run = runScript(setup::buildScript(m_home.path(), m_url, QStringLiteral("tok-1")).text);
+        const setup::Script s = setup::buildScript(m_home.path(), m_url, QStringLiteral("tok-1"));
+        const Run run = runScript(s.text, {}, QString(), s.environment);
         QCOMPARE(run.status, 22); // curl -f: HTTP error
         QVERIFY(!exists(marker()));
         // The config is written before the download, so the next start opens the platform.
@@ -305,7 +306,8 @@ private slots:
             + "echo statusline\n"
               "(trap '' PIPE; ack exit; echo late agent; touch \"$HOME/seen-late\") &\n"
               "exit 0\n"));
-        runner.start(setup::buildScript(m_home.path(), m_url, QStringLiteral("t")).text);
+        const setup::Script s = setup::buildScript(m_home.path(), m_url, QStringLiteral("t"));
+        runner.start(s.text, s.environment);
         QVERIFY(done.wait(15000));
         QTRY_VERIFY_WITH_TIMEOUT(exists(m_home.filePath(QStringLiteral("seen-late"))), 10000);
         QVERIFY(!QTest::qWaitFor([&] { return late; }, 300));

@@ -6,7 +6,6 @@
 #include "app/avatarprovider.h"
 #include "app/screenshot.h"
 #include "app/shell.h"
-#include "app/singleinstance.h"
 #include "app/tray.h"
 #include "kit.h"
 
@@ -224,20 +223,6 @@ private Q_SLOTS:
         r = TrayController::placePanel(QRect(), QPoint(5, 1075), size, screen);
         QVERIFY(screen.contains(r));
         QVERIFY(!TrayController::makeIcon().isNull());
-    }
-
-    void secondStartRaisesFirst()
-    {
-        const QString name = QStringLiteral("corvane-test-%1").arg(QCoreApplication::applicationPid());
-        SingleInstance first(name);
-        SingleInstance second(name);
-        QVERIFY(!first.notifyRunning(200));   // nobody yet
-        QVERIFY(first.listen());
-        QSignalSpy raise(&first, &SingleInstance::raiseRequested);
-        QVERIFY(second.notifyRunning(1000));
-        QTRY_COMPARE(raise.count(), 1);
-        QVERIFY(SingleInstance::defaultName().startsWith(QStringLiteral(CORVANE_APP_ID "-")));
-        QVERIFY(!SingleInstance::defaultName().contains(u'/'));
     }
 
     void commandLine()
