@@ -263,6 +263,12 @@ void Db::afterMigration(int version) {
 QSqlQuery Db::exec(const QString &sql, const QVariantList &args) {
     QSqlQuery q(conn());
     q.setForwardOnly(true);
+    // Without values there is nothing to bind: run it as it stands (PostgreSQL's driver would
+    // otherwise wrap it in PREPARE, which takes no DDL).
+    if (args.isEmpty()) {
+        if (!q.exec(sql)) throw DbError(("exec: " + q.lastError().text() + " in " + sql).toStdString());
+        return q;
+    }
     if (!q.prepare(sql)) throw DbError(("prepare: " + q.lastError().text() + " in " + sql).toStdString());
     for (const QVariant &a : args) {
         // A null QString means "no text", not SQL NULL: columns that may be NULL are bound with

@@ -44,7 +44,8 @@ struct RequestState {
     HttpRequest req;
     Reply reply;
     bool started = false;
-    bool tooLarge = false;
+    bool tooLarge = false;   // the body is being dropped; 413 when it ends
+    qint64 dropped = 0;
     bool answered = false;
     std::atomic<bool> ready{false};
 };
@@ -54,6 +55,9 @@ const QByteArray kBusy = QByteArray("HTTP/1.1 503 Service Unavailable\r\nContent
                                     "Retry-After: 1\r\nConnection: close\r\nContent-Length: ") +
                          QByteArray::number(qsizetype(sizeof kBusyBody - 1)) + "\r\n\r\n" + kBusyBody;
 const char kTooLarge[] = "Слишком большой запрос";
+// An oversized body up to this size is read and dropped before the refusal goes out, so that the
+// client, still sending, does not lose the answer to a reset; a bigger one is cut off at once.
+constexpr qint64 kDrainLimit = 8 * 1024 * 1024;
 
 Reply refusal(int status, const char *error) {
     Reply r;
@@ -216,23 +220,33 @@ MHD_Result HttpService::Impl::onAccess(void *cls, MHD_Connection *c, const char 
             bool ok = false;
             const qlonglong n = declared.toLongLong(&ok);
             if (!ok || n < 0) return self->queue(c, st, refusal(400, "Неверный Content-Length"), true);
-            if (n > self->limits.maxBody)
-                return self->queue(c, st, refusal(413, kTooLarge), true);
+            if (n > self->limits.maxBody) {
+                if (n > kDrainLimit || !st->req.header("expect").isEmpty())
+                    return self->queue(c, st, refusal(413, kTooLarge), true);
+                st->tooLarge = true;
+            }
         }
         return MHD_YES;
     }
     if (*uploadSize > 0) {
         // A body without a declared length (chunked) is counted as it comes.
-        if (st->req.body.size() + qint64(*uploadSize) > self->limits.maxBody) {
+        const qint64 n = qint64(*uploadSize);
+        *uploadSize = 0;
+        if (!st->tooLarge && st->req.body.size() + n > self->limits.maxBody) {
+            st->tooLarge = true;
+            st->dropped = st->req.body.size();
             st->req.body.clear();
             st->req.body.squeeze();
-            *uploadSize = 0;
-            return self->queue(c, st, refusal(413, kTooLarge), true);
         }
-        st->req.body.append(upload, qsizetype(*uploadSize));
-        *uploadSize = 0;
+        if (st->tooLarge) {
+            st->dropped += n;
+            if (st->dropped > kDrainLimit) return self->queue(c, st, refusal(413, kTooLarge), true);
+            return MHD_YES;
+        }
+        st->req.body.append(upload, qsizetype(n));
         return MHD_YES;
     }
+    if (st->tooLarge) return self->queue(c, st, refusal(413, kTooLarge), true);
     if (st->ready) return self->queue(c, st, st->reply);
 
     // The whole request is in: it is no longer the watchdog's business.

@@ -1,8 +1,9 @@
 #pragma once
 // The test kit, all of it: FakeServer (scripted HTTP server), StoreFixture (a Store wired for
-// tests), ReferenceServer (the real team server in a child process) and obj()/val() (JSON
-// literals written as text). Every suite links corvane_testkit through corvane_test().
+// tests), ReferenceServer (the real team server in a child process), PostgresCluster (a database
+// for it) and obj()/val() (JSON literals written as text). Every suite links corvane_testkit through corvane_test().
 #include "fakeserver.h"
+#include "postgres.h"
 #include "referenceserver.h"
 #include "storefixture.h"
 #include "testjson.h"

@@ -1,0 +1,89 @@
+// Throughput and latency of the team server under wrk, beside nginx serving the same bodies as
+// static files in the same run: GET /api/my/status and /api/accounts for the demo team, then
+// /api/accounts for 2,000 accounts, and /api/my/status while five administrators load those
+// 2,000 accounts without pause. Loopback only; about two minutes in all.
+#include "benchkit.h"
+
+#include <QCoreApplication>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kSeconds = 5;
+constexpr int kConnections = 32;
+
+struct Team {
+    TeamServerProcess server;
+    QString admin, viewer;  // session credentials
+    bool up(const QStringList &extra) {
+        if (!server.start(QStringList{"--demo", "--seed", "1"} + extra)) return false;
+        admin = signIn(server.url, "admin", server.password("admin")).value("session").toString();
+        viewer = signIn(server.url, "anna", server.password("anna")).value("session").toString();
+        return !admin.isEmpty() && !viewer.isEmpty();
+    }
+};
+
+void compare(const char *name, const WrkResult &ours, const WrkResult &nginx, double targetPct) {
+    std::printf("# %s\n", name);
+    figure((QByteArray(name) + "_server_rps").constData(), ours.rps, "req/s");
+    figure((QByteArray(name) + "_nginx_rps").constData(), nginx.rps, "req/s");
+    figure((QByteArray(name) + "_server_p50").constData(), ours.p50, "ms");
+    figure((QByteArray(name) + "_server_p99").constData(), ours.p99, "ms");
+    figure((QByteArray(name) + "_nginx_p99").constData(), nginx.p99, "ms");
+    const double pct = nginx.rps > 0 ? ours.rps / nginx.rps * 100 : 0;
+    figure((QByteArray(name) + "_share_of_nginx").constData(), pct, "%");
+    std::printf("%s_target: %s (at least %.0f %% of nginx; %lld errors)\n", name, pct >= targetPct ? "met" : "MISSED",
+                targetPct, static_cast<long long>(ours.errors));
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    bool ok = true;
+    {
+        Team demo;
+        if (!demo.up({})) return 1;
+        const QByteArray status = request("GET", demo.server.url + "/api/my/status", demo.viewer).body;
+        const QByteArray accounts = request("GET", demo.server.url + "/api/accounts", demo.admin).body;
+        Nginx nginx;
+        if (!nginx.start({{"/api/my/status", status}, {"/api/accounts", accounts}})) return 1;
+        figure("demo_status_body", status.size() / 1024.0, "KiB");
+        figure("demo_accounts_body", accounts.size() / 1024.0, "KiB");
+        const WrkResult s = wrk(demo.server.url + "/api/my/status", demo.viewer, kConnections, kSeconds);
+        const WrkResult sn = wrk(nginx.url + "/api/my/status", {}, kConnections, kSeconds);
+        compare("demo_my_status", s, sn, 25);
+        const WrkResult a = wrk(demo.server.url + "/api/accounts", demo.admin, kConnections, kSeconds);
+        const WrkResult an = wrk(nginx.url + "/api/accounts", {}, kConnections, kSeconds);
+        compare("demo_accounts", a, an, 10);
+        ok = ok && s.ok && a.ok;
+    }
+    {
+        Team big;
+        if (!big.up({"--demo-accounts", "1978"})) return 1;
+        const QByteArray accounts = request("GET", big.server.url + "/api/accounts", big.admin).body;
+        const QByteArray status = request("GET", big.server.url + "/api/my/status", big.viewer).body;
+        Nginx nginx;
+        if (!nginx.start({{"/api/my/status", status}, {"/api/accounts", accounts}})) return 1;
+        figure("big_accounts_body", accounts.size() / 1024.0, "KiB");
+        // Five administrators refreshing the list together.
+        const WrkResult a = wrk(big.server.url + "/api/accounts", big.admin, 5, kSeconds);
+        const WrkResult an = wrk(nginx.url + "/api/accounts", {}, 5, kSeconds);
+        compare("big_accounts", a, an, 0);
+        std::printf("big_accounts_p50_target: %s (under 50 ms)\n", a.ok && a.p50 < 50 ? "met" : "MISSED");
+
+        // Members' status while those five keep loading the list.
+        auto load = wrkInBackground(big.server.url + "/api/accounts", big.admin, 5, kSeconds + 3);
+        const WrkResult s = wrk(big.server.url + "/api/my/status", big.viewer, 16, kSeconds, 1);
+        load->waitForFinished(20000);
+        auto nload = wrkInBackground(nginx.url + "/api/accounts", {}, 5, kSeconds + 3);
+        const WrkResult sn = wrk(nginx.url + "/api/my/status", {}, 16, kSeconds, 1);
+        nload->waitForFinished(20000);
+        compare("status_under_admin_load", s, sn, 0);
+        std::printf("status_under_admin_load_p99_target: %s (under 50 ms)\n", s.ok && s.p99 < 50 ? "met" : "MISSED");
+        ok = ok && a.ok && s.ok;
+    }
+    return ok ? 0 : 1;
+}
