@@ -126,6 +126,7 @@ Reply TeamServer::changePassword(Ctx &c) {
     m_db.exec("DELETE FROM credentials WHERE member_id = ? AND NOT (last_address = ? AND last_used >= ?)",
               {id, c.req.peer, t - kSameClientWindow});
     m_db.exec("DELETE FROM signin_failures WHERE login = ?", {id});
+    tx.touch(Topic::Access);
     tx.commit();
     return json(QJsonObject{{"ok", true}});
 }
@@ -154,6 +155,7 @@ Reply TeamServer::postMe(Ctx &c) {
         m_db.exec("UPDATE members SET " + sets.join(", ") + " WHERE id = ?", args);
         tx.touch(Topic::Team);  // names show in the team's accounts and statistics
         tx.touch(Topic::Activity);
+        tx.touch(Topic::Access);
         tx.commit();
     }
     QJsonObject me = memberJson(c.who.id);

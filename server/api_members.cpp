@@ -131,6 +131,7 @@ Reply TeamServer::postMembers(Ctx &c) {
                   {h.salt, h.hash, h.iterations, now(), id});
         // Whoever held the old password may hold its credentials too.
         revokeCredentials(id);
+        tx.touch(Topic::Access);
         tx.commit();
         return json(QJsonObject{{"ok", true}, {"id", id}, {"login", id}, {"password", password}});
     }
@@ -183,6 +184,7 @@ Reply TeamServer::postMembers(Ctx &c) {
     if (active == 0) revokeCredentials(id);
     tx.touch(Topic::Team);
     tx.touch(Topic::Activity);
+    tx.touch(Topic::Access);  // role, state and name of the callers behind known credentials
     tx.commit();
     QJsonObject out{{"ok", true}, {"member", memberJson(id)}};
     return json(out);
@@ -201,6 +203,7 @@ Reply TeamServer::deleteMembers(Ctx &c) {
     m_db.exec("DELETE FROM members WHERE id = ?", {id});
     tx.touch(Topic::Team);
     tx.touch(Topic::Activity);
+    tx.touch(Topic::Access);
     tx.commit();
     return json(QJsonObject{{"ok", true}});
 }

@@ -102,12 +102,13 @@ CREATE INDEX signin_failures_address ON signin_failures(address, ts);
 CREATE TABLE changes(topic TEXT PRIMARY KEY, n BIGINT NOT NULL DEFAULT 0);
 INSERT INTO changes(topic, n) VALUES('team', 0);
 INSERT INTO changes(topic, n) VALUES('activity', 0);
+INSERT INTO changes(topic, n) VALUES('access', 0);
 CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 )",
 };
 static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == Db::kSchemaVersion);
 
-const char *const kTopicNames[kTopics] = {"team", "activity"};
+const char *const kTopicNames[kTopics] = {"team", "activity", "access"};
 
 // The schema is written once, in SQLite's words; PostgreSQL gets the same tables with its own
 // names for the types (REAL there is single precision, far too coarse for epoch seconds).

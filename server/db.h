@@ -16,11 +16,12 @@ struct DbError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// What a write changed, for the answers kept in memory: each topic has a counter in the
-// database that every writer bumps, so that every server process sharing the database learns
-// that its copies are stale.
-enum class Topic { Team, Activity };
-constexpr int kTopics = 2;
+// What a write changed, for what is kept in memory: each topic has a counter in the database
+// that every writer bumps, so that every server process sharing the database learns that its
+// copies are stale. Team: accounts, devices, people's names and presence; Activity: the history
+// behind the statistics; Access: who holds which credential with which role.
+enum class Topic { Team, Activity, Access };
+constexpr int kTopics = 3;
 
 class Db {
 public:

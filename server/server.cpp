@@ -69,31 +69,48 @@ bool TeamServer::authenticate(const HttpRequest &request, Caller *who) {
     const QString credential = QString::fromUtf8(auth.mid(7).trimmed());
     if (credential.isEmpty() || credential.size() > 256) return false;
     const QString hash = secrets::credentialHash(credential);
-    QSqlQuery q = m_db.exec(
-        "SELECT m.id, m.name, m.role, m.must_change, c.kind, c.last_used, c.last_address "
-        "FROM credentials c JOIN members m ON m.id = c.member_id WHERE c.hash = ? AND m.active = 1",
-        {hash});
-    if (!q.next()) return false;
-    who->id = q.value(0).toString();
-    who->name = q.value(1).toString();
-    who->role = q.value(2).toString();
-    who->mustChange = q.value(3).toBool();
-    who->session = q.value(4).toString() == QLatin1String("session");
+    const quint64 version = m_db.version(Topic::Access);  // before the lookup: a later revocation wins
+    Known known;
+    bool cached = false;
+    {
+        std::lock_guard lock(m_authMutex);
+        const auto it = m_known.constFind(hash);
+        if (it != m_known.constEnd() && it->version == version) {
+            known = *it;
+            cached = true;
+        }
+    }
+    if (!cached) {
+        QSqlQuery q = m_db.exec(
+            "SELECT m.id, m.name, m.role, m.must_change, c.kind, c.last_used, c.last_address "
+            "FROM credentials c JOIN members m ON m.id = c.member_id WHERE c.hash = ? AND m.active = 1",
+            {hash});
+        if (!q.next()) return false;
+        known.who = Caller{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                           q.value(4).toString() == QLatin1String("session"), q.value(3).toBool()};
+        known.version = version;
+        known.lastUsed = q.value(5).toDouble();
+        known.lastAddress = q.value(6).toString();
+    }
+    *who = known.who;
     // Where and when a credential was last used decides which survive a password change; a
     // minute's precision is enough, so most requests write nothing.
-    if (now() - q.value(5).toDouble() > 60 || q.value(6).toString() != request.peer) noteUse(hash, request.peer);
+    const double t = now();
+    const bool note = t - known.lastUsed > 60 || known.lastAddress != request.peer;
+    if (note) {
+        known.lastUsed = t;
+        known.lastAddress = request.peer;
+    }
+    if (note || !cached) {
+        std::lock_guard lock(m_authMutex);
+        if (m_known.size() > 100000) m_known.clear();
+        m_known.insert(hash, known);
+    }
+    if (note) noteUse(hash, request.peer, t);
     return true;
 }
 
-void TeamServer::noteUse(const QString &hash, const QString &address) {
-    const double t = now();
-    {
-        std::lock_guard lock(m_useMutex);
-        double &queued = m_useNoted[hash];
-        if (t - queued < 30) return;
-        queued = t;
-        if (m_useNoted.size() > 100000) m_useNoted.clear();
-    }
+void TeamServer::noteUse(const QString &hash, const QString &address, double t) {
     // Written off the request's path: the answer does not wait for it.
     QThreadPool::globalInstance()->start([this, hash, address, t] {
         try {

@@ -85,7 +85,7 @@ private:
              bool beforeChange = false);
     Reply dispatch(const HttpRequest &request);
     bool authenticate(const HttpRequest &request, Caller *who);
-    void noteUse(const QString &hash, const QString &address);
+    void noteUse(const QString &hash, const QString &address, double t);
 
     // Sign-in and own profile (api_auth.cpp).
     Reply provision(Ctx &c);
@@ -136,8 +136,16 @@ private:
     Cached m_accounts;
     CachedMap m_status;
     CachedMap m_stats;
-    std::mutex m_useMutex;
-    QHash<QString, double> m_useNoted;  // credential hash -> when its last use was queued for writing
+    // Credentials seen lately (by hash), valid while the Access counter stays where it was: a
+    // revocation in this process takes effect at once, one in another process within 200 ms.
+    struct Known {
+        Caller who;
+        quint64 version = 0;
+        double lastUsed = 0;
+        QString lastAddress;
+    };
+    std::mutex m_authMutex;
+    QHash<QString, Known> m_known;
 };
 
 // Typed readers of request bodies: a present key of the wrong type is a refusal, never a guess.

@@ -45,11 +45,12 @@ int main(int argc, char **argv) {
     bool ok = true;
     {
         Team demo;
-        if (!demo.up({})) return 1;
+        if (!demo.up({})) return std::fprintf(stderr, "the demo server did not start\n"), 1;
         const QByteArray status = request("GET", demo.server.url + "/api/my/status", demo.viewer).body;
         const QByteArray accounts = request("GET", demo.server.url + "/api/accounts", demo.admin).body;
         Nginx nginx;
-        if (!nginx.start({{"/api/my/status", status}, {"/api/accounts", accounts}})) return 1;
+        if (!nginx.start({{"/api/my/status", status}, {"/api/accounts", accounts}}))
+            return std::fprintf(stderr, "nginx did not start\n"), 1;
         figure("demo_status_body", status.size() / 1024.0, "KiB");
         figure("demo_accounts_body", accounts.size() / 1024.0, "KiB");
         const WrkResult s = wrk(demo.server.url + "/api/my/status", demo.viewer, kConnections, kSeconds);
@@ -62,11 +63,12 @@ int main(int argc, char **argv) {
     }
     {
         Team big;
-        if (!big.up({"--demo-accounts", "1978"})) return 1;
+        if (!big.up({"--demo-accounts", "1978"})) return std::fprintf(stderr, "the 2,000-account server did not start\n"), 1;
         const QByteArray accounts = request("GET", big.server.url + "/api/accounts", big.admin).body;
         const QByteArray status = request("GET", big.server.url + "/api/my/status", big.viewer).body;
         Nginx nginx;
-        if (!nginx.start({{"/api/my/status", status}, {"/api/accounts", accounts}})) return 1;
+        if (!nginx.start({{"/api/my/status", status}, {"/api/accounts", accounts}}))
+            return std::fprintf(stderr, "nginx did not start\n"), 1;
         figure("big_accounts_body", accounts.size() / 1024.0, "KiB");
         // Five administrators refreshing the list together.
         const WrkResult a = wrk(big.server.url + "/api/accounts", big.admin, 5, kSeconds);

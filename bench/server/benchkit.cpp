@@ -36,10 +36,9 @@ bool TeamServerProcess::start(const QStringList &args, bool expectLogins) {
     }
     if (lines.isEmpty()) return false;
     url = lines.first();
-    if (expectLogins) {  // the rest of the burst
-        proc.waitForReadyRead(500);
+    // The sign-ins come in one burst: read until it has ended.
+    while (expectLogins && proc.waitForReadyRead(500))
         while (proc.canReadLine()) lines << QString::fromUtf8(proc.readLine()).trimmed();
-    }
     return !expectLogins || lines.size() >= 2;
 }
 
