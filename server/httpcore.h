@@ -56,7 +56,9 @@ void offload(Lane lane = Lane::Work);
 
 struct HttpLimits {
     int maxConnections = 4096;
-    int timeoutSeconds = 30;         // idle time-out, and the time a request may take to arrive
+    // Idle time-out, and the time a request may take to arrive. Longer than the clients' 30-second
+    // refresh, so that a polling client keeps its connection.
+    int timeoutSeconds = 60;
     qint64 maxBody = 1024 * 1024;
     int maxHeaderBytes = 32 * 1024;  // request line and headers
     int ioThreads = 2;

@@ -126,7 +126,7 @@ int main(int argc, char **argv) {
         {"key-file", "Key that seals registry API keys (default: beside the SQLite file, or registry.key in the "
                      "user's data folder with PostgreSQL). Every server sharing a database needs the same one.", "PATH"},
         {"max-connections", "Open connections at most (default 4096, fewer if file descriptors are short).", "N", "4096"},
-        {"timeout", "Seconds a connection may idle, and a request may take to arrive (default 30).", "S", "30"},
+        {"timeout", "Seconds a connection may idle, and a request may take to arrive (default 60).", "S", "60"},
         {"trusted-proxy", "Address of a reverse proxy whose X-Forwarded-For names the client (repeatable).", "ADDR"},
         {"public-url", "Base URL handed out at sign-in (default: the bound address).", "URL"},
         {"demo", "Seed a demo team into an empty database and print its sign-ins."},
@@ -155,7 +155,7 @@ int main(int argc, char **argv) {
     if (!address.setAddress(p.value("listen"))) die("--listen: not an IP address: " + p.value("listen"));
     HttpLimits limits;
     limits.maxConnections = intOption(p, "max-connections", 4096, 1, 1000000);
-    limits.timeoutSeconds = intOption(p, "timeout", 30, 1, 3600);
+    limits.timeoutSeconds = intOption(p, "timeout", 60, 1, 3600);
     for (const QString &proxy : p.values("trusted-proxy")) {
         QHostAddress a;
         if (!a.setAddress(proxy)) die("--trusted-proxy: not an IP address: " + proxy);
