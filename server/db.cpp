@@ -174,14 +174,16 @@ QSqlDatabase &Db::conn() {
 void Db::configure(QSqlDatabase &db) {
     if (m_postgres) return;
     QSqlQuery q(db);
-    // FULL: a write is on disk before it is acknowledged, power cut included.
-    for (const char *pragma : {"PRAGMA foreign_keys = ON", "PRAGMA synchronous = FULL"})
+    // FULL: a write is on disk before it is acknowledged, power cut included. secure_delete:
+    // what a write replaces (a key sealed in place of its clear text) is overwritten, not left
+    // behind in free pages.
+    for (const char *pragma : {"PRAGMA foreign_keys = ON", "PRAGMA synchronous = FULL", "PRAGMA secure_delete = ON"})
         if (!q.exec(QLatin1String(pragma))) throw DbError(("pragma: " + q.lastError().text()).toStdString());
 }
 
-bool Db::open(const QString &spec, QString *error) {
-    if (spec.startsWith(QLatin1String("postgresql://")) || spec.startsWith(QLatin1String("postgres://"))) {
-        const QUrl url(spec, QUrl::StrictMode);
+bool Db::open(const QString &where, QString *error) {
+    if (where.startsWith(QLatin1String("postgresql://")) || where.startsWith(QLatin1String("postgres://"))) {
+        const QUrl url(where, QUrl::StrictMode);
         if (!url.isValid()) {
             *error = QStringLiteral("not a valid URL");
             return false;
@@ -201,7 +203,7 @@ bool Db::open(const QString &spec, QString *error) {
         }
         m_options = options.join(u';');
     } else {
-        m_path = spec;
+        m_path = where;
     }
     try {
         QSqlDatabase &db = conn();

@@ -31,8 +31,8 @@ public:
 
     Db();
     ~Db();
-    // `spec` is a file path (SQLite) or a postgresql:// URL.
-    bool open(const QString &spec, QString *error);
+    // `where` is a file path (SQLite) or a postgresql:// URL.
+    bool open(const QString &where, QString *error);
     bool isPostgres() const { return m_postgres; }
     QString filePath() const { return m_postgres ? QString() : m_path; }
     int schemaVersion();

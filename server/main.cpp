@@ -87,6 +87,8 @@ void sealPlainKeys(Db &db, const Vault &vault) {
         db.exec("UPDATE registry SET api_key_box = ?, api_key = NULL WHERE provider = ? AND email = ?",
                 QVariantList{vault.seal(plain)} + key);
     tx.commit();
+    // The clear text must not outlive the commit in SQLite's journal either.
+    if (!db.isPostgres()) db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
 // A team whose every administrator holds only an expired one-time password could never sign

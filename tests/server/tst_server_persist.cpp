@@ -111,6 +111,25 @@ private slots:
             QCOMPARE(QFile::permissions(file) & 0x0777, QFile::ReadUser | QFile::WriteUser);
         QFile key(s.dbPath() + ".key");
         QVERIFY(key.open(QIODevice::ReadOnly) && key.readAll().size() == 32);
+
+        // A key an older server stored in clear is sealed at the next start, and its clear text
+        // is gone from the file, free pages and journal included.
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("UPDATE registry SET api_key = 'sk-legacy-clear', api_key_box = NULL"));
+        db.close();
+        QVERIFY(s.start(args, ReferenceServer::Seed::None));
+        s.stop();
+        QVERIFY(db.open());
+        {
+            QSqlQuery sealed(db);
+            QVERIFY(sealed.exec("SELECT api_key IS NULL, length(api_key_box) FROM registry") && sealed.next());
+            QVERIFY(sealed.value(0).toBool() && sealed.value(1).toInt() > 16);
+        }
+        db.close();
+        for (const QString &file : {s.dbPath(), s.dbPath() + "-wal"}) {
+            QFile f(file);
+            QVERIFY2(!f.open(QIODevice::ReadOnly) || !f.readAll().contains("sk-legacy-clear"), qPrintable(file));
+        }
     }
 
     // Without --db the server makes its own folder, for its own user only.
