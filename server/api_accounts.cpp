@@ -43,23 +43,14 @@ struct Person {
 // Served from memory while the team's data and the clock leave it as it was: a rebuild for 2,000
 // accounts takes the better part of a second, a copy from memory nothing.
 Reply TeamServer::getAccounts(Ctx &) {
-    const Stamp stamp{m_db.version(Topic::Team), 0};
-    Reply r;
-    if (auto body = m_accounts.fresh(stamp, now())) {
-        r.body = *body;
-        return r;
-    }
+    if (auto r = m_accounts.fresh({m_db.version(Topic::Team), 0}, now())) return *r;
     offload();
     std::lock_guard building(m_accounts.building);
     const Stamp current{m_db.version(Topic::Team), 0};
-    if (auto body = m_accounts.fresh(current, now())) {  // built meanwhile by another request
-        r.body = *body;
-        return r;
-    }
+    if (auto r = m_accounts.fresh(current, now())) return *r;  // built meanwhile by another request
     double until = 0;
-    r.body = buildAccounts(&until);
-    m_accounts.store(current, until, r.body);
-    return r;
+    const QByteArray body = buildAccounts(&until);
+    return m_accounts.store(current, until, body);
 }
 
 QByteArray TeamServer::buildAccounts(double *validUntil) {
@@ -309,23 +300,14 @@ Reply TeamServer::deleteRegistry(Ctx &c) {
 // Kept per member until the team's data changes or a window resets; every member's client asks
 // for it every 30 seconds.
 Reply TeamServer::myStatus(Ctx &c) {
-    const Stamp stamp{m_db.version(Topic::Team), 0};
-    Reply r;
-    if (auto body = m_status.fresh(c.who.id, stamp, now())) {
-        r.body = *body;
-        return r;
-    }
+    if (auto r = m_status.fresh(c.who.id, {m_db.version(Topic::Team), 0}, now())) return *r;
     offload();
     std::lock_guard building(m_status.building);
     const Stamp current{m_db.version(Topic::Team), 0};
-    if (auto body = m_status.fresh(c.who.id, current, now())) {
-        r.body = *body;
-        return r;
-    }
+    if (auto r = m_status.fresh(c.who.id, current, now())) return *r;
     double until = 0;
-    r.body = buildStatus(c.who, &until);
-    m_status.store(c.who.id, current, until, r.body);
-    return r;
+    const QByteArray body = buildStatus(c.who, &until);
+    return m_status.store(c.who.id, current, until, body);
 }
 
 QByteArray TeamServer::buildStatus(const Caller &who, double *validUntil) {

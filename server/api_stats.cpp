@@ -41,22 +41,12 @@ Reply TeamServer::stats(Ctx &c) {
     const QString scope = c.has("scope") ? c.param("scope") : QStringLiteral("week");
     if (scope != QLatin1String("week") && scope != QLatin1String("month"))
         return fail(400, QStringLiteral("scope: week или month"));
-    Reply r;
-    const Stamp stamp{m_db.version(Topic::Team), m_db.version(Topic::Activity)};
-    if (auto body = m_stats.fresh(scope, stamp, now())) {
-        r.body = *body;
-        return r;
-    }
+    if (auto r = m_stats.fresh(scope, {m_db.version(Topic::Team), m_db.version(Topic::Activity)}, now())) return *r;
     offload();
     std::lock_guard building(m_stats.building);
     const Stamp current{m_db.version(Topic::Team), m_db.version(Topic::Activity)};
-    if (auto body = m_stats.fresh(scope, current, now())) {
-        r.body = *body;
-        return r;
-    }
-    r.body = buildStats(scope);
-    m_stats.store(scope, current, now() + 60, r.body);
-    return r;
+    if (auto r = m_stats.fresh(scope, current, now())) return *r;
+    return m_stats.store(scope, current, now() + 60, buildStats(scope));
 }
 
 QByteArray TeamServer::buildStats(const QString &scope) {

@@ -9,6 +9,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -72,6 +74,28 @@ Lane currentLane() { return t_lane; }
 
 void offload(Lane lane) {
     if (t_lane == Lane::Io) throw Defer{lane};
+}
+
+std::shared_ptr<const MemFile> MemFile::from(const QByteArray &bytes) {
+    const int fd = memfd_create("answer", MFD_CLOEXEC);
+    if (fd < 0) return nullptr;
+    auto file = std::make_shared<MemFile>();
+    file->m_fd = fd;
+    file->m_size = bytes.size();
+    for (qint64 done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0) return nullptr;
+        done += n;
+    }
+    return file;
+}
+
+MemFile::~MemFile() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+int MemFile::open() const {
+    return ::open(QByteArray("/proc/self/fd/" + QByteArray::number(m_fd)).constData(), O_RDONLY | O_CLOEXEC);
 }
 
 QByteArray HttpRequest::header(const QByteArray &lowerName) const {
@@ -150,15 +174,22 @@ void HttpService::Impl::onCompleted(void *, MHD_Connection *c, void **state, MHD
 
 MHD_Result HttpService::Impl::queue(MHD_Connection *c, RequestState *st, const Reply &r, bool close) {
     if (st) st->answered = true;
-    // The body is handed over without a copy: the response keeps its own reference to the
-    // (implicitly shared) bytes, so a cached answer of several megabytes is never duplicated.
-    auto *body = new QByteArray(r.body);
-    MHD_Response *resp = MHD_create_response_from_buffer_with_free_callback_cls(
-        size_t(body->size()), const_cast<char *>(body->constData()),
-        [](void *p) { delete static_cast<QByteArray *>(p); }, body);
+    MHD_Response *resp = nullptr;
+    if (const int fd = r.file ? r.file->open() : -1; fd >= 0) {
+        resp = MHD_create_response_from_fd64(uint64_t(r.file->size()), fd);  // closes fd when done
+        if (!resp) ::close(fd);
+    }
     if (!resp) {
-        delete body;
-        return MHD_NO;
+        // The body is handed over without a copy: the response keeps its own reference to the
+        // (implicitly shared) bytes, so a cached answer of several megabytes is never duplicated.
+        auto *body = new QByteArray(r.body);
+        resp = MHD_create_response_from_buffer_with_free_callback_cls(
+            size_t(body->size()), const_cast<char *>(body->constData()),
+            [](void *p) { delete static_cast<QByteArray *>(p); }, body);
+        if (!resp) {
+            delete body;
+            return MHD_NO;
+        }
     }
     MHD_add_response_header(resp, "Content-Type", r.contentType.constData());
     MHD_add_response_header(resp, "Cache-Control", "no-store");

@@ -36,11 +36,27 @@ struct HttpRequest {
     QByteArray header(const QByteArray &lowerName) const;
 };
 
+// Bytes in an anonymous memory file. A big answer kept in memory (the accounts of a large team)
+// is sent from one with sendfile(), so the kernel takes the pages instead of a copy per request.
+class MemFile {
+public:
+    static std::shared_ptr<const MemFile> from(const QByteArray &bytes);  // null if it cannot be made
+    ~MemFile();
+    // A descriptor of its own (own offset) for one response; the response closes it.
+    int open() const;
+    qint64 size() const { return m_size; }
+
+private:
+    int m_fd = -1;
+    qint64 m_size = 0;
+};
+
 struct Reply {
     int status = 200;
     QByteArray body;
     QByteArray contentType = "application/json";
     QList<QPair<QByteArray, QByteArray>> headers;
+    std::shared_ptr<const MemFile> file;  // when set, sent instead of `body` (the same bytes)
 };
 
 // Where a piece of work runs. A handler started on an I/O thread that needs more than a quick

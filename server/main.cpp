@@ -170,7 +170,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "corvane-team-server: %d open files allowed: at most %d connections\n", int(files), room);
         limits.maxConnections = room;
     }
-    limits.ioThreads = std::max(2, QThread::idealThreadCount());
+    limits.ioThreads = std::max(4, 2 * QThread::idealThreadCount());
     limits.cryptoThreads = std::max(1, QThread::idealThreadCount());
     const int port = intOption(p, "port", 8787, 0, 65535);
     ServerOptions opt;

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
@@ -70,9 +71,15 @@ class ServerLimitsTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(s.start({"--timeout", "2", "--max-connections", "40"}));
+        // 300 more accounts: the list (over half a megabyte) is sent from a memory file.
+        QVERIFY(s.start({"--timeout", "2", "--max-connections", "40", "--demo-accounts", "300"}));
         admin = s.signIn("admin", s.login("admin").password);
         QVERIFY(!admin.isEmpty());
+        for (int i = 0; i < 2; ++i) {  // built, then from memory
+            const ReferenceServer::Answer a = s.get("/api/accounts", admin);
+            QVERIFY(a.body.size() > 256 * 1024);
+            QCOMPARE(a.json().value("accounts").toArray().size(), 322);
+        }
     }
 
     void oversizedRequests_data() {
