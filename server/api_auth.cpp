@@ -63,12 +63,17 @@ Reply TeamServer::provision(Ctx &c) {
     const bool known = q.next();
     const bool valid = known ? secrets::verifyPassword(password.toString(), storedHash(q, 4))
                              : (secrets::dummyVerify(password.toString()), false);
-    if (!valid || !q.value(2).toBool()) {
+    const QString name = known ? q.value(0).toString() : QString(), role = known ? q.value(1).toString() : QString();
+    const bool active = known && q.value(2).toBool(), mustChange = known && q.value(3).toBool();
+    const double passwordSet = known ? q.value(7).toDouble() : 0;
+    // A statement left open would pin this connection to an old snapshot, and a write on it
+    // would then fail at once instead of waiting its turn.
+    q.finish();
+    if (!valid || !active) {
         noteFailure(id, c.req.peer);
         return json(QJsonObject{{"ok", false}, {"error", "invalid_credentials"}}, 401);
     }
-    const bool mustChange = q.value(3).toBool();
-    if (mustChange && q.value(7).toDouble() + m_opt.oneTimePasswordLife < now())
+    if (mustChange && passwordSet + m_opt.oneTimePasswordLife < now())
         return fail(401, QStringLiteral("Одноразовый пароль истёк: попроси администратора выдать новый"));
 
     // Every sign-in gets a token and a session of its own, kept until the member is disabled,
@@ -86,8 +91,8 @@ Reply TeamServer::provision(Ctx &c) {
     return json(QJsonObject{{"ok", true},
                             {"token", token},
                             {"session", session},
-                            {"role", q.value(1).toString()},
-                            {"name", q.value(0).toString()},
+                            {"role", role},
+                            {"name", name},
                             {"url", m_opt.publicUrl},
                             {"must_change", mustChange},
                             {"member_id", id}});
@@ -108,12 +113,14 @@ Reply TeamServer::changePassword(Ctx &c) {
     const bool known = q.next();
     const bool valid = known ? secrets::verifyPassword(cur.toString(), storedHash(q, 1))
                              : (secrets::dummyVerify(cur.toString()), false);
-    if (!valid || !q.value(0).toBool()) {
+    const bool active = known && q.value(0).toBool();
+    const bool expired = known && q.value(4).toBool() && q.value(5).toDouble() + m_opt.oneTimePasswordLife < now();
+    q.finish();  // no statement open across the writes below
+    if (!valid || !active) {
         noteFailure(id, c.req.peer);
         return fail(401, QStringLiteral("Неверный логин или пароль"));
     }
-    if (q.value(4).toBool() && q.value(5).toDouble() + m_opt.oneTimePasswordLife < now())
-        return fail(401, QStringLiteral("Одноразовый пароль истёк: попроси администратора выдать новый"));
+    if (expired) return fail(401, QStringLiteral("Одноразовый пароль истёк: попроси администратора выдать новый"));
     if (next.toString() == cur.toString())
         return fail(400, QStringLiteral("Новый пароль должен отличаться от текущего"));
     const secrets::PasswordHash h = secrets::hashPassword(next.toString());

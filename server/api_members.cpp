@@ -121,6 +121,7 @@ Reply TeamServer::postMembers(Ctx &c) {
     QSqlQuery cur = m_db.exec("SELECT role, active FROM members WHERE id = ?", {id});
     if (!cur.next()) return fail(404, QStringLiteral("Сотрудник не найден"));
     const bool wasActiveAdmin = cur.value(0).toString() == QLatin1String("admin") && cur.value(1).toBool();
+    cur.finish();  // no statement open across the writes below
 
     if (action == QLatin1String("reset_password")) {
         offload(Lane::Crypto);
@@ -195,7 +196,9 @@ Reply TeamServer::deleteMembers(Ctx &c) {
     if (id.isEmpty()) return fail(400, QStringLiteral("Не указан сотрудник"));
     QSqlQuery cur = m_db.exec("SELECT role, active FROM members WHERE id = ?", {id});
     if (!cur.next()) return fail(404, QStringLiteral("Сотрудник не найден"));
-    if (cur.value(0).toString() == QLatin1String("admin") && cur.value(1).toBool() && activeAdmins(id) == 0)
+    const bool activeAdmin = cur.value(0).toString() == QLatin1String("admin") && cur.value(1).toBool();
+    cur.finish();  // no statement open across the writes below
+    if (activeAdmin && activeAdmins(id) == 0)
         return fail(409, QStringLiteral("Нельзя удалить последнего администратора"));
     Tx tx(m_db);
     // Credentials and the photo go with the member (foreign keys cascade); registry entries keep
