@@ -70,7 +70,7 @@ private slots:
         }
         // Requests claim to come through a proxy on loopback, from an address of each test's own
         // (see init()), so that sign-in failures of one test never lock out the next.
-        QVERIFY(s.start({"--trusted-proxy", "127.0.0.1", "--signin-window", "4"}));
+        QVERIFY(s.start({"--trusted-proxy", "127.0.0.1", "--signin-window", "10"}));
         QVERIFY(!s.login("admin").login.isEmpty() && !s.login("anna").login.isEmpty());
         QCOMPARE(s.login("admin").role, QString("admin"));
         QCOMPARE(s.login("anna").role, QString("viewer"));
@@ -150,6 +150,7 @@ private slots:
         for (int i = 0; i < 20; ++i) QVERIFY(!s.signIn("elena", s.login("elena").password).isEmpty());
         QCOMPARE(s.get("/api/my/status", first.value("token").toString()).status, 200);
         QCOMPARE(s.get("/api/my/status", firstSession).status, 200);
+        checkRefusal(s.get("/api/accounts", first.value("token").toString()), 403);  // a viewer's token
 
         // A password change made elsewhere ends them; the changing client keeps its own.
         s.setForwardedFor("203.0.113.77");
@@ -164,7 +165,7 @@ private slots:
     }
 
     void signInBackOff() {
-        // Five failures for a login within the window (4 s here): the sixth attempt is refused
+        // Five failures for a login within the window (10 s here): the sixth attempt is refused
         // unheard, the right password included, until the window has passed.
         const QString pw = s.login("maria").password;
         for (int i = 0; i < 5; ++i) QVERIFY(s.signIn("maria", "wrong-" + QString::number(i)).isEmpty());
@@ -172,7 +173,7 @@ private slots:
         const Answer locked = s.post("/api/provision", {{"login", "maria"}, {"password", pw}});
         checkRefusal(locked, 429);
         const int retry = locked.header("Retry-After").toInt();
-        QVERIFY2(retry >= 1 && retry <= 4, locked.header("Retry-After").constData());
+        QVERIFY2(retry >= 1 && retry <= 10, locked.header("Retry-After").constData());
         checkRefusal(s.post("/api/member/change-password", {{"login", "maria"}, {"current_password", pw},
                                                             {"new_password", "whatever-123"}}), 429);
         // Five failures from one address, each for another login, lock the address.
@@ -183,7 +184,7 @@ private slots:
         QVERIFY(!s.signIn("yulia", s.login("yulia").password).isEmpty());
         // The end of the lock.
         s.setForwardedFor("203.0.113.5");
-        QTRY_VERIFY_WITH_TIMEOUT(!s.signIn("maria", pw).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.signIn("maria", pw).isEmpty(), 20000);
     }
 
     void accountsShape() {

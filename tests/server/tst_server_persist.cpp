@@ -152,22 +152,22 @@ private slots:
         server.waitForFinished();
     }
 
-    // A one-time password is good for a limited time (here four seconds); a team left with no
+    // A one-time password is good for a limited time (here six seconds); a team left with no
     // administrator who can sign in gets a fresh one at the next start.
     void oneTimePasswordExpires() {
         ReferenceServer s;
         QElapsedTimer age;
         age.start();
-        QVERIFY(s.start({"--otp-lifetime", "4"}, ReferenceServer::Seed::FirstAdmin));
+        QVERIFY(s.start({"--otp-lifetime", "6"}, ReferenceServer::Seed::FirstAdmin));
         const QString otp = s.login("admin").password;
-        QTRY_VERIFY_WITH_TIMEOUT(s.post("/api/provision", {{"login", "admin"}, {"password", otp}}).status == 401, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(s.post("/api/provision", {{"login", "admin"}, {"password", otp}}).status == 401, 15000);
         const Answer refused = s.post("/api/provision", {{"login", "admin"}, {"password", otp}});
         QVERIFY(refused.json().value("error").toString() != "invalid_credentials");
         QCOMPARE(s.post("/api/member/change-password", {{"login", "admin"}, {"current_password", otp},
                                                         {"new_password", "new-password-1"}}).status, 401);
         s.stop();
-        while (age.elapsed() < 4500) QTest::qWait(100);
-        QVERIFY(s.start({"--otp-lifetime", "4"}, ReferenceServer::Seed::None));
+        while (age.elapsed() < 6500) QTest::qWait(100);
+        QVERIFY(s.start({"--otp-lifetime", "6"}, ReferenceServer::Seed::None));
         QCOMPARE(s.logins().size(), 1);
         QVERIFY(s.login("admin").password != otp);
         QJsonObject a;
