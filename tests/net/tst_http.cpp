@@ -1,12 +1,11 @@
 // The request layer against the kit's fake server: headers, body reading, transport failures,
-// redirects and where the callback runs.
+// redirects, answer limits and when the callback runs.
 #include "kit.h"
 #include "net/http.h"
 
 #include <QTcpServer>
 #include <QTest>
 #include <QTcpSocket>
-#include <QThread>
 #include <QTimer>
 
 class TestHttp : public QObject {
@@ -249,26 +248,6 @@ private slots:
         QVERIFY(m_main.waitFor("/echo"));
         call(http, HttpMethod::Get, mainUrl("/echo")); // a later exchange completes on the same client
         QCOMPARE(calls, 0);
-    }
-
-    void callbackRunsOnTheContextThread()
-    {
-        QThread worker;
-        worker.start();
-        QObject context;
-        context.moveToThread(&worker);
-        Http http;
-        QThread *ranOn = nullptr;
-        QAtomicInt calls = 0;
-        http.send(HttpMethod::Get, mainUrl("/echo"), QString(), nullptr, &context, [&](const HttpReply &r) {
-            if (r.ok)
-                ranOn = QThread::currentThread();
-            ++calls;
-        });
-        QTRY_COMPARE(calls.loadAcquire(), 1);
-        QCOMPARE(ranOn, &worker);
-        worker.quit();
-        worker.wait();
     }
 };
 
