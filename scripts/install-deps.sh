@@ -19,6 +19,10 @@ PKGS=(
   fonts-noto-core fonts-material-design-icons-iconfont
   # test services
   xvfb xauth dbus dbus-x11 gnome-keyring libsecret-tools trayer curl tzdata imagemagick
+  # the team server: HTTP, sealed keys, PostgreSQL (driver and, for its tests, the server itself)
+  libmicrohttpd-dev libsodium-dev libqt6sql6-psql postgresql
+  # server benches: a load generator and a static-file floor
+  wrk nginx-light
 )
 
 if [ "${1:-}" = "--fuzz" ]; then
@@ -38,5 +42,16 @@ echo "installing: ${missing[*]}" >&2
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
+# PostgreSQL and nginx are only run by the tests and benches, in folders of their own: the
+# packages must neither create a system cluster nor start services.
+$SUDO mkdir -p /etc/postgresql-common/createcluster.d
+echo "create_main_cluster = false" | $SUDO tee /etc/postgresql-common/createcluster.d/corvane.conf >/dev/null
+policy=""
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  policy=/usr/sbin/policy-rc.d
+  printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+  $SUDO chmod 755 "$policy"
+  trap '$SUDO rm -f "$policy"' EXIT
+fi
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -40,8 +40,26 @@ struct Person {
 
 } // namespace
 
+// Served from memory while the team's data and the clock leave it as it was: a rebuild for 2,000
+// accounts takes the better part of a second, a copy from memory nothing.
 Reply TeamServer::getAccounts(Ctx &) {
+    if (auto r = m_accounts.fresh({m_db.version(Topic::Team), 0}, now())) return *r;
+    offload();
+    std::lock_guard building(m_accounts.building);
+    const Stamp current{m_db.version(Topic::Team), 0};
+    if (auto r = m_accounts.fresh(current, now())) return *r;  // built meanwhile by another request
+    double until = 0;
+    const QByteArray body = buildAccounts(&until);
+    return m_accounts.store(current, until, body);
+}
+
+QByteArray TeamServer::buildAccounts(double *validUntil) {
     const double t = now();
+    // A window that resets or a burn forecast that passes changes the answer by itself.
+    double until = t + 3600;
+    auto expires = [&](double at) {
+        if (at > t) until = std::min(until, at);
+    };
     QHash<QString, Person> people;
     for (QSqlQuery q = m_db.exec("SELECT id, name, online, active FROM members"); q.next();)
         people.insert(q.value(0).toString(), {q.value(1).toString(), q.value(2).toBool() && q.value(3).toBool()});
@@ -78,7 +96,8 @@ Reply TeamServer::getAccounts(Ctx &) {
     for (QSqlQuery q = m_db.exec(
              "SELECT provider, email, group_name, owner, plan, price, currency, pay_method, renew_date, "
              "status, notes, auth_type, cc_provider, base_url, model, "
-             "(api_key IS NOT NULL AND api_key <> '') FROM registry");
+             "CASE WHEN api_key_box IS NOT NULL OR (api_key IS NOT NULL AND api_key <> '') THEN 1 ELSE 0 END "
+             "FROM registry");
          q.next();) {
         QJsonObject &a = entry(q.value(0).toString(), q.value(1).toString());
         const QString owner = q.value(3).toString();
@@ -110,6 +129,9 @@ Reply TeamServer::getAccounts(Ctx &) {
         double seven = q.value(4).toDouble(), sevenAt = q.value(5).toDouble();
         roll(five, fiveAt, kFiveHours, t);
         roll(seven, sevenAt, kWeek, t);
+        expires(fiveAt);
+        expires(sevenAt);
+        expires(q.value(10).toDouble());
         a["five_hour_pct"] = five;
         a["five_hour_resets_at"] = fiveAt;
         a["seven_day_pct"] = seven;
@@ -196,7 +218,8 @@ Reply TeamServer::getAccounts(Ctx &) {
     });
     QJsonArray out;
     for (const QJsonObject &a : list) out.append(a);
-    return json(QJsonObject{{"ok", true}, {"accounts", out}, {"generated_at", t}});
+    *validUntil = until;
+    return json(QJsonObject{{"ok", true}, {"accounts", out}, {"generated_at", t}}).body;
 }
 
 Reply TeamServer::refreshLimits(Ctx &) {
@@ -204,6 +227,7 @@ Reply TeamServer::refreshLimits(Ctx &) {
     // the monitor (or, in a demo, the simulation).
     Tx tx(m_db);
     m_db.exec("UPDATE account_state SET fetched_at = ? WHERE has_monitor = 1", {now()});
+    tx.touch(Topic::Team);
     tx.commit();
     return json(QJsonObject{{"ok", true}});
 }
@@ -237,20 +261,22 @@ Reply TeamServer::postRegistry(Ctx &c) {
                               renew, status, body::text(c.body, "notes", 2000), auth,
                               body::text(c.body, "cc_provider").trimmed(), body::text(c.body, "base_url", 500).trimmed(),
                               body::text(c.body, "model").trimmed(),
-                              apiKey.isEmpty() ? QVariant() : QVariant(apiKey), now()};
+                              apiKey.isEmpty() ? QVariant() : QVariant(m_vault.seal(apiKey.toUtf8())), now()};
     Tx tx(m_db);
     const bool existed = m_db.scalar("SELECT 1 FROM registry WHERE provider = ? AND email = ?", {provider, email}).isValid();
     // An empty key field keeps the stored key: COALESCE takes the old value when no new one came.
     m_db.exec("INSERT INTO registry(provider, email, group_name, owner, plan, price, currency, pay_method, "
-              "renew_date, status, notes, auth_type, cc_provider, base_url, model, api_key, updated_at) "
+              "renew_date, status, notes, auth_type, cc_provider, base_url, model, api_key_box, updated_at) "
               "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT(provider, email) DO UPDATE SET "
               "group_name = excluded.group_name, owner = excluded.owner, plan = excluded.plan, "
               "price = excluded.price, currency = excluded.currency, pay_method = excluded.pay_method, "
               "renew_date = excluded.renew_date, status = excluded.status, notes = excluded.notes, "
               "auth_type = excluded.auth_type, cc_provider = excluded.cc_provider, base_url = excluded.base_url, "
-              "model = excluded.model, api_key = COALESCE(excluded.api_key, registry.api_key), "
+              "model = excluded.model, api_key_box = COALESCE(excluded.api_key_box, registry.api_key_box), "
+              "api_key = CASE WHEN excluded.api_key_box IS NULL THEN registry.api_key ELSE NULL END, "
               "updated_at = excluded.updated_at",
               values);
+    tx.touch(Topic::Team);
     tx.commit();
     return json(QJsonObject{{"ok", true}, {"created", !existed}}, existed ? 200 : 201);
 }
@@ -266,12 +292,27 @@ Reply TeamServer::deleteRegistry(Ctx &c) {
         removed += m_db.exec(QStringLiteral("DELETE FROM %1 WHERE provider = ? AND email = ?").arg(QLatin1String(table)), k)
                        .numRowsAffected();
     if (removed == 0) return fail(404, QStringLiteral("Аккаунт не найден"));
+    tx.touch(Topic::Team);
     tx.commit();
     return json(QJsonObject{{"ok", true}});
 }
 
+// Kept per member until the team's data changes or a window resets; every member's client asks
+// for it every 30 seconds.
 Reply TeamServer::myStatus(Ctx &c) {
+    if (auto r = m_status.fresh(c.who.id, {m_db.version(Topic::Team), 0}, now())) return *r;
+    offload();
+    std::lock_guard building(m_status.building);
+    const Stamp current{m_db.version(Topic::Team), 0};
+    if (auto r = m_status.fresh(c.who.id, current, now())) return *r;
+    double until = 0;
+    const QByteArray body = buildStatus(c.who, &until);
+    return m_status.store(c.who.id, current, until, body);
+}
+
+QByteArray TeamServer::buildStatus(const Caller &who, double *validUntil) {
     const double t = now();
+    double until = t + 3600;
     // The member's own accounts: those used on the member's machines and those the member owns.
     QSqlQuery q = m_db.exec(
         "SELECT a.provider, a.email, s.five_hour_pct, s.five_hour_resets_at, s.seven_day_pct, "
@@ -282,28 +323,34 @@ Reply TeamServer::myStatus(Ctx &c) {
         "      UNION SELECT provider, email FROM registry WHERE owner = ?) a "
         "LEFT JOIN account_state s ON s.provider = a.provider AND s.email = a.email "
         "ORDER BY a.provider, a.email",
-        {c.who.id, c.who.id, c.who.id});
+        {who.id, who.id, who.id});
     QJsonArray accounts;
     while (q.next()) {
         double five = q.value(2).toDouble(), fiveAt = q.value(3).toDouble();
         double seven = q.value(4).toDouble(), sevenAt = q.value(5).toDouble();
         roll(five, fiveAt, kFiveHours, t);
         roll(seven, sevenAt, kWeek, t);
+        for (const double at : {fiveAt, sevenAt})
+            if (at > t) until = std::min(until, at);
         accounts.append(QJsonObject{{"provider", q.value(0).toString()}, {"account_email", q.value(1).toString()},
                                     {"project", q.value(7).toString()}, {"five_hour_pct", five},
                                     {"five_hour_resets_at", fiveAt}, {"seven_day_pct", seven},
                                     {"seven_day_resets_at", sevenAt},
                                     {"limits_ok", !q.value(6).isNull() && !q.value(6).toString().isEmpty()}});
     }
-    QSqlQuery d = m_db.exec("SELECT MAX(last_seen), MAX(online) FROM devices WHERE member_id = ?", {c.who.id});
+    QSqlQuery d = m_db.exec("SELECT MAX(last_seen), MAX(online) FROM devices WHERE member_id = ?", {who.id});
     d.next();
     const double lastSeen = std::max(d.value(0).toDouble(),
-                                     m_db.scalar("SELECT last_seen FROM members WHERE id = ?", {c.who.id}).toDouble());
-    const bool pushOk = d.value(1).toBool() || (lastSeen > 0 && t - lastSeen < kOnlineWindow);
+                                     m_db.scalar("SELECT last_seen FROM members WHERE id = ?", {who.id}).toDouble());
+    const bool online = d.value(1).toBool();
+    const bool pushOk = online || (lastSeen > 0 && t - lastSeen < kOnlineWindow);
+    if (!online && pushOk) until = std::min(until, lastSeen + kOnlineWindow);
+    *validUntil = until;
     return json(QJsonObject{{"ok", true},
                             {"accounts", accounts},
                             {"telemetry", QJsonObject{{"push_ok", pushOk}, {"last_seen", lastSeen}}},
-                            {"member", QJsonObject{{"name", c.who.name}, {"role", c.who.role}}}});
+                            {"member", QJsonObject{{"name", who.name}, {"role", who.role}}}})
+        .body;
 }
 
 Reply TeamServer::events(Ctx &c) {
@@ -325,6 +372,7 @@ Reply TeamServer::events(Ctx &c) {
 }
 
 Reply TeamServer::breakdown(Ctx &c) {
+    offload();
     const QString provider = c.param("provider"), email = c.param("email");
     const QString scope = c.has("scope") ? c.param("scope") : QStringLiteral("week");
     const QString metric = c.has("metric") ? c.param("metric") : QStringLiteral("seven_day");
@@ -355,7 +403,7 @@ Reply TeamServer::breakdown(Ctx &c) {
     for (QSqlQuery q = m_db.exec(
              "SELECT a.member_id, COALESCE(m.name, a.member_id), SUM(a.points), SUM(a.cost_usd) FROM activity a "
              "LEFT JOIN members m ON m.id = a.member_id WHERE a.provider = ? AND a.email = ? AND a.started_at >= ? "
-             "GROUP BY a.member_id ORDER BY SUM(a.points) DESC",
+             "GROUP BY a.member_id, m.name ORDER BY SUM(a.points) DESC",
              k + QVariantList{from});
          q.next();) {
         const double pct = q.value(2).toDouble() / divisor;

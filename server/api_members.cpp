@@ -65,7 +65,10 @@ QJsonObject TeamServer::memberJson(const QString &id) {
     return one.isEmpty() ? QJsonObject{} : one.first().toObject();
 }
 
-Reply TeamServer::getMembers(Ctx &) { return json(QJsonObject{{"ok", true}, {"members", membersJson({})}}); }
+Reply TeamServer::getMembers(Ctx &) {
+    offload();  // grows with the team
+    return json(QJsonObject{{"ok", true}, {"members", membersJson({})}});
+}
 
 Reply TeamServer::postMembers(Ctx &c) {
     const QJsonValue actionValue = c.body.value("action");
@@ -73,6 +76,7 @@ Reply TeamServer::postMembers(Ctx &c) {
     const QString action = actionValue.toString();
 
     if (action == QLatin1String("create")) {
+        offload(Lane::Crypto);  // the one-time password is hashed
         const QString name = body::text(c.body, "name").trimmed();
         if (name.isEmpty()) return fail(400, QStringLiteral("Укажи имя"));
         QString login = body::text(c.body, "login", 64).trimmed();
@@ -101,10 +105,12 @@ Reply TeamServer::postMembers(Ctx &c) {
         const QString password = secrets::oneTimePassword();
         const secrets::PasswordHash h = secrets::hashPassword(password);
         m_db.exec("INSERT INTO members(id, name, role, member_type, specialization, department, email, "
-                  "telegram, timezone, note, joined_at, pw_salt, pw_hash, pw_iter, must_change, created_at) "
-                  "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,1,?)",
+                  "telegram, timezone, note, joined_at, pw_salt, pw_hash, pw_iter, must_change, created_at, pw_set_at) "
+                  "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,1,?,?)",
                   QVariantList{login, name, role, type} + profile +
-                      QVariantList{note, joined, h.salt, h.hash, h.iterations, now()});
+                      QVariantList{note, joined, h.salt, h.hash, h.iterations, now(), now()});
+        tx.touch(Topic::Team);  // an account's owner may be this login
+        tx.touch(Topic::Activity);
         tx.commit();
         return json(QJsonObject{{"ok", true}, {"id", login}, {"login", login}, {"password", password}});
     }
@@ -115,15 +121,18 @@ Reply TeamServer::postMembers(Ctx &c) {
     QSqlQuery cur = m_db.exec("SELECT role, active FROM members WHERE id = ?", {id});
     if (!cur.next()) return fail(404, QStringLiteral("Сотрудник не найден"));
     const bool wasActiveAdmin = cur.value(0).toString() == QLatin1String("admin") && cur.value(1).toBool();
+    cur.finish();  // no statement open across the writes below
 
     if (action == QLatin1String("reset_password")) {
+        offload(Lane::Crypto);
         const QString password = secrets::oneTimePassword();
         const secrets::PasswordHash h = secrets::hashPassword(password);
         Tx tx(m_db);
-        m_db.exec("UPDATE members SET pw_salt = ?, pw_hash = ?, pw_iter = ?, must_change = 1 WHERE id = ?",
-                  {h.salt, h.hash, h.iterations, id});
+        m_db.exec("UPDATE members SET pw_salt = ?, pw_hash = ?, pw_iter = ?, must_change = 1, pw_set_at = ? WHERE id = ?",
+                  {h.salt, h.hash, h.iterations, now(), id});
         // Whoever held the old password may hold its credentials too.
         revokeCredentials(id);
+        tx.touch(Topic::Access);
         tx.commit();
         return json(QJsonObject{{"ok", true}, {"id", id}, {"login", id}, {"password", password}});
     }
@@ -174,6 +183,9 @@ Reply TeamServer::postMembers(Ctx &c) {
         m_db.exec("UPDATE members SET " + sets.join(", ") + " WHERE id = ?", args);
     }
     if (active == 0) revokeCredentials(id);
+    tx.touch(Topic::Team);
+    tx.touch(Topic::Activity);
+    tx.touch(Topic::Access);  // role, state and name of the callers behind known credentials
     tx.commit();
     QJsonObject out{{"ok", true}, {"member", memberJson(id)}};
     return json(out);
@@ -184,12 +196,17 @@ Reply TeamServer::deleteMembers(Ctx &c) {
     if (id.isEmpty()) return fail(400, QStringLiteral("Не указан сотрудник"));
     QSqlQuery cur = m_db.exec("SELECT role, active FROM members WHERE id = ?", {id});
     if (!cur.next()) return fail(404, QStringLiteral("Сотрудник не найден"));
-    if (cur.value(0).toString() == QLatin1String("admin") && cur.value(1).toBool() && activeAdmins(id) == 0)
+    const bool activeAdmin = cur.value(0).toString() == QLatin1String("admin") && cur.value(1).toBool();
+    cur.finish();  // no statement open across the writes below
+    if (activeAdmin && activeAdmins(id) == 0)
         return fail(409, QStringLiteral("Нельзя удалить последнего администратора"));
     Tx tx(m_db);
     // Credentials and the photo go with the member (foreign keys cascade); registry entries keep
     // the owner's login so that the owner stays visible on the account.
     m_db.exec("DELETE FROM members WHERE id = ?", {id});
+    tx.touch(Topic::Team);
+    tx.touch(Topic::Activity);
+    tx.touch(Topic::Access);
     tx.commit();
     return json(QJsonObject{{"ok", true}});
 }

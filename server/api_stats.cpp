@@ -35,10 +35,21 @@ QJsonValue orNull(bool has, double v) { return has ? QJsonValue(v) : QJsonValue(
 
 } // namespace
 
+// Built once per change of the history (or of the names in it) and kept for a minute at most,
+// since the window slides with the clock.
 Reply TeamServer::stats(Ctx &c) {
     const QString scope = c.has("scope") ? c.param("scope") : QStringLiteral("week");
     if (scope != QLatin1String("week") && scope != QLatin1String("month"))
         return fail(400, QStringLiteral("scope: week или month"));
+    if (auto r = m_stats.fresh(scope, {m_db.version(Topic::Team), m_db.version(Topic::Activity)}, now())) return *r;
+    offload();
+    std::lock_guard building(m_stats.building);
+    const Stamp current{m_db.version(Topic::Team), m_db.version(Topic::Activity)};
+    if (auto r = m_stats.fresh(scope, current, now())) return *r;
+    return m_stats.store(scope, current, now() + 60, buildStats(scope));
+}
+
+QByteArray TeamServer::buildStats(const QString &scope) {
     const double t = now();
     const double from = t - (scope == QLatin1String("week") ? 7 : 30) * kDay;
     const QVariantList range{from};
@@ -47,7 +58,7 @@ Reply TeamServer::stats(Ctx &c) {
     for (QSqlQuery q = m_db.exec(
              "SELECT a.member_id, COALESCE(m.name, a.member_id), SUM(a.points), SUM(a.cost_usd) FROM activity a "
              "LEFT JOIN members m ON m.id = a.member_id WHERE a.member_id <> '' AND a.started_at >= ? "
-             "GROUP BY a.member_id ORDER BY SUM(a.points) DESC",
+             "GROUP BY a.member_id, m.name ORDER BY SUM(a.points) DESC",
              range);
          q.next();)
         members.append(QJsonObject{{"member_id", q.value(0).toString()}, {"name", q.value(1).toString()},
@@ -59,7 +70,7 @@ Reply TeamServer::stats(Ctx &c) {
              "SELECT a.provider, a.email, SUM(a.points), SUM(CASE WHEN a.member_id = '' THEN a.points ELSE 0 END), "
              "COALESCE(s.seven_day_resets_at, 0) FROM activity a LEFT JOIN account_state s "
              "ON s.provider = a.provider AND s.email = a.email WHERE a.started_at >= ? "
-             "GROUP BY a.provider, a.email ORDER BY SUM(a.points) DESC",
+             "GROUP BY a.provider, a.email, s.seven_day_resets_at ORDER BY SUM(a.points) DESC",
              range);
          q.next();) {
         double resetsAt = q.value(4).toDouble();
@@ -85,11 +96,13 @@ Reply TeamServer::stats(Ctx &c) {
         sources.append(r);
     }
     return json(QJsonObject{{"ok", true}, {"scope", scope}, {"members", members}, {"accounts", accounts},
-                            {"sources", sources}});
+                            {"sources", sources}})
+        .body;
 }
 
 Reply TeamServer::mirrors(Ctx &c) {
     const int days = intParam(c, "days", 30, 1, 365);
+    offload();
     // Mirror accounts are the key-based ones with a budget: their price is spend per `days`
     // days, so one day's share of it is today's limit.
     const QDateTime midnight = QDateTime(QDateTime::currentDateTimeUtc().date(), QTime(0, 0), QTimeZone::utc());
@@ -113,12 +126,13 @@ Reply TeamServer::mirrors(Ctx &c) {
 
 Reply TeamServer::teamResult(Ctx &c) {
     const int days = intParam(c, "days", 7, 1, 90);
+    offload();
     QList<QJsonObject> rows;
     for (QSqlQuery q = m_db.exec(
              "SELECT a.member_id, COALESCE(m.name, a.member_id), SUM(lines_added), SUM(lines_removed), SUM(commits), "
              "SUM(prs), SUM(accepts), SUM(rejects), SUM(output_tokens), SUM(cost_usd), SUM(seconds) "
              "FROM activity a LEFT JOIN members m ON m.id = a.member_id "
-             "WHERE a.member_id <> '' AND a.started_at >= ? GROUP BY a.member_id",
+             "WHERE a.member_id <> '' AND a.started_at >= ? GROUP BY a.member_id, m.name",
              {now() - days * kDay});
          q.next();) {
         const qint64 added = q.value(2).toLongLong(), commits = q.value(4).toLongLong(), prs = q.value(5).toLongLong();
@@ -149,6 +163,7 @@ Reply TeamServer::analytics(Ctx &c) {
     qint64 from = longParam(c, "from");
     const int tz = intParam(c, "tz", 0, -840, 840);
     if (from >= to || to - from > 366 * qint64(kDay)) return fail(400, QStringLiteral("Неверный период"));
+    offload();
     // The range starts at the viewer's local midnight of its first day, so "7 days" covers whole
     // local days; tz is minutes west of UTC.
     const qint64 local = from - tz * 60LL;
@@ -159,11 +174,13 @@ Reply TeamServer::analytics(Ctx &c) {
     QHash<QString, Person> people;
     QStringList order;
     for (QSqlQuery q = m_db.exec(
-             "SELECT a.member_id, COALESCE(m.name, a.member_id), COALESCE(m.online, 0) AND COALESCE(m.active, 0), "
+             "SELECT a.member_id, COALESCE(m.name, a.member_id), "
+             "CASE WHEN COALESCE(m.online, 0) <> 0 AND COALESCE(m.active, 0) <> 0 THEN 1 ELSE 0 END, "
              "COALESCE(m.last_seen, 0), a.project, a.is_work, SUM(a.seconds), SUM(a.cost_usd), "
              "SUM(a.lines_added), SUM(a.sessions), MAX(a.started_at + a.seconds) FROM activity a "
              "LEFT JOIN members m ON m.id = a.member_id WHERE a.member_id <> '' AND a.started_at >= ? "
-             "AND a.started_at < ? GROUP BY a.member_id, a.project, a.is_work ORDER BY a.member_id",
+             "AND a.started_at < ? GROUP BY a.member_id, m.name, m.online, m.active, m.last_seen, a.project, a.is_work "
+             "ORDER BY a.member_id",
              {double(from), double(to)});
          q.next();) {
         const QString id = q.value(0).toString();

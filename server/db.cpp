@@ -1,7 +1,17 @@
 #include "db.h"
 
+#include "httpcore.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSqlError>
-#include <QUuid>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <chrono>
+#include <memory>
+#include <unordered_map>
 
 namespace {
 
@@ -78,33 +88,132 @@ CREATE INDEX activity_time ON activity(started_at);
 CREATE INDEX devices_member ON devices(member_id);
 CREATE INDEX activity_account ON activity(provider, email, started_at);
 )",
+    // 2 -> 3: credentials remember where they were last used, one-time passwords their age,
+    // registry keys are sealed, sign-in failures are counted, cached answers learn of changes.
+    R"(
+ALTER TABLE credentials ADD COLUMN last_used REAL NOT NULL DEFAULT 0;
+ALTER TABLE credentials ADD COLUMN last_address TEXT NOT NULL DEFAULT '';
+ALTER TABLE members ADD COLUMN pw_set_at REAL NOT NULL DEFAULT 0;
+ALTER TABLE registry ADD COLUMN api_key_box BLOB;
+CREATE TABLE signin_failures(
+  id INTEGER PRIMARY KEY, login TEXT NOT NULL, address TEXT NOT NULL, ts REAL NOT NULL);
+CREATE INDEX signin_failures_login ON signin_failures(login, ts);
+CREATE INDEX signin_failures_address ON signin_failures(address, ts);
+CREATE TABLE changes(topic TEXT PRIMARY KEY, n BIGINT NOT NULL DEFAULT 0);
+INSERT INTO changes(topic, n) VALUES('team', 0);
+INSERT INTO changes(topic, n) VALUES('activity', 0);
+INSERT INTO changes(topic, n) VALUES('access', 0);
+CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+)",
 };
 static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == Db::kSchemaVersion);
 
-} // namespace
+const char *const kTopicNames[kTopics] = {"team", "activity", "access"};
 
-Db::~Db() {
-    if (m_db.isValid()) {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
+// The schema is written once, in SQLite's words; PostgreSQL gets the same tables with its own
+// names for the types (REAL there is single precision, far too coarse for epoch seconds).
+QString forPostgres(QString sql) {
+    sql.replace(QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT"), QLatin1String("BIGSERIAL PRIMARY KEY"));
+    sql.replace(QLatin1String("id INTEGER PRIMARY KEY"), QLatin1String("id BIGSERIAL PRIMARY KEY"));
+    static const QRegularExpression real(QStringLiteral("\\bREAL\\b")), blob(QStringLiteral("\\bBLOB\\b"));
+    sql.replace(real, QStringLiteral("DOUBLE PRECISION"));
+    sql.replace(blob, QStringLiteral("BYTEA"));
+    return sql;
 }
 
-bool Db::open(const QString &path, QString *error) {
-    m_name = QStringLiteral("team-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    m_db.setDatabaseName(path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!m_db.open()) {
-        *error = m_db.lastError().text();
-        return false;
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::atomic<int> g_nextId{1};
+
+} // namespace
+
+struct Db::Conn {
+    QString name;
+    QSqlDatabase db;
+    ~Conn() {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
+Db::Db() : m_id(g_nextId++) {}
+
+Db::~Db() = default;
+
+QSqlDatabase &Db::conn() {
+    // One connection per thread and database, made on first use and closed when the thread ends.
+    thread_local std::unordered_map<int, std::unique_ptr<Conn>> conns;
+    auto &slot = conns[m_id];
+    if (!slot) {
+        auto c = std::make_unique<Conn>();
+        c->name = QStringLiteral("team-%1-%2").arg(m_id).arg(quintptr(&conns), 0, 16);
+        c->db = QSqlDatabase::addDatabase(m_postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), c->name);
+        if (m_postgres) {
+            c->db.setHostName(m_host);
+            if (m_port > 0) c->db.setPort(m_port);
+            c->db.setUserName(m_user);
+            c->db.setPassword(m_password);
+            c->db.setDatabaseName(m_name);
+            c->db.setConnectOptions(m_options);
+        } else {
+            c->db.setDatabaseName(m_path);
+            c->db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        }
+        if (!c->db.open()) throw DbError("open: " + c->db.lastError().text().toStdString());
+        configure(c->db);
+        slot = std::move(c);
+    }
+    return slot->db;
+}
+
+void Db::configure(QSqlDatabase &db) {
+    if (m_postgres) return;
+    QSqlQuery q(db);
+    // FULL: a write is on disk before it is acknowledged, power cut included. secure_delete:
+    // what a write replaces (a key sealed in place of its clear text) is overwritten, not left
+    // behind in free pages.
+    for (const char *pragma : {"PRAGMA foreign_keys = ON", "PRAGMA synchronous = FULL", "PRAGMA secure_delete = ON"})
+        if (!q.exec(QLatin1String(pragma))) throw DbError(("pragma: " + q.lastError().text()).toStdString());
+}
+
+bool Db::open(const QString &where, QString *error) {
+    if (where.startsWith(QLatin1String("postgresql://")) || where.startsWith(QLatin1String("postgres://"))) {
+        const QUrl url(where, QUrl::StrictMode);
+        if (!url.isValid()) {
+            *error = QStringLiteral("not a valid URL");
+            return false;
+        }
+        m_postgres = true;
+        m_host = url.host();
+        m_port = url.port(-1);
+        m_user = url.userName();
+        m_password = url.password();
+        m_name = url.path().mid(1);
+        // Everything in the query is a libpq option (sslmode, connect_timeout, ...); "host" may
+        // name a socket folder.
+        QStringList options;
+        for (const auto &[k, v] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+            if (k == QLatin1String("host")) m_host = v;
+            else options << k + u'=' + v;
+        }
+        m_options = options.join(u';');
+    } else {
+        m_path = where;
     }
     try {
-        exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-        exec(QStringLiteral("PRAGMA journal_mode = WAL"));
-        exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        QSqlDatabase &db = conn();
+        if (!m_postgres) {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+                throw DbError(("journal: " + q.lastError().text()).toStdString());
+        }
         migrate();
+        version(Topic::Team);
     } catch (const DbError &e) {
         *error = QString::fromUtf8(e.what());
         return false;
@@ -112,32 +221,63 @@ bool Db::open(const QString &path, QString *error) {
     return true;
 }
 
-int Db::schemaVersion() { return scalar(QStringLiteral("PRAGMA user_version")).toInt(); }
+int Db::schemaVersion() {
+    if (!m_postgres) return scalar(QStringLiteral("PRAGMA user_version")).toInt();
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version(v INTEGER NOT NULL)"));
+    return scalar(QStringLiteral("SELECT MAX(v) FROM schema_version")).toInt();
+}
+
+void Db::setSchemaVersion(int v) {
+    // PRAGMA takes no bound parameters; the value is our own constant.
+    if (!m_postgres) exec(QStringLiteral("PRAGMA user_version = %1").arg(v));
+    else {
+        exec(QStringLiteral("DELETE FROM schema_version"));
+        exec(QStringLiteral("INSERT INTO schema_version(v) VALUES(?)"), {v});
+    }
+}
 
 void Db::migrate() {
+    Tx tx(*this);
+    // Several processes may start on one PostgreSQL database at once: one migrates, the others
+    // wait here and then find nothing left to do.
+    if (m_postgres) exec(QStringLiteral("SELECT pg_advisory_xact_lock(7243001)"));
     const int have = schemaVersion();
     if (have > kSchemaVersion)
         throw DbError("database was written by a newer server (schema " + std::to_string(have) + ")");
     for (int v = have; v < kSchemaVersion; ++v) {
-        Tx tx(*this);
-        const QStringList statements =
-            QString::fromUtf8(kMigrations[v]).split(u';', Qt::SkipEmptyParts);
-        for (const QString &s : statements)
+        QString sql = QString::fromUtf8(kMigrations[v]);
+        if (m_postgres) sql = forPostgres(sql);
+        for (const QString &s : sql.split(u';', Qt::SkipEmptyParts))
             if (!s.trimmed().isEmpty()) exec(s);
-        // PRAGMA takes no bound parameters; the value is our own constant.
-        exec(QStringLiteral("PRAGMA user_version = %1").arg(v + 1));
-        tx.commit();
+        afterMigration(v + 1);
+        setSchemaVersion(v + 1);
+    }
+    tx.commit();
+}
+
+void Db::afterMigration(int version) {
+    if (version == 3) {
+        // One-time passwords handed out before their age was kept run from the upgrade on.
+        exec(QStringLiteral("UPDATE members SET pw_set_at = ? WHERE pw_set_at = 0"),
+             {QDateTime::currentMSecsSinceEpoch() / 1000.0});
     }
 }
 
 QSqlQuery Db::exec(const QString &sql, const QVariantList &args) {
-    QSqlQuery q(m_db);
+    QSqlQuery q(conn());
     q.setForwardOnly(true);
+    // Without values there is nothing to bind: run it as it stands (PostgreSQL's driver would
+    // otherwise wrap it in PREPARE, which takes no DDL).
+    if (args.isEmpty()) {
+        if (!q.exec(sql)) throw DbError(("exec: " + q.lastError().text() + " in " + sql).toStdString());
+        return q;
+    }
     if (!q.prepare(sql)) throw DbError(("prepare: " + q.lastError().text() + " in " + sql).toStdString());
     for (const QVariant &a : args) {
         // A null QString means "no text", not SQL NULL: columns that may be NULL are bound with
-        // an invalid QVariant instead.
+        // an invalid QVariant instead. Booleans go in as 0/1, which both databases store alike.
         if (a.typeId() == QMetaType::QString && a.toString().isNull()) q.addBindValue(QStringLiteral(""));
+        else if (a.typeId() == QMetaType::Bool) q.addBindValue(a.toBool() ? 1 : 0);
         else q.addBindValue(a);
     }
     if (!q.exec()) throw DbError(("exec: " + q.lastError().text() + " in " + sql).toStdString());
@@ -151,12 +291,55 @@ QVariant Db::scalar(const QString &sql, const QVariantList &args) {
 
 bool Db::isEmpty() { return scalar(QStringLiteral("SELECT COUNT(*) FROM members")).toLongLong() == 0; }
 
-void Db::begin() {
-    if (!m_db.transaction()) throw DbError("begin: " + m_db.lastError().text().toStdString());
+QString Db::greatest(const QString &a, const QString &b) const {
+    return (m_postgres ? QStringLiteral("GREATEST(%1, %2)") : QStringLiteral("MAX(%1, %2)")).arg(a, b);
 }
 
-void Db::commit() {
-    if (!m_db.commit()) throw DbError("commit: " + m_db.lastError().text().toStdString());
+void Db::noteVersion(int topic, quint64 n) {
+    quint64 seen = m_versions[topic];
+    while (n > seen && !m_versions[topic].compare_exchange_weak(seen, n)) {
+    }
 }
 
-void Db::rollback() { m_db.rollback(); }
+quint64 Db::version(Topic t) {
+    const qint64 now = steadyMs();
+    qint64 polled = m_polledAt;
+    if (now - polled >= 200 && m_polledAt.compare_exchange_strong(polled, now)) {
+        // Another process may have written; this thread's connection tells.
+        for (QSqlQuery q = exec(QStringLiteral("SELECT topic, n FROM changes")); q.next();)
+            for (int i = 0; i < kTopics; ++i)
+                if (q.value(0).toString() == QLatin1String(kTopicNames[i])) noteVersion(i, q.value(1).toULongLong());
+    }
+    return m_versions[int(t)];
+}
+
+Tx::Tx(Db &db) : m_db(db) {
+    offload(Lane::Work);
+    if (!db.m_postgres) m_lock = std::unique_lock<std::mutex>(db.m_writer);
+    QSqlQuery q(db.conn());
+    // IMMEDIATE takes SQLite's write lock at once: a transaction that read first and wrote later
+    // could otherwise fail when another connection wrote in between.
+    if (!q.exec(db.m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
+        throw DbError("begin: " + q.lastError().text().toStdString());
+}
+
+Tx::~Tx() {
+    if (m_done) return;
+    QSqlQuery q(m_db.conn());
+    q.exec(QStringLiteral("ROLLBACK"));
+}
+
+void Tx::commit() {
+    quint64 seen[kTopics] = {};
+    for (int i = 0; i < kTopics; ++i)
+        if (m_touched & (1u << i)) {
+            QSqlQuery q = m_db.exec(QStringLiteral("UPDATE changes SET n = n + 1 WHERE topic = ? RETURNING n"),
+                                    {QString::fromLatin1(kTopicNames[i])});
+            if (q.next()) seen[i] = q.value(0).toULongLong();
+        }
+    QSqlQuery q(m_db.conn());
+    if (!q.exec(QStringLiteral("COMMIT"))) throw DbError("commit: " + q.lastError().text().toStdString());
+    m_done = true;
+    for (int i = 0; i < kTopics; ++i)
+        if (seen[i]) m_db.noteVersion(i, seen[i]);
+}

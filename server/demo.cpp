@@ -145,13 +145,13 @@ QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts
         const double lastSeen = m.online ? now - uniform(rng, 5, 90) : now - uniform(rng, 2, 72) * 3600;
         db.exec("INSERT INTO members(id, name, role, active, member_type, specialization, department, email, "
                 "telegram, timezone, note, joined_at, pw_salt, pw_hash, pw_iter, must_change, online, last_seen, "
-                "created_at) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                "created_at, pw_set_at) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
                 {login, QString::fromUtf8(m.name), m.role, !m.disabled, m.type, QString::fromUtf8(m.spec),
                  QString::fromUtf8(m.dept), login + "@corvane.dev", "@" + login + "_dev",
                  i % 5 == 3 ? "Asia/Yekaterinburg" : "Europe/Moscow",
                  m.disabled ? QStringLiteral("Уволился, доступ отключён") : QString(),
                  now - (60 + rng.bounded(900)) * kDay, hashes[i].salt, hashes[i].hash, hashes[i].iterations,
-                 m.mustChange, m.online && !m.disabled, lastSeen, now - 120 * kDay});
+                 m.mustChange, m.online && !m.disabled, lastSeen, now - 120 * kDay, now});
         if (!m.disabled) logins.append({login, passwords[i], m.role});
     }
 
@@ -306,6 +306,8 @@ QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts
         db.exec("INSERT INTO events(ts, severity, title, account_email, ack) VALUES(?,?,?,?,?)",
                 {now - e.hoursAgo * 3600, e.severity, QString::fromUtf8(e.title), e.email, e.ack});
     if (extraAccounts > 0) addSyntheticAccounts(db, rng, extraAccounts);
+    tx.touch(Topic::Team);
+    tx.touch(Topic::Activity);
     tx.commit();
     return logins;
 }
@@ -315,9 +317,9 @@ DemoLogin seedFirstAdmin(Db &db) {
     const secrets::PasswordHash h = secrets::hashPassword(password);
     const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     Tx tx(db);
-    db.exec("INSERT INTO members(id, name, role, pw_salt, pw_hash, pw_iter, must_change, joined_at, created_at) "
-            "VALUES('admin', 'Администратор', 'admin', ?, ?, ?, 1, ?, ?)",
-            {h.salt, h.hash, h.iterations, now, now});
+    db.exec("INSERT INTO members(id, name, role, pw_salt, pw_hash, pw_iter, must_change, joined_at, created_at, pw_set_at) "
+            "VALUES('admin', 'Администратор', 'admin', ?, ?, ?, 1, ?, ?, ?)",
+            {h.salt, h.hash, h.iterations, now, now, now});
     tx.commit();
     return {"admin", password, "admin"};
 }
@@ -380,13 +382,17 @@ void Simulator::tick() {
                       {std::round(r.five * 10) / 10, r.fiveAt, std::round(r.seven * 10) / 10, r.sevenAt, now, r.p, r.e});
         }
         // A few machines come and go; the online ones report.
-        m_db.exec("UPDATE devices SET online = 1 - online WHERE abs(random() % 100) < 4 AND "
-                  "member_id IN (SELECT id FROM members WHERE active = 1)");
+        m_db.exec(QStringLiteral("UPDATE devices SET online = 1 - online WHERE %1 AND "
+                                 "member_id IN (SELECT id FROM members WHERE active = 1)")
+                      .arg(m_db.isPostgres() ? "random() < 0.04" : "abs(random() % 100) < 4"));
         m_db.exec("UPDATE devices SET last_seen = ? WHERE online = 1", {now});
-        m_db.exec("UPDATE members SET online = EXISTS(SELECT 1 FROM devices d WHERE d.member_id = members.id AND d.online = 1), "
-                  "last_seen = MAX(last_seen, COALESCE((SELECT MAX(last_seen) FROM devices d WHERE d.member_id = members.id), 0))");
-        m_db.exec("UPDATE account_state SET online = COALESCE((SELECT MAX(online) FROM devices d WHERE d.provider = account_state.provider AND d.email = account_state.email), 0), "
-                  "last_seen = MAX(last_seen, COALESCE((SELECT MAX(last_seen) FROM devices d WHERE d.provider = account_state.provider AND d.email = account_state.email), 0))");
+        m_db.exec(QStringLiteral("UPDATE members SET online = CASE WHEN EXISTS(SELECT 1 FROM devices d WHERE "
+                                 "d.member_id = members.id AND d.online = 1) THEN 1 ELSE 0 END, last_seen = %1")
+                      .arg(m_db.greatest("last_seen", "COALESCE((SELECT MAX(last_seen) FROM devices d WHERE d.member_id = members.id), 0)")));
+        m_db.exec(QStringLiteral("UPDATE account_state SET online = COALESCE((SELECT MAX(online) FROM devices d WHERE "
+                                 "d.provider = account_state.provider AND d.email = account_state.email), 0), last_seen = %1")
+                      .arg(m_db.greatest("last_seen", "COALESCE((SELECT MAX(last_seen) FROM devices d WHERE "
+                                                      "d.provider = account_state.provider AND d.email = account_state.email), 0)")));
         // Sessions end with their machine going offline; a machine that comes online starts one.
         m_db.exec("UPDATE live_sessions SET active = 0 WHERE active = 1 AND NOT EXISTS(SELECT 1 FROM devices d "
                   "WHERE d.member_id = live_sessions.member_id AND d.provider = live_sessions.provider "
@@ -396,6 +402,7 @@ void Simulator::tick() {
                   "AND NOT EXISTS(SELECT 1 FROM live_sessions s WHERE s.member_id = d.member_id AND "
                   "s.provider = d.provider AND s.email = d.email AND s.active = 1)", {now});
         m_db.exec("DELETE FROM live_sessions WHERE active = 0 AND started_at < ?", {now - 2 * kDay});
+        tx.touch(Topic::Team);
         tx.commit();
     } catch (const DbError &e) {
         qWarning("simulation step failed: %s", e.what());

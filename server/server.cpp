@@ -3,19 +3,15 @@
 #include "secrets.h"
 
 #include <QDateTime>
-#include <QHttpServerResponder>
-#include <QHttpServerResponse>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QSqlQuery>
-#include <QTcpSocket>
+#include <QThreadPool>
 
 #include <cmath>
 
-using Method = QHttpServerRequest::Method;
-
-TeamServer::TeamServer(Db &db, ServerOptions options, QObject *parent)
-    : QAbstractHttpServer(parent), m_db(db), m_opt(std::move(options)) {
+TeamServer::TeamServer(Db &db, Vault &vault, ServerOptions options)
+    : m_db(db), m_vault(vault), m_opt(std::move(options)) {
     addRoutes();
 }
 
@@ -32,117 +28,139 @@ Reply TeamServer::fail(int status, const QString &error) {
     return json(QJsonObject{{"ok", false}, {"error", error}}, status);
 }
 
-void TeamServer::add(Method m, const QString &path, Access a, std::function<Reply(Ctx &)> fn) {
-    const bool jsonBody = m == Method::Post;
-    m_routes.append(Route{m, path, a, jsonBody, std::move(fn)});
+void TeamServer::add(const QByteArray &m, const QString &path, Access a, Reply (TeamServer::*h)(Ctx &),
+                     bool beforeChange) {
+    m_routes.append(Route{m, path, a, beforeChange, [this, h](Ctx &c) { return (this->*h)(c); }});
 }
 
 void TeamServer::addRoutes() {
     using A = Access;
-    auto bind = [this](Reply (TeamServer::*h)(Ctx &)) {
-        return [this, h](Ctx &c) { return (this->*h)(c); };
-    };
-    add(Method::Post, "/api/provision", A::Open, bind(&TeamServer::provision));
-    add(Method::Post, "/api/member/change-password", A::Open, bind(&TeamServer::changePassword));
-    add(Method::Get, "/api/my/status", A::Member, bind(&TeamServer::myStatus));
-    add(Method::Get, "/api/me", A::Member, bind(&TeamServer::getMe));
-    add(Method::Post, "/api/me", A::Member, bind(&TeamServer::postMe));
-    add(Method::Post, "/api/me/avatar", A::Member, bind(&TeamServer::postMyAvatar));
-    add(Method::Get, "/api/avatar", A::Member, bind(&TeamServer::getAvatar));
-    add(Method::Get, "/api/events", A::Admin, bind(&TeamServer::events));
-    add(Method::Get, "/api/accounts", A::Admin, bind(&TeamServer::getAccounts));
-    add(Method::Post, "/api/refresh-limits", A::Admin, bind(&TeamServer::refreshLimits));
-    add(Method::Get, "/api/accounts/breakdown", A::Admin, bind(&TeamServer::breakdown));
-    add(Method::Get, "/api/stats", A::Admin, bind(&TeamServer::stats));
-    add(Method::Get, "/api/mirrors/limits", A::Admin, bind(&TeamServer::mirrors));
-    add(Method::Get, "/api/team/result", A::Admin, bind(&TeamServer::teamResult));
-    add(Method::Get, "/api/team/analytics", A::Admin, bind(&TeamServer::analytics));
-    add(Method::Get, "/api/members", A::Admin, bind(&TeamServer::getMembers));
-    add(Method::Post, "/api/members", A::Admin, bind(&TeamServer::postMembers));
-    add(Method::Delete, "/api/members", A::Admin, bind(&TeamServer::deleteMembers));
-    add(Method::Post, "/api/registry", A::Admin, bind(&TeamServer::postRegistry));
-    add(Method::Delete, "/api/registry", A::Admin, bind(&TeamServer::deleteRegistry));
-    add(Method::Get, "/raw/install.sh", A::Open, bind(&TeamServer::installScript));
-    add(Method::Get, "/appcast.xml", A::Open, bind(&TeamServer::appcast));
-    add(Method::Get, "/", A::Open, bind(&TeamServer::index));
+    using T = TeamServer;
+    add("POST", "/api/provision", A::Open, &T::provision);
+    add("POST", "/api/member/change-password", A::Open, &T::changePassword);
+    add("GET", "/api/my/status", A::Member, &T::myStatus);
+    // Reading the own profile stays open before the one-time password is replaced: the client
+    // loads it right after signing in and does not ask again after the change.
+    add("GET", "/api/me", A::Member, &T::getMe, true);
+    add("POST", "/api/me", A::Member, &T::postMe);
+    add("POST", "/api/me/avatar", A::Member, &T::postMyAvatar);
+    add("GET", "/api/avatar", A::Member, &T::getAvatar, true);
+    add("GET", "/api/events", A::Admin, &T::events);
+    add("GET", "/api/accounts", A::Admin, &T::getAccounts);
+    add("POST", "/api/refresh-limits", A::Admin, &T::refreshLimits);
+    add("GET", "/api/accounts/breakdown", A::Admin, &T::breakdown);
+    add("GET", "/api/stats", A::Admin, &T::stats);
+    add("GET", "/api/mirrors/limits", A::Admin, &T::mirrors);
+    add("GET", "/api/team/result", A::Admin, &T::teamResult);
+    add("GET", "/api/team/analytics", A::Admin, &T::analytics);
+    add("GET", "/api/members", A::Admin, &T::getMembers);
+    add("POST", "/api/members", A::Admin, &T::postMembers);
+    add("DELETE", "/api/members", A::Admin, &T::deleteMembers);
+    add("POST", "/api/registry", A::Admin, &T::postRegistry);
+    add("DELETE", "/api/registry", A::Admin, &T::deleteRegistry);
+    add("GET", "/raw/install.sh", A::Open, &T::installScript);
+    add("GET", "/appcast.xml", A::Open, &T::appcast);
+    add("GET", "/", A::Open, &T::index);
 }
 
-namespace {
-
-QByteArray header(const QHttpServerRequest &r, const QByteArray &name) {
-    for (const auto &h : r.headers())
-        if (h.first.compare(name, Qt::CaseInsensitive) == 0) return h.second.trimmed();
-    return {};
-}
-
-QByteArray methodName(Method m) {
-    switch (m) {
-    case Method::Get: return "GET";
-    case Method::Post: return "POST";
-    case Method::Delete: return "DELETE";
-    default: return "OTHER";
-    }
-}
-
-} // namespace
-
-bool TeamServer::authenticate(const QHttpServerRequest &request, Caller *who) {
-    const QByteArray auth = header(request, "authorization");
+bool TeamServer::authenticate(const HttpRequest &request, Caller *who) {
+    const QByteArray auth = request.header("authorization");
     if (!auth.startsWith("Bearer ") && !auth.startsWith("bearer ")) return false;
     const QString credential = QString::fromUtf8(auth.mid(7).trimmed());
     if (credential.isEmpty() || credential.size() > 256) return false;
-    QSqlQuery q = m_db.exec(
-        "SELECT m.id, m.name, m.role FROM credentials c JOIN members m ON m.id = c.member_id "
-        "WHERE c.hash = ? AND m.active = 1",
-        {secrets::credentialHash(credential)});
-    if (!q.next()) return false;
-    who->id = q.value(0).toString();
-    who->name = q.value(1).toString();
-    who->role = q.value(2).toString();
+    const QString hash = secrets::credentialHash(credential);
+    const quint64 version = m_db.version(Topic::Access);  // before the lookup: a later revocation wins
+    Known known;
+    bool cached = false;
+    {
+        std::lock_guard lock(m_authMutex);
+        const auto it = m_known.constFind(hash);
+        if (it != m_known.constEnd() && it->version == version) {
+            known = *it;
+            cached = true;
+        }
+    }
+    if (!cached) {
+        QSqlQuery q = m_db.exec(
+            "SELECT m.id, m.name, m.role, m.must_change, c.kind, c.last_used, c.last_address "
+            "FROM credentials c JOIN members m ON m.id = c.member_id WHERE c.hash = ? AND m.active = 1",
+            {hash});
+        if (!q.next()) return false;
+        known.who = Caller{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                           q.value(4).toString() == QLatin1String("session"), q.value(3).toBool()};
+        known.version = version;
+        known.lastUsed = q.value(5).toDouble();
+        known.lastAddress = q.value(6).toString();
+    }
+    *who = known.who;
+    // Where and when a credential was last used decides which survive a password change; a
+    // minute's precision is enough, so most requests write nothing.
+    const double t = now();
+    const bool note = t - known.lastUsed > 60 || known.lastAddress != request.peer;
+    if (note) {
+        known.lastUsed = t;
+        known.lastAddress = request.peer;
+    }
+    if (note || !cached) {
+        std::lock_guard lock(m_authMutex);
+        if (m_known.size() > 100000) m_known.clear();
+        m_known.insert(hash, known);
+    }
+    if (note) noteUse(hash, request.peer, t);
     return true;
 }
 
-Reply TeamServer::dispatch(const QHttpServerRequest &request) {
-    const QString path = request.url().path();
-    QList<const Route *> onPath;
-    for (const Route &r : m_routes)
-        if (r.path == path) onPath.append(&r);
-    if (onPath.isEmpty()) return fail(404, QStringLiteral("Не найдено"));
+void TeamServer::noteUse(const QString &hash, const QString &address, double t) {
+    // Written off the request's path: the answer does not wait for it.
+    QThreadPool::globalInstance()->start([this, hash, address, t] {
+        try {
+            Tx tx(m_db);
+            m_db.exec("UPDATE credentials SET last_used = ?, last_address = ? WHERE hash = ?", {t, address, hash});
+            tx.commit();
+        } catch (const DbError &e) {
+            qWarning("credential use not recorded: %s", e.what());
+        }
+    });
+}
+
+Reply TeamServer::dispatch(const HttpRequest &request) {
+    const QString &path = request.path;
     const Route *route = nullptr;
-    for (const Route *r : onPath)
-        if (r->method == request.method()) route = r;
+    QByteArrayList allowed;
+    for (const Route &r : m_routes)
+        if (r.path == path) {
+            allowed << r.method;
+            if (r.method == request.method) route = &r;
+        }
+    if (allowed.isEmpty()) return fail(404, QStringLiteral("Не найдено"));
     if (!route) {
-        QByteArrayList allowed;
-        for (const Route *r : onPath) allowed << methodName(r->method);
         Reply r = fail(405, QStringLiteral("Метод не поддерживается"));
         r.headers.append(qMakePair(QByteArray("Allow"), allowed.join(", ")));
         return r;
     }
 
-    // Size first: the declared length may already be too much, whatever arrived.
-    const QByteArray declared = header(request, "content-length");
-    bool lengthOk = true;
-    const qlonglong length = declared.isEmpty() ? 0 : declared.toLongLong(&lengthOk);
-    if (!lengthOk || length < 0) return fail(400, QStringLiteral("Неверный Content-Length"));
-    if (length > kMaxBody || request.body().size() > kMaxBody)
-        return fail(413, QStringLiteral("Слишком большой запрос"));
-
-    Ctx ctx{request, QUrlQuery(request.url()), {}, {}};
+    Ctx ctx{request, {}, {}};
     if (route->access != Access::Open) {
         if (!authenticate(request, &ctx.who)) {
             Reply r = fail(401, QStringLiteral("Требуется вход"));
             r.headers.append(qMakePair(QByteArray("WWW-Authenticate"), QByteArray("Bearer")));
             return r;
         }
-        if (route->access == Access::Admin && !ctx.who.admin())
-            return fail(403, QStringLiteral("Недостаточно прав"));
+        if (ctx.who.mustChange && !route->beforeChange)
+            return fail(403, QStringLiteral("Сначала смени одноразовый пароль"));
+        if (route->access == Access::Admin) {
+            if (!ctx.who.admin()) return fail(403, QStringLiteral("Недостаточно прав"));
+            // The member token lives in a file on the member's machine and in its set-up
+            // script; it reaches the member's own data only. Team data needs a signed-in session.
+            if (!ctx.who.session) return fail(403, QStringLiteral("Нужен вход по паролю: токен машины не даёт прав администратора"));
+        }
     }
-    if (route->jsonBody) {
-        const QByteArray type = header(request, "content-type").toLower();
+    if (request.method == "POST") {
+        const QByteArray type = request.header("content-type").toLower();
         const QByteArray mime = type.split(';').first().trimmed();
         if (mime != "application/json") return fail(415, QStringLiteral("Нужен JSON (Content-Type: application/json)"));
         QJsonParseError err{};
-        const QJsonDocument doc = QJsonDocument::fromJson(request.body(), &err);
+        const QJsonDocument doc = QJsonDocument::fromJson(request.body, &err);
         if (err.error != QJsonParseError::NoError || !doc.isObject())
             return fail(400, QStringLiteral("Неверный JSON: ожидается объект"));
         ctx.body = doc.object();
@@ -150,37 +168,22 @@ Reply TeamServer::dispatch(const QHttpServerRequest &request) {
     return route->fn(ctx);
 }
 
-bool TeamServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) {
-    Reply reply;
+Reply TeamServer::handle(HttpRequest &request) {
     try {
-        reply = dispatch(request);
+        return dispatch(request);
+    } catch (const Defer &) {
+        throw;
     } catch (const Refusal &r) {
-        reply = fail(r.status, r.error);
+        Reply reply = fail(r.status, r.error);
+        reply.headers += r.headers;
+        return reply;
     } catch (const DbError &e) {
         qWarning("database error: %s", e.what());
-        reply = fail(500, QStringLiteral("Ошибка базы данных"));
+        return fail(500, QStringLiteral("Ошибка базы данных"));
     } catch (const std::exception &e) {
         qWarning("internal error: %s", e.what());
-        reply = fail(500, QStringLiteral("Внутренняя ошибка сервера"));
+        return fail(500, QStringLiteral("Внутренняя ошибка сервера"));
     }
-    QHttpServerResponse response(reply.contentType, reply.body,
-                                 static_cast<QHttpServerResponse::StatusCode>(reply.status));
-    response.addHeader("Cache-Control", "no-store");
-    response.addHeader("X-Content-Type-Options", "nosniff");
-    for (const auto &h : reply.headers) response.addHeader(h.first, h.second);
-    // Headers and body leave in separate writes; without this the second one waits for the
-    // peer's delayed acknowledgement (about 40 ms per request on loopback).
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    response.write(makeResponder(request, socket));
-    return true;
-}
-
-void TeamServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) {
-    // handleRequest answers everything; this stays as a safety net.
-    QHttpServerResponse response("application/json",
-                                 QByteArray(R"({"ok":false,"error":"Не найдено"})"),
-                                 QHttpServerResponse::StatusCode::NotFound);
-    response.write(makeResponder(request, socket));
 }
 
 namespace body {

@@ -1,33 +1,32 @@
-// The team server: one QAbstractHttpServer that routes every request itself, so that unknown
-// paths, wrong methods, oversized bodies and bad JSON all get a JSON refusal of their own.
+// The team server's routes: every request is routed here, so that unknown paths, wrong methods
+// and bad JSON all get a JSON refusal of their own. Handlers run on the HTTP service's I/O
+// threads; one that needs to write, hash a password or rebuild a cached answer moves itself to
+// a worker (offload(), Tx) and runs again there from the start.
 #pragma once
 
+#include "cache.h"
 #include "db.h"
+#include "httpcore.h"
+#include "vault.h"
 
-#include <QAbstractHttpServer>
-#include <QHttpServerRequest>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
-#include <QPair>
 #include <QStringList>
-#include <QUrlQuery>
 #include <QVariantList>
 
 #include <functional>
+#include <mutex>
 
 struct ServerOptions {
     QString publicUrl;        // base URL handed out at sign-in
     int installExit = 0;      // exit status of the served install script
     QString feedVersion = QStringLiteral("0.1.0");
     int feedBuild = 1;
-};
-
-struct Reply {
-    int status = 200;
-    QByteArray body;
-    QByteArray contentType = "application/json";
-    QList<QPair<QByteArray, QByteArray>> headers;
+    double signInWindow = 15 * 60;        // failures counted over this many seconds
+    int signInFailures = 5;               // this many failures in the window lock the login/address
+    double oneTimePasswordLife = 7 * 86400;
 };
 
 // The signed-in member behind a bearer credential.
@@ -35,32 +34,36 @@ struct Caller {
     QString id;
     QString name;
     QString role;
+    bool session = false;      // a session credential (sign-in), not the machine's member token
+    bool mustChange = false;   // signed in with a one-time password not yet replaced
     bool admin() const { return role == QLatin1String("admin"); }
 };
 
 struct Ctx {
-    const QHttpServerRequest &req;
-    QUrlQuery query;
+    const HttpRequest &req;
     QJsonObject body;
     Caller who;
-    bool has(const QString &key) const { return query.hasQueryItem(key); }
-    QString param(const QString &key) const { return query.queryItemValue(key, QUrl::FullyDecoded); }
+    bool has(const QString &key) const { return req.query.hasQueryItem(key); }
+    QString param(const QString &key) const { return req.query.queryItemValue(key, QUrl::FullyDecoded); }
 };
 
 // A refusal raised anywhere inside a handler; the dispatcher turns it into the JSON answer.
 struct Refusal {
     int status;
     QString error;
+    QList<QPair<QByteArray, QByteArray>> headers = {};
 };
 
-class TeamServer : public QAbstractHttpServer {
+class TeamServer {
 public:
-    static constexpr qsizetype kMaxBody = 1024 * 1024;
     static constexpr double kOnlineWindow = 300; // a presence report this recent counts as online
 
-    TeamServer(Db &db, ServerOptions options, QObject *parent = nullptr);
+    TeamServer(Db &db, Vault &vault, ServerOptions options);
     void setPublicUrl(const QString &url) { m_opt.publicUrl = url; }
     QString publicUrl() const { return m_opt.publicUrl; }
+
+    // Answers one request; may throw Defer (see httpcore.h).
+    Reply handle(HttpRequest &request);
 
     // Answer helpers shared by the handler files.
     static Reply json(const QJsonObject &obj, int status = 200);
@@ -68,23 +71,21 @@ public:
     [[noreturn]] static void refuse(int status, const QString &error) { throw Refusal{status, error}; }
     static double now();
 
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
-    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
-
 private:
     enum class Access { Open, Member, Admin };
     struct Route {
-        QHttpServerRequest::Method method;
+        QByteArray method;
         QString path;
         Access access;
-        bool jsonBody;
+        bool beforeChange;  // reachable while the caller still has to change a one-time password
         std::function<Reply(Ctx &)> fn;
     };
     void addRoutes();
-    void add(QHttpServerRequest::Method m, const QString &path, Access a, std::function<Reply(Ctx &)> fn);
-    Reply dispatch(const QHttpServerRequest &request);
-    bool authenticate(const QHttpServerRequest &request, Caller *who);
+    void add(const QByteArray &m, const QString &path, Access a, Reply (TeamServer::*h)(Ctx &),
+             bool beforeChange = false);
+    Reply dispatch(const HttpRequest &request);
+    bool authenticate(const HttpRequest &request, Caller *who);
+    void noteUse(const QString &hash, const QString &address, double t);
 
     // Sign-in and own profile (api_auth.cpp).
     Reply provision(Ctx &c);
@@ -93,20 +94,25 @@ private:
     Reply postMe(Ctx &c);
     Reply postMyAvatar(Ctx &c);
     Reply getAvatar(Ctx &c);
+    void checkBackOff(const QString &login, const QString &address);
+    void noteFailure(const QString &login, const QString &address);
     // Roster (api_members.cpp).
     Reply getMembers(Ctx &c);
     Reply postMembers(Ctx &c);
     Reply deleteMembers(Ctx &c);
     // Accounts, registry, home status, alerts (api_accounts.cpp).
     Reply getAccounts(Ctx &c);
+    QByteArray buildAccounts(double *validUntil);
     Reply refreshLimits(Ctx &c);
     Reply postRegistry(Ctx &c);
     Reply deleteRegistry(Ctx &c);
     Reply myStatus(Ctx &c);
+    QByteArray buildStatus(const Caller &who, double *validUntil);
     Reply events(Ctx &c);
     Reply breakdown(Ctx &c);
     // Statistics and activity (api_stats.cpp).
     Reply stats(Ctx &c);
+    QByteArray buildStats(const QString &scope);
     Reply mirrors(Ctx &c);
     Reply teamResult(Ctx &c);
     Reply analytics(Ctx &c);
@@ -124,8 +130,22 @@ private:
     int activeAdmins(const QString &except);
 
     Db &m_db;
+    Vault &m_vault;
     ServerOptions m_opt;
     QList<Route> m_routes;
+    Cached m_accounts;
+    CachedMap m_status;
+    CachedMap m_stats;
+    // Credentials seen lately (by hash), valid while the Access counter stays where it was: a
+    // revocation in this process takes effect at once, one in another process within 200 ms.
+    struct Known {
+        Caller who;
+        quint64 version = 0;
+        double lastUsed = 0;
+        QString lastAddress;
+    };
+    std::mutex m_authMutex;
+    QHash<QString, Known> m_known;
 };
 
 // Typed readers of request bodies: a present key of the wrong type is a refusal, never a guess.

@@ -3,7 +3,9 @@ import QtQuick.Layouts
 import Corvane
 
 // Sign-in: login and password, "Войти". Return in either field submits like the button;
-// while a sign-in is in flight the button shows a spinner and ignores presses.
+// while a sign-in is in flight the button shows a spinner and ignores presses. While start-up is
+// still reading a saved session (the secret service may take a few seconds) a spinner stands in for
+// the form, so a restored session does not flash the sign-in form first.
 Rectangle {
     id: root
     objectName: "authView"
@@ -16,10 +18,19 @@ Rectangle {
             Store.signIn(root.login, root.pass)
     }
 
+    Spinner {
+        objectName: "restoringSpinner"
+        anchors.centerIn: parent
+        size: 22
+        running: Store.restoring
+    }
+
     ColumnLayout {
         anchors.centerIn: parent
         width: 300
         spacing: 12
+        visible: !Store.restoring
+        onVisibleChanged: if (visible) loginField.forceActiveFocus()
 
         FormTitle {
             Layout.bottomMargin: 8

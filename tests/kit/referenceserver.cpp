@@ -11,13 +11,24 @@
 QJsonObject ReferenceServer::Answer::json() const { return QJsonDocument::fromJson(body).object(); }
 bool ReferenceServer::Answer::isJsonObject() const { return QJsonDocument::fromJson(body).isObject(); }
 
+QByteArray ReferenceServer::Answer::header(const QByteArray &name) const
+{
+    for (const auto &h : headers)
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    return {};
+}
+
 bool ReferenceServer::start(const QStringList &extraArgs, Seed seed)
 {
     stop();
     const QString bin = qEnvironmentVariable("CORVANE_SERVER_BIN");
     if (bin.isEmpty() || !m_dir.isValid())
         return false;
-    QStringList args{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), dbPath()};
+    QStringList args{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                     m_database.isEmpty() ? dbPath() : m_database};
+    if (!m_database.isEmpty())
+        args << QStringLiteral("--key-file") << m_dir.filePath(QStringLiteral("registry.key"));
     if (seed == Seed::Demo)
         args << QStringLiteral("--demo") << QStringLiteral("--seed") << QStringLiteral("5");
     m_proc.setProgram(bin);
@@ -30,18 +41,17 @@ bool ReferenceServer::start(const QStringList &extraArgs, Seed seed)
     if (!m_url.startsWith(QLatin1String("http://")))
         return false;
     m_logins.clear();
-    if (seed == Seed::None)
-        return true;
     // The sign-ins follow in one burst once their passwords are hashed: the first may take a few
-    // seconds (many more in a sanitizer build on a busy machine), the rest come together.
-    for (int wait = 60000;; wait = 1000) {
+    // seconds (many more in a sanitizer build on a busy machine), the rest come together. A restart
+    // prints one only when it had to give the team's administrator a new one-time password.
+    for (int wait = seed == Seed::None ? 3000 : 60000;; wait = 1000) {
         const QString line = readLine(wait);
         const QStringList w = line.split(u' ');
         if (w.size() != 6 || w[0] != QLatin1String("login"))
             break;
         m_logins.append({w[1], w[3], w[5]});
     }
-    return !m_logins.isEmpty();
+    return seed == Seed::None || !m_logins.isEmpty();
 }
 
 QString ReferenceServer::readLine(int timeoutMs)
@@ -86,6 +96,8 @@ ReferenceServer::Answer ReferenceServer::send(const QByteArray &method, const QS
     QNetworkRequest req(QUrl(m_url + path));
     if (!bearer.isEmpty())
         req.setRawHeader("Authorization", "Bearer " + bearer.toUtf8());
+    if (!m_forwardedFor.isEmpty())
+        req.setRawHeader("X-Forwarded-For", m_forwardedFor.toLatin1());
     if (!contentType.isEmpty() && !body.isNull())
         req.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     if (!m_nam)
@@ -100,6 +112,7 @@ ReferenceServer::Answer ReferenceServer::send(const QByteArray &method, const QS
     a.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     a.body = reply->readAll();
     a.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    a.headers = reply->rawHeaderPairs();
     reply->deleteLater();
     return a;
 }

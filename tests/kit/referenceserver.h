@@ -11,13 +11,18 @@
 //   server.get("/api/accounts", session).json()
 //
 // start(args, Seed::FirstAdmin) starts on an empty database (one administrator with a one-time
-// password); Seed::None restarts on the database of an earlier start() of the same object.
+// password); Seed::None restarts on the database of an earlier start() of the same object (and
+// reads the one sign-in a restart prints when it revives an administrator).
+// setDatabase(url) puts it on a PostgreSQL database instead of its own SQLite file (see
+// PostgresCluster); setForwardedFor(addr) makes every request claim to come through a proxy from
+// that address (start the server with "--trusted-proxy 127.0.0.1" for it to count).
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class ReferenceServer
@@ -28,6 +33,8 @@ public:
         int status = 0;
         QByteArray body;
         QByteArray contentType;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray header(const QByteArray &name) const;
         QJsonObject json() const;
         bool isJsonObject() const;
     };
@@ -41,6 +48,12 @@ public:
 
     QString url() const { return m_url; }
     QString dbPath() const { return m_dir.filePath(QStringLiteral("team.sqlite")); }
+    QString folder() const { return m_dir.path(); }
+    qint64 pid() const { return m_proc.processId(); }
+    void setDatabase(const QString &url) { m_database = url; }
+    void setForwardedFor(const QString &address) { m_forwardedFor = address; }
+    // Runs in the server's process between fork and exec (resource limits, say).
+    void setChildSetup(std::function<void()> setup) { m_proc.setChildProcessModifier(std::move(setup)); }
     const QList<Login> &logins() const { return m_logins; }
     Login loginFor(const QString &role) const;      // the first printed sign-in with this role
     Login login(const QString &name) const;         // the printed sign-in of this login
@@ -60,5 +73,7 @@ private:
     QProcess m_proc;
     std::unique_ptr<QNetworkAccessManager> m_nam; // made on first use, after the application
     QString m_url;
+    QString m_database;
+    QString m_forwardedFor;
     QList<Login> m_logins;
 };

@@ -1,5 +1,6 @@
-// The team server against its demo team: answer shapes, sign-in, roles, roster and registry
-// writes, photos, bad input. One server process for the whole file.
+// The team server against its demo team: answer shapes, sign-in and its back-off, credentials and
+// what each reaches, roles, roster and registry writes, photos, bad input. One server process for
+// the whole file, on SQLite, or on PostgreSQL when CORVANE_TEST_POSTGRES is set.
 #include "kit.h"
 
 #include <QBuffer>
@@ -33,8 +34,10 @@ static QString shapeError(const QJsonObject &o, const char *spec) {
 
 class ServerApiTest : public QObject {
     Q_OBJECT
+    PostgresCluster pg;  // before the server: it outlives it
     ReferenceServer s;
     QString admin, adminToken, viewer;
+    int address = 0;
 
     static QByteArray png(int w, int h) {
         QImage img(w, h, QImage::Format_ARGB32);
@@ -44,6 +47,9 @@ class ServerApiTest : public QObject {
         buf.open(QIODevice::WriteOnly);
         img.save(&buf, "PNG");
         return out;
+    }
+    static QImage pixels(const QByteArray &png) {
+        return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_ARGB32);
     }
     static QString enc(const QString &v) { return QString::fromLatin1(QUrl::toPercentEncoding(v)); }
     static void checkRefusal(const Answer &a, int status) {
@@ -56,7 +62,15 @@ class ServerApiTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(s.start());
+        if (qEnvironmentVariableIsSet("CORVANE_TEST_POSTGRES")) {
+            QVERIFY2(pg.start(), qPrintable(pg.error()));
+            const QString url = pg.createDatabase("api");
+            QVERIFY2(!url.isEmpty(), qPrintable(pg.error()));
+            s.setDatabase(url);
+        }
+        // Requests claim to come through a proxy on loopback, from an address of each test's own
+        // (see init()), so that sign-in failures of one test never lock out the next.
+        QVERIFY(s.start({"--trusted-proxy", "127.0.0.1", "--signin-window", "10"}));
         QVERIFY(!s.login("admin").login.isEmpty() && !s.login("anna").login.isEmpty());
         QCOMPARE(s.login("admin").role, QString("admin"));
         QCOMPARE(s.login("anna").role, QString("viewer"));
@@ -67,6 +81,8 @@ private slots:
         QVERIFY(!admin.isEmpty() && !adminToken.isEmpty() && !viewer.isEmpty());
     }
 
+    void init() { s.setForwardedFor(QStringLiteral("198.51.100.%1").arg(++address)); }
+
     void signInAnswer() {
         QJsonObject a;
         QVERIFY(!s.signIn("  admin\t", s.login("admin").password, &a).isEmpty());
@@ -75,8 +91,15 @@ private slots:
         QCOMPARE(a.value("role").toString(), QString("admin"));
         QCOMPARE(a.value("name").toString(), QString("Алексей Воронов"));
         QVERIFY(a.value("token").toString() != a.value("session").toString());
-        // Both credentials are bearers.
-        QCOMPARE(s.get("/api/me", adminToken).status, 200);
+        // The machine's token reaches the member's own data only, an administrator's included;
+        // the team's data takes the session of a sign-in.
+        for (const char *own : {"/api/me", "/api/my/status", "/api/avatar?member_id=nobody-has-this"})
+            QVERIFY(s.get(own, adminToken).status != 401 && s.get(own, adminToken).status != 403);
+        for (const char *team : {"/api/accounts", "/api/members", "/api/events?limit=1", "/api/stats?scope=week"}) {
+            checkRefusal(s.get(team, adminToken), 403);
+            QCOMPARE(s.get(team, admin).status, 200);
+        }
+        checkRefusal(s.post("/api/members", {{"action", "update"}, {"id", "anna"}, {"note", "x"}}, adminToken), 403);
 
         for (const auto &[login, pw] : {std::pair{"admin", "wrong-password"}, std::pair{"nobody", "whatever1"}}) {
             const Answer r = s.post("/api/provision", {{"login", login}, {"password", pw}});
@@ -90,6 +113,18 @@ private slots:
 
     void passwordChange() {
         const QString old = s.login("pavel").password;
+        // Until the one-time password is replaced, its sign-in reads the own profile and nothing else.
+        QJsonObject first;
+        const QString pending = s.signIn("pavel", old, &first);
+        QVERIFY(!pending.isEmpty());
+        const QString pendingToken = first.value("token").toString();
+        QCOMPARE(s.get("/api/me", pending).json().value("member_id").toString(), QString("pavel"));
+        for (const QString &cred : {pending, pendingToken}) {
+            checkRefusal(s.get("/api/my/status", cred), 403);
+            checkRefusal(s.post("/api/me", {{"note", "x"}}, cred), 403);
+        }
+        checkRefusal(s.post("/api/member/change-password",
+                            {{"login", "pavel"}, {"current_password", old}, {"new_password", old}}), 400);
         checkRefusal(s.post("/api/member/change-password",
                             {{"login", "pavel"}, {"current_password", "nope-nope"}, {"new_password", "длинныйпароль"}}), 401);
         checkRefusal(s.post("/api/member/change-password",
@@ -99,10 +134,57 @@ private slots:
                                  {{"login", "pavel"}, {"current_password", old}, {"new_password", "пароль12"}});
         QCOMPARE(ok.status, 200);
         QCOMPARE(ok.json().value("ok"), QJsonValue(true));
+        // The client that made the change goes on with what it signed in with.
+        QCOMPARE(s.get("/api/my/status", pending).status, 200);
+        QCOMPARE(s.get("/api/my/status", pendingToken).status, 200);
         QJsonObject a;
         QVERIFY(!s.signIn("pavel", "пароль12", &a).isEmpty());
         QCOMPARE(a.value("must_change"), QJsonValue(false));
         QVERIFY(s.signIn("pavel", old).isEmpty());
+    }
+
+    void credentialsOfManySignIns() {
+        // Every sign-in keeps its credentials: a 21st does not end the first machine's set-up.
+        QJsonObject first;
+        const QString firstSession = s.signIn("elena", s.login("elena").password, &first);
+        for (int i = 0; i < 20; ++i) QVERIFY(!s.signIn("elena", s.login("elena").password).isEmpty());
+        QCOMPARE(s.get("/api/my/status", first.value("token").toString()).status, 200);
+        QCOMPARE(s.get("/api/my/status", firstSession).status, 200);
+        checkRefusal(s.get("/api/accounts", first.value("token").toString()), 403);  // a viewer's token
+
+        // A password change made elsewhere ends them; the changing client keeps its own.
+        s.setForwardedFor("203.0.113.77");
+        QJsonObject here;
+        const QString mine = s.signIn("elena", s.login("elena").password, &here);
+        QVERIFY(s.post("/api/member/change-password", {{"login", "elena"}, {"current_password", s.login("elena").password},
+                                                       {"new_password", "elena-новый-1"}}).status == 200);
+        checkRefusal(s.get("/api/my/status", firstSession), 401);
+        checkRefusal(s.get("/api/my/status", first.value("token").toString()), 401);
+        QCOMPARE(s.get("/api/my/status", mine).status, 200);
+        QCOMPARE(s.get("/api/my/status", here.value("token").toString()).status, 200);
+    }
+
+    void signInBackOff() {
+        // Five failures for a login within the window (10 s here): the sixth attempt is refused
+        // unheard, the right password included, until the window has passed.
+        const QString pw = s.login("maria").password;
+        for (int i = 0; i < 5; ++i) QVERIFY(s.signIn("maria", "wrong-" + QString::number(i)).isEmpty());
+        s.setForwardedFor("203.0.113.5");  // another address: the login itself is locked
+        const Answer locked = s.post("/api/provision", {{"login", "maria"}, {"password", pw}});
+        checkRefusal(locked, 429);
+        const int retry = locked.header("Retry-After").toInt();
+        QVERIFY2(retry >= 1 && retry <= 10, locked.header("Retry-After").constData());
+        checkRefusal(s.post("/api/member/change-password", {{"login", "maria"}, {"current_password", pw},
+                                                            {"new_password", "whatever-123"}}), 429);
+        // Five failures from one address, each for another login, lock the address.
+        s.setForwardedFor("203.0.113.9");
+        for (int i = 0; i < 5; ++i) QVERIFY(s.signIn("nobody" + QString::number(i), "x").isEmpty());
+        checkRefusal(s.post("/api/provision", {{"login", "yulia"}, {"password", s.login("yulia").password}}), 429);
+        s.setForwardedFor("203.0.113.10");
+        QVERIFY(!s.signIn("yulia", s.login("yulia").password).isEmpty());
+        // The end of the lock.
+        s.setForwardedFor("203.0.113.5");
+        QTRY_VERIFY_WITH_TIMEOUT(!s.signIn("maria", pw).isEmpty(), 20000);
     }
 
     void accountsShape() {
@@ -298,8 +380,8 @@ private slots:
         const Answer own = s.get("/api/avatar?member_id=anna", viewer);
         QCOMPARE(own.status, 200);
         QCOMPARE(own.contentType, QByteArray("image/png"));
-        QCOMPARE(own.body, pic);
-        QCOMPARE(s.get("/api/avatar?member_id=anna", admin).body, pic);
+        QCOMPARE(pixels(own.body), pixels(pic));
+        QCOMPARE(s.get("/api/avatar?member_id=anna", admin).body, own.body);
         const QJsonObject me = s.get("/api/me", viewer).json();
         QCOMPARE(me.value("has_avatar"), QJsonValue(true));
         QCOMPARE(me.value("avatar_updated_at").toDouble(), v1);
@@ -308,7 +390,8 @@ private slots:
         QCOMPARE(s.post("/api/members", {{"action", "update"}, {"id", "anna"},
                                          {"avatar_base64", QString::fromLatin1(pic2.toBase64())}}, admin).status, 200);
         QVERIFY(s.get("/api/me", viewer).json().value("avatar_updated_at").toDouble() > v1);
-        QCOMPARE(s.get("/api/avatar?member_id=anna", viewer).body, pic2);
+        const QByteArray stored2 = s.get("/api/avatar?member_id=anna", viewer).body;
+        QCOMPARE(pixels(stored2), pixels(pic2));
 
         QImage jpg(20, 20, QImage::Format_RGB32);
         jpg.fill(Qt::red);
@@ -320,8 +403,27 @@ private slots:
                                    QString("***not base64***"), QString::fromLatin1(pic.left(40).toBase64()), QString()})
             checkRefusal(s.post("/api/me/avatar", {{"avatar_base64", bad}}, viewer), 400);
         checkRefusal(s.post("/api/me/avatar", {{"avatar_base64", 12}}, viewer), 400);
-        QCOMPARE(s.get("/api/avatar?member_id=anna", viewer).body, pic2);
+        QCOMPARE(s.get("/api/avatar?member_id=anna", viewer).body, stored2);
         checkRefusal(s.get("/api/avatar?member_id=sergey", admin), 404);
+
+        // Only the pixels are kept: text, times and profiles in the uploaded file stay behind.
+        QImage tagged(40, 30, QImage::Format_ARGB32);
+        tagged.fill(QColor(10, 200, 90, 128));
+        tagged.setText("Comment", "gps 55.7558 37.6173");
+        tagged.setText("Author", "secret-author");
+        const QByteArray withMeta = [&] {
+            QByteArray out;
+            QBuffer buf(&out);
+            buf.open(QIODevice::WriteOnly);
+            tagged.save(&buf, "PNG");
+            return out;
+        }();
+        QVERIFY(withMeta.contains("secret-author"));
+        QCOMPARE(s.post("/api/me/avatar", {{"avatar_base64", QString::fromLatin1(withMeta.toBase64())}}, viewer).status, 200);
+        const QByteArray served = s.get("/api/avatar?member_id=anna", viewer).body;
+        for (const char *chunk : {"tEXt", "zTXt", "iTXt", "eXIf", "tIME", "iCCP", "secret-author", "55.7558"})
+            QVERIFY2(!served.contains(chunk), chunk);
+        QCOMPARE(pixels(served), pixels(withMeta));
     }
 
     void memberLifecycle() {
