@@ -1,3 +1,5 @@
+// One account of "/api/accounts": every key read (strictly), the load order, the counts, and the
+// fingerprint that decides when a table row redraws.
 #include "core/teamacct.h"
 #include "testjson.h"
 
@@ -5,13 +7,14 @@
 #include <QSet>
 #include <QTest>
 #include <functional>
+#include <limits>
 
 namespace {
 
 // (No "//" inside the raw JSON below: moc would read it as a comment.)
 // An account with every field set to something non-default, nested lists included.
 const char *FULL = R"({
-  "email": "a@x.io", "provider": "Claude", "member_name": "Анна", "member_id": "m1",
+  "email": "a@x.io", "provider": "DeepSeek", "member_name": "Анна", "member_id": "m1",
   "group_name": "core", "status": "HOLD", "auth_type": "OAuth", "has_key": true,
   "has_monitor": true, "in_registry": true, "five_hour_pct": 41.5, "five_hour_resets_at": 1700000000,
   "seven_day_pct": 77, "seven_day_resets_at": 1700500000, "cost_usd": 12.25, "total_input": 1000,
@@ -58,329 +61,188 @@ class TstTeamAcct : public QObject
 {
     Q_OBJECT
 private slots:
-    void emptyObjectDefaults();
-    void fullObjectDecodes();
-    void textKindsAndFallbacks();
-    void numbersAreStrict();
-    void flagsAreStrict();
-    void limitsObject();
-    void nestedArraysAllOrNothing();
-    void nestedIdsFreshTeamIdStable();
-    void activeSessionsKeepOrder();
-    void loadOrder();
-    void loadOrderIsStable();
-    void decodeAnswerShapes();
-    void counts();
-    void revStableAcrossLoads();
-    void revCoversShownFields();
-    void revFollowsListsNotIds_data();
-    void revFollowsListsNotIds();
-    void revIsByValueAndPositional();
-    void gadgetPropertiesForQml();
-};
+    void decodesEveryKey()
+    {
+        const TeamAcct e = parseTeamAcct(QJsonObject());
+        TeamAcct blank; // every text empty, every number 0, every flag false
+        blank.provider.clear();
+        blank.status.clear();
+        blank.extraUsagePct = 0;
+        blank.rev = e.rev;
+        QCOMPARE(fields(e, blank, false), QStringList({"id=claude:", "provider=claude", "status=active", "extraUsagePct=-1"}));
+        QVERIFY(e.weeklyScoped.isEmpty() && e.liveSessions.isEmpty() && e.users.isEmpty() && e.devices.isEmpty());
 
-void TstTeamAcct::emptyObjectDefaults()
-{
-    const TeamAcct a = parseTeamAcct(QJsonObject());
-    QCOMPARE(a.provider, QStringLiteral("claude"));
-    QCOMPARE(a.status, QStringLiteral("active"));
-    QCOMPARE(a.id(), QStringLiteral("claude:"));
-    for (const QString *s : {&a.email, &a.owner, &a.memberId, &a.group, &a.authType, &a.model, &a.version,
-                             &a.limitsSource, &a.severity, &a.plan, &a.currency, &a.payMethod, &a.renewDate,
-                             &a.notes, &a.ccProvider, &a.baseUrl})
-        QVERIFY(s->isEmpty());
-    for (double d : {a.fivePct, a.fiveReset, a.sevenPct, a.sevenReset, a.cost, a.tokensIn, a.tokensOut,
-                     a.lastSeen, a.limitsFetchedAt, a.price, a.burnEta})
-        QCOMPARE(d, 0.0);
-    QCOMPARE(a.extraUsagePct, -1.0);
-    QVERIFY(!a.hasKey && !a.hasMonitor && !a.inRegistry && !a.online && !a.hasTelemetry);
-    QVERIFY(a.weeklyScoped.isEmpty() && a.liveSessions.isEmpty() && a.users.isEmpty() && a.devices.isEmpty());
-    QCOMPARE(a.rev, a.computeRev());
-}
-
-void TstTeamAcct::fullObjectDecodes()
-{
-    const TeamAcct a = full();
-    QCOMPARE(a.id(), QStringLiteral("claude:a@x.io"));
-    QCOMPARE(a.owner, QStringLiteral("Анна"));
-    QCOMPARE(a.status, QStringLiteral("hold"));
-    QCOMPARE(a.authType, QStringLiteral("oauth"));
-    QCOMPARE(a.sevenPct, 77.0);
-    QCOMPARE(a.burnEta, 1700001000.0);
-    QCOMPARE(a.limitsSource, QStringLiteral("oauth"));
-    QCOMPARE(a.severity, QStringLiteral("warn"));
-    QCOMPARE(a.extraUsagePct, 12.0);
-    // A weekly entry without "model" and users without a name are dropped; sessions and devices never.
-    QCOMPARE(a.weeklyScoped.size(), 2);
-    QCOMPARE(a.weeklyScoped[1].model, QStringLiteral("sonnet"));
-    QCOMPARE(a.users.size(), 2);
-    QCOMPARE(a.users[1].name, QStringLiteral("Bob"));
-    QVERIFY(!a.users[1].online);
-    QCOMPARE(a.liveSessions.size(), 3);
-    QVERIFY(a.liveSessions[1].project.isEmpty() && !a.liveSessions[1].active);
-    QCOMPARE(a.devices.size(), 2);
-    QCOMPARE(a.devices[0].host, QStringLiteral("h1"));
-    QVERIFY(a.devices[0].online);
-    QVERIFY(a.devices[1].host.isEmpty() && !a.devices[1].online);
-}
-
-void TstTeamAcct::textKindsAndFallbacks()
-{
-    QCOMPARE(parseTeamAcct(obj(R"({"member_name": "", "member_id": "m1"})")).owner, QStringLiteral("m1"));
-    QCOMPARE(parseTeamAcct(obj(R"({"member_name": 5, "member_id": "m2"})")).owner, QStringLiteral("m2"));
-    QCOMPARE(parseTeamAcct(obj(R"({"member_name": "", "member_id": 7})")).owner, QString());
-    QCOMPARE(parseTeamAcct(obj(R"({"email": 5, "account_email": "b@x"})")).email, QStringLiteral("b@x"));
-    QCOMPARE(parseTeamAcct(obj(R"({"account_email": "b@x"})")).email, QStringLiteral("b@x"));
-    QCOMPARE(parseTeamAcct(obj(R"({"email": "", "account_email": "b@x"})")).email, QString());
-    QCOMPARE(parseTeamAcct(obj(R"({"provider": "Claude", "status": "HOLD"})")).id(), QStringLiteral("claude:"));
-    QCOMPARE(parseTeamAcct(obj(R"({"provider": 5, "status": null})")).provider, QStringLiteral("claude"));
-    QCOMPARE(parseTeamAcct(obj(R"({"provider": 5, "status": null})")).status, QStringLiteral("active"));
-    QCOMPARE(parseTeamAcct(obj(R"({"provider": "DeepSeek", "auth_type": "API_KEY"})")).provider,
-             QStringLiteral("deepseek"));
-    QCOMPARE(parseTeamAcct(obj(R"({"model": 4, "plan": ["x"]})")).model, QString());
-}
-
-void TstTeamAcct::numbersAreStrict()
-{
-    QCOMPARE(parseTeamAcct(obj(R"({"seven_day_pct": "80"})")).sevenPct, 0.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"seven_day_pct": true})")).sevenPct, 1.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"price": "200"})")).price, 0.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"cost_usd": null})")).cost, 0.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"five_hour_burn": {"eta": "5"}})")).burnEta, 0.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"five_hour_burn": 5})")).burnEta, 0.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"devices": [{"cost_usd": "3"}]})")).devices[0].cost, 0.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"limits": {"weekly_scoped": [{"model": "o", "pct": "9"}]}})"))
-                 .weeklyScoped[0].pct, 0.0);
-}
-
-void TstTeamAcct::flagsAreStrict()
-{
-    const TeamAcct a = parseTeamAcct(obj(R"({"online": 1, "has_telemetry": "true", "has_key": 1,
-        "live_sessions": [{"active": 1}], "users": [{"name": "x", "online": 1}]})"));
-    QVERIFY(!a.online && !a.hasTelemetry && !a.hasKey);
-    QVERIFY(!a.liveSessions[0].active);
-    QVERIFY(!a.users[0].online);
-}
-
-void TstTeamAcct::limitsObject()
-{
-    QCOMPARE(parseTeamAcct(obj(R"({"limits": {"weekly_scoped": [{"model": "o"}]}})")).extraUsagePct, -1.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"limits": "x"})")).extraUsagePct, -1.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"limits": {"extra_usage_pct": "5"}})")).extraUsagePct, -1.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"limits": {"extra_usage_pct": 0}})")).extraUsagePct, 0.0);
-    QCOMPARE(parseTeamAcct(obj(R"({"limits": [1]})")).weeklyScoped.size(), 0);
-    // Keys of the limits object are not read from the top level.
-    QCOMPARE(parseTeamAcct(obj(R"({"severity": "hot", "extra_usage_pct": 3})")).severity, QString());
-}
-
-void TstTeamAcct::nestedArraysAllOrNothing()
-{
-    const TeamAcct a = parseTeamAcct(obj(R"({"devices": [{"device_host": "h"}, 5],
-        "live_sessions": [{}, null], "users": {"name": "x"},
-        "limits": {"weekly_scoped": [{"model": "o"}, "x"]}})"));
-    QVERIFY(a.devices.isEmpty());
-    QVERIFY(a.liveSessions.isEmpty());
-    QVERIFY(a.users.isEmpty());
-    QVERIFY(a.weeklyScoped.isEmpty());
-}
-
-void TstTeamAcct::nestedIdsFreshTeamIdStable()
-{
-    const TeamAcct a = full(), b = full();
-    QCOMPARE(a.id(), b.id());
-    QVERIFY(a.devices[0].id != b.devices[0].id);
-    QSet<QUuid> ids;
-    for (const auto &x : a.devices) ids.insert(x.id);
-    for (const auto &x : a.users) ids.insert(x.id);
-    for (const auto &x : a.liveSessions) ids.insert(x.id);
-    for (const auto &x : a.weeklyScoped) ids.insert(x.id);
-    QCOMPARE(ids.size(), 2 + 2 + 3 + 2);
-}
-
-void TstTeamAcct::activeSessionsKeepOrder()
-{
-    const QList<LiveSession> act = full().activeSessions();
-    QCOMPARE(act.size(), 2);
-    QCOMPARE(act[0].project, QStringLiteral("p1"));
-    QCOMPARE(act[1].project, QStringLiteral("p2"));
-}
-
-void TstTeamAcct::loadOrder()
-{
-    // D, C, B, A as sent; A live at 50, B not live at 95, C telemetry but offline at 70, D no telemetry at 70.
-    QList<TeamAcct> l{acct("D", false, true, 70), acct("C", true, false, 70), acct("B", false, false, 95),
-                      acct("A", true, true, 50)};
-    sortTeamAccounts(l);
-    QCOMPARE(emails(l), (QStringList{"A", "B", "C", "D"}));
-
-    QList<TeamAcct> live{acct("x", true, true, 10), acct("y", true, true, 80)};
-    sortTeamAccounts(live);
-    QCOMPARE(emails(live), (QStringList{"y", "x"}));
-}
-
-void TstTeamAcct::loadOrderIsStable()
-{
-    QList<TeamAcct> l;
-    for (int i = 0; i < 40; ++i)
-        l << acct(QString::number(i), i % 2, false, i % 3 ? 50 : 60);
-    sortTeamAccounts(l);
-    // 60 % first, then within each percentage telemetry before none, else server order.
-    QStringList expect;
-    for (double pct : {60.0, 50.0})
-        for (bool tel : {true, false})
-            for (int i = 0; i < 40; ++i)
-                if ((i % 3 ? 50.0 : 60.0) == pct && bool(i % 2) == tel)
-                    expect << QString::number(i);
-    QCOMPARE(emails(l), expect);
-}
-
-void TstTeamAcct::decodeAnswerShapes()
-{
-    QVERIFY(decodeTeamAccounts(obj(R"({"accounts": []})")).isEmpty());
-    QVERIFY(decodeTeamAccounts(obj(R"({"error": "boom"})")).isEmpty());
-    QVERIFY(decodeTeamAccounts(obj(R"({"accounts": {"email": "a"}})")).isEmpty());
-    QVERIFY(decodeTeamAccounts(obj(R"({"accounts": [{"email": "a"}, 1]})")).isEmpty());
-    const QList<TeamAcct> l = decodeTeamAccounts(obj(R"({"accounts": [
-        {"email": "low", "seven_day_pct": 10}, {"email": "live", "online": true, "has_telemetry": true},
-        {"email": "high", "seven_day_pct": 99}], "other": 1})"));
-    QCOMPARE(emails(l), (QStringList{"live", "high", "low"}));
-    for (const TeamAcct &a : l)
+        const TeamAcct a = full();
+        QCOMPARE(fields(a, e, true), QStringList());
+        QCOMPARE(fields(a.devices[0], Device(), true), QStringList());
+        QCOMPARE(fields(a.liveSessions[0], LiveSession(), true), QStringList());
+        QCOMPARE(fields(a.users[0], AcctUser(), true), QStringList());
+        QCOMPARE(fields(a.weeklyScoped[0], ScopedModel(), true), QStringList());
+        QCOMPARE(a.id(), QStringLiteral("deepseek:a@x.io"));
+        QCOMPARE(QStringList({a.owner, a.status, a.authType}), QStringList({"Анна", "hold", "oauth"}));
         QCOMPARE(a.rev, a.computeRev());
-}
-
-void TstTeamAcct::counts()
-{
-    QList<TeamAcct> l{acct("a", true, true, 90.0), acct("b", true, false, 89.99), acct("c", false, true, 150),
-                      acct("d", false, false, 0)};
-    l[0].cost = 1.5;
-    l[2].cost = 2.25;
-    const TeamCounts c = teamCounts(l);
-    QCOMPARE(c.online, 1); // online without telemetry does not count
-    QCOMPARE(c.withTelemetry, 2);
-    QCOMPARE(c.hot, 2);    // 90 exactly and 150
-    QCOMPARE(c.totalCost, 3.75);
-    const TeamCounts z = teamCounts({});
-    QCOMPARE(z.online + z.withTelemetry + z.hot, 0);
-    QCOMPARE(z.totalCost, 0.0);
-}
-
-void TstTeamAcct::revStableAcrossLoads()
-{
-    // Nested records get fresh ids on every load; the fingerprint must not see them.
-    QCOMPARE(full().rev, full().rev);
-    QVERIFY(full().rev != parseTeamAcct(QJsonObject()).rev);
-}
-
-// Changes one property of a record: text grows, a flag flips, a number moves. False for what it
-// does not change (ids, lists, read-only values).
-static bool nudge(void *gadget, const QMetaProperty &p)
-{
-    QVariant v = p.readOnGadget(gadget);
-    switch (v.typeId()) {
-    case QMetaType::QString: v = v.toString() + u'x'; break;
-    case QMetaType::Bool: v = !v.toBool(); break;
-    case QMetaType::Double: v = v.toDouble() + 1; break;
-    default: return false;
+        // A weekly entry without "model" and users without a name are dropped; sessions and devices never.
+        QCOMPARE(a.weeklyScoped.size(), 2);
+        QCOMPARE(a.users.size(), 2);
+        QVERIFY(!a.users[1].online);
+        QCOMPARE(a.liveSessions.size(), 3);
+        QCOMPARE(a.devices.size(), 2);
+        QCOMPARE(a.activeSessions().size(), 2);
+        QCOMPARE(a.activeSessions()[1].project, QStringLiteral("p2"));
+        // What QML reads.
+        const QMetaObject &mo = TeamAcct::staticMetaObject;
+        QCOMPARE(mo.property(mo.indexOfProperty("activeSessionsList")).readOnGadget(&a).toList().size(), 2);
+        QCOMPARE(mo.property(mo.indexOfProperty("devicesList")).readOnGadget(&a).toList()[0].value<Device>().host,
+                 QStringLiteral("h1"));
+        // Nested records get fresh list ids on every load; the account's id stays.
+        QVERIFY(a.devices[0].id != full().devices[0].id);
     }
-    return p.writeOnGadget(gadget, v);
-}
 
-// Every shown field of the account and of its nested records is in the fingerprint, so a list
-// row redraws when it changes; the fields the rows do not show are not, so it does not.
-template <typename R>
-static void checkFields(const QMetaObject &mo, R *(*pick)(TeamAcct &), const QSet<QByteArray> &notShown)
-{
-    const TeamAcct base = full();
-    int nudged = 0;
-    for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
+    void strictKeys()
+    {
+        const auto p = [](const char *json) { return parseTeamAcct(obj(json)); };
+        QCOMPARE(p(R"({"member_name": "", "member_id": "m1"})").owner, QStringLiteral("m1"));
+        QCOMPARE(p(R"({"member_name": 5, "member_id": 7})").owner, QString());
+        QCOMPARE(p(R"({"email": 5, "account_email": "b@x"})").email, QStringLiteral("b@x"));
+        QCOMPARE(p(R"({"email": "", "account_email": "b@x"})").email, QString());
+        QCOMPARE(p(R"({"provider": 5, "status": null})").id(), QStringLiteral("claude:"));
+        QCOMPARE(p(R"({"provider": 5, "status": null})").status, QStringLiteral("active"));
+        // Numbers are JSON numbers (or booleans), flags JSON booleans only.
+        QCOMPARE(p(R"({"seven_day_pct": "80"})").sevenPct, 0.0);
+        QCOMPARE(p(R"({"seven_day_pct": true})").sevenPct, 1.0);
+        QCOMPARE(p(R"({"five_hour_burn": {"eta": "5"}})").burnEta, 0.0);
+        QCOMPARE(p(R"({"devices": [{"cost_usd": "3"}]})").devices[0].cost, 0.0);
+        const TeamAcct f = p(R"({"online": 1, "has_telemetry": "true", "live_sessions": [{"active": 1}],
+                                 "users": [{"name": "x", "online": 1}]})");
+        QVERIFY(!f.online && !f.hasTelemetry && !f.liveSessions[0].active && !f.users[0].online);
+        // The limits object: its keys only there, "extra_usage_pct" absent as -1.
+        QCOMPARE(p(R"({"limits": {"extra_usage_pct": "5"}})").extraUsagePct, -1.0);
+        QCOMPARE(p(R"({"limits": {"extra_usage_pct": 0}})").extraUsagePct, 0.0);
+        QCOMPARE(p(R"({"severity": "hot", "extra_usage_pct": 3})").severity, QString());
+        // Nested arrays are all or nothing.
+        const TeamAcct n = p(R"({"devices": [{"device_host": "h"}, 5], "live_sessions": [{}, null],
+            "users": {"name": "x"}, "limits": {"weekly_scoped": [{"model": "o"}, "x"]}})");
+        QVERIFY(n.devices.isEmpty() && n.liveSessions.isEmpty() && n.users.isEmpty() && n.weeklyScoped.isEmpty());
+    }
+
+    void orderAndCounts()
+    {
+        // Live (telemetry and online) first, then by seven-day use, then telemetry before none, else
+        // server order. Forty accounts: an unstable sort keeps short lists in order anyway.
+        QList<TeamAcct> l;
+        for (int i = 0; i < 40; ++i)
+            l << acct(QString::number(i), i % 2, false, i % 3 ? 50 : 60);
+        l << acct("nan", true, false, std::numeric_limits<double>::quiet_NaN()) << acct("live10", true, true, 10)
+          << acct("online only", false, true, 95) << acct("live80", true, true, 80);
+        sortTeamAccounts(l);
+        QStringList expect{"live80", "live10", "online only"};
+        for (double pct : {60.0, 50.0})
+            for (bool tel : {true, false})
+                for (int i = 0; i < 40; ++i)
+                    if ((i % 3 ? 50.0 : 60.0) == pct && bool(i % 2) == tel)
+                        expect << QString::number(i);
+        expect << "nan";
+        QCOMPARE(emails(l), expect);
+
+        QCOMPARE(emails(decodeTeamAccounts(obj(R"({"accounts": [{"email": "low", "seven_day_pct": 10},
+            {"email": "high", "seven_day_pct": 99}]})"))), QStringList({"high", "low"}));
+        QVERIFY(decodeTeamAccounts(obj(R"({"accounts": [{"email": "a"}, 1]})")).isEmpty());
+
+        QList<TeamAcct> c{acct("a", true, true, 90.0), acct("b", true, false, 89.99), acct("c", false, true, 150),
+                          acct("d", false, false, 0)};
+        c[0].cost = 1.5;
+        c[2].cost = 2.25;
+        const TeamCounts n = teamCounts(c);
+        QCOMPARE(n.online, 1); // online without telemetry does not count
+        QCOMPARE(n.withTelemetry, 2);
+        QCOMPARE(n.hot, 2);    // 90 exactly and 150
+        QCOMPARE(n.totalCost, 3.75);
+    }
+
+    // Every shown field of the account and of its nested records is in the fingerprint, so a list
+    // row redraws when it changes; the fields the rows do not show are not, so it does not.
+    void revCoversShownFields()
+    {
+        checkFields<TeamAcct>([](TeamAcct &a) { return &a; },
+                              {"memberId", "currency", "payMethod", "renewDate", "ccProvider", "baseUrl"});
+        checkFields<Device>([](TeamAcct &a) { return &a.devices[0]; }, {"version", "brRev"});
+        checkFields<LiveSession>([](TeamAcct &a) { return &a.liveSessions[1]; }, {});
+        checkFields<AcctUser>([](TeamAcct &a) { return &a.users[0]; }, {});
+        checkFields<ScopedModel>([](TeamAcct &a) { return &a.weeklyScoped[1]; }, {});
+    }
+
+    void revFollowsListsNotIds_data()
+    {
+        QTest::addColumn<Mutator>("change");
+        QTest::addColumn<bool>("changed");
+        auto row = [](const char *name, Mutator m, bool changed) { QTest::newRow(name) << m << changed; };
+        row("weekly removed", [](TeamAcct &a) { a.weeklyScoped.removeLast(); }, true);
+        row("session added", [](TeamAcct &a) { a.liveSessions.append(LiveSession()); }, true);
+        row("devices reordered", [](TeamAcct &a) { a.devices.swapItemsAt(0, 1); }, true);
+        row("empty session moved to users",
+            [](TeamAcct &a) { a.liveSessions.clear(); a.users.clear(); a.users.append(AcctUser()); }, true);
+        row("text moved into the next field", [](TeamAcct &a) { a.owner += a.group.front(); a.group.remove(0, 1); }, true);
+        row("two values swapped", [](TeamAcct &a) { std::swap(a.fivePct, a.sevenPct); }, true);
+        row("nested ids", [](TeamAcct &a) { a.devices[0].id = QUuid::createUuid(); a.users[0].id = QUuid::createUuid(); }, false);
+        row("zero of the other sign", [](TeamAcct &a) { a.cost = 0.0; a.price = -0.0; }, false);
+        row("stale rev", [](TeamAcct &a) { a.rev = 42; }, false);
+    }
+    void revFollowsListsNotIds()
+    {
+        QFETCH(Mutator, change);
+        QFETCH(bool, changed);
+        TeamAcct base = full();
+        base.cost = base.price = 0;
+        base.rev = base.computeRev();
         TeamAcct a = base;
-        const QByteArray name = mo.property(i).name();
-        if (name == "rev" || !nudge(pick(a), mo.property(i)))
-            continue;
-        ++nudged;
-        QVERIFY2((a.computeRev() == base.rev) == notShown.contains(name), name.constData());
+        change(a);
+        QCOMPARE(a.computeRev() != base.rev, changed);
     }
-    QVERIFY(nudged >= 2);
-}
 
-void TstTeamAcct::revCoversShownFields()
-{
-    checkFields<TeamAcct>(TeamAcct::staticMetaObject, [](TeamAcct &a) { return &a; },
-                          {"memberId", "currency", "payMethod", "renewDate", "ccProvider", "baseUrl"});
-    checkFields<Device>(Device::staticMetaObject, [](TeamAcct &a) { return &a.devices[0]; }, {"version", "brRev"});
-    checkFields<LiveSession>(LiveSession::staticMetaObject, [](TeamAcct &a) { return &a.liveSessions[1]; }, {});
-    checkFields<AcctUser>(AcctUser::staticMetaObject, [](TeamAcct &a) { return &a.users[0]; }, {});
-    checkFields<ScopedModel>(ScopedModel::staticMetaObject, [](TeamAcct &a) { return &a.weeklyScoped[1]; }, {});
-}
-
-void TstTeamAcct::revFollowsListsNotIds_data()
-{
-    QTest::addColumn<Mutator>("change");
-    QTest::addColumn<bool>("changed");
-    auto row = [](const char *name, Mutator m, bool changed) { QTest::newRow(name) << m << changed; };
-    row("weekly removed", [](TeamAcct &a) { a.weeklyScoped.removeLast(); }, true);
-    row("session added", [](TeamAcct &a) { a.liveSessions.append(LiveSession()); }, true);
-    row("user removed", [](TeamAcct &a) { a.users.removeFirst(); }, true);
-    row("devices reordered", [](TeamAcct &a) { a.devices.swapItemsAt(0, 1); }, true);
-    row("empty session moved to users",
-        [](TeamAcct &a) { a.liveSessions.clear(); a.users.clear(); a.users.append(AcctUser()); }, true);
-    row("nested ids", [](TeamAcct &a) { a.devices[0].id = QUuid::createUuid(); a.users[0].id = QUuid::createUuid(); }, false);
-    row("stale rev", [](TeamAcct &a) { a.rev = 42; }, false);
-}
-
-void TstTeamAcct::revFollowsListsNotIds()
-{
-    QFETCH(Mutator, change);
-    QFETCH(bool, changed);
-    const TeamAcct base = full();
-    TeamAcct a = base;
-    change(a);
-    QCOMPARE(a.computeRev() != base.rev, changed);
-}
-
-void TstTeamAcct::revIsByValueAndPositional()
-{
-    TeamAcct a = full(), b = a;
-    a.cost = 0.0;
-    b.cost = -0.0;
-    QCOMPARE(a.computeRev(), b.computeRev());
-    // Text moving from one field into its neighbour is a change.
-    a = full();
-    b = a;
-    a.owner = QStringLiteral("ab");
-    a.group = QStringLiteral("c");
-    b.owner = QStringLiteral("a");
-    b.group = QStringLiteral("bc");
-    QVERIFY(a.computeRev() != b.computeRev());
-    // Swapping two values between fields is a change (a sum would not notice).
-    a = full();
-    b = a;
-    a.fivePct = 10;
-    a.sevenPct = 20;
-    b.fivePct = 20;
-    b.sevenPct = 10;
-    QVERIFY(a.computeRev() != b.computeRev());
-    // Many near-identical accounts all get different fingerprints.
-    QSet<qint64> revs;
-    TeamAcct c = full();
-    for (int i = 0; i < 5000; ++i) {
-        c.sevenPct = i;
-        revs.insert(c.computeRev());
-        c.tokensIn = i + 1;
-        revs.insert(c.computeRev());
+    void revSeparatesNearIdenticalAccounts()
+    {
+        QSet<qint64> revs;
+        TeamAcct c = full();
+        for (int i = 0; i < 5000; ++i) {
+            c.sevenPct = i;
+            revs.insert(c.computeRev());
+            c.tokensIn = i + 1;
+            revs.insert(c.computeRev());
+        }
+        QCOMPARE(revs.size(), 10000);
     }
-    QCOMPARE(revs.size(), 10000);
-}
 
-void TstTeamAcct::gadgetPropertiesForQml()
-{
-    const TeamAcct a = full();
-    const QMetaObject &mo = TeamAcct::staticMetaObject;
-    auto read = [&](const char *name) { return mo.property(mo.indexOfProperty(name)).readOnGadget(&a); };
-    QCOMPARE(read("id").toString(), QStringLiteral("claude:a@x.io"));
-    QCOMPARE(read("activeSessionsList").toList().size(), 2);
-    QCOMPARE(read("devicesList").toList()[0].value<Device>().host, QStringLiteral("h1"));
-}
+private:
+    // Changes one property of a record: text grows, a flag flips, a number moves. False for what it
+    // does not change (ids, lists, read-only values).
+    static bool nudge(void *gadget, const QMetaProperty &p)
+    {
+        QVariant v = p.readOnGadget(gadget);
+        switch (v.typeId()) {
+        case QMetaType::QString: v = v.toString() + u'x'; break;
+        case QMetaType::Bool: v = !v.toBool(); break;
+        case QMetaType::Double: v = v.toDouble() + 1; break;
+        default: return false;
+        }
+        return p.writeOnGadget(gadget, v);
+    }
+    template <typename R>
+    static void checkFields(R *(*pick)(TeamAcct &), const QSet<QByteArray> &notShown)
+    {
+        const TeamAcct base = full();
+        const QMetaObject &mo = R::staticMetaObject;
+        int nudged = 0;
+        for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
+            TeamAcct a = base;
+            const QByteArray name = mo.property(i).name();
+            if (name == "rev" || !nudge(pick(a), mo.property(i)))
+                continue;
+            ++nudged;
+            QVERIFY2((a.computeRev() == base.rev) == notShown.contains(name), name.constData());
+        }
+        QVERIFY(nudged >= 2);
+    }
+};
 
 QTEST_GUILESS_MAIN(TstTeamAcct)
 #include "tst_teamacct.moc"

@@ -3,6 +3,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QHttpServerResponse>
+#include <QMetaEnum>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -12,48 +13,6 @@ struct FakeServer::Pending {
     QString path;
     QHttpServerResponder resp;
 };
-
-Reply Reply::json(const QJsonObject &o, int status)
-{
-    return raw(status, QJsonDocument(o).toJson(QJsonDocument::Compact), "application/json");
-}
-
-Reply Reply::raw(int status, const QByteArray &body, const QByteArray &type)
-{
-    Reply r;
-    r.status = status;
-    r.body = body;
-    r.type = type;
-    return r;
-}
-
-Reply Reply::redirect(const QString &location, int status)
-{
-    Reply r = raw(status, QByteArray());
-    r.headers.append({"Location", location.toUtf8()});
-    return r;
-}
-
-Reply Reply::silence()
-{
-    Reply r;
-    r.wait = Wait::Forever;
-    return r;
-}
-
-Reply Reply::held()
-{
-    Reply r;
-    r.wait = Wait::Release;
-    return r;
-}
-
-Reply Reply::later(int ms) const
-{
-    Reply r = *this;
-    r.delayMs = ms;
-    return r;
-}
 
 FakeServer::FakeServer()
 {
@@ -82,14 +41,8 @@ QString FakeServer::refusedUrl()
 void FakeServer::handle(const QHttpServerRequest &req, QHttpServerResponder &&resp)
 {
     Request r;
-    switch (req.method()) {
-    case QHttpServerRequest::Method::Get: r.method = "GET"; break;
-    case QHttpServerRequest::Method::Post: r.method = "POST"; break;
-    case QHttpServerRequest::Method::Delete: r.method = "DELETE"; break;
-    case QHttpServerRequest::Method::Put: r.method = "PUT"; break;
-    case QHttpServerRequest::Method::Head: r.method = "HEAD"; break;
-    default: r.method = "OTHER"; break;
-    }
+    // "GET", "POST", "DELETE", "PUT", ... as the enum names them.
+    r.method = QByteArray(QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(int(req.method()))).toUpper();
     r.path = req.url().path();
     // QUrl keeps the percent-encoding of reserved characters as received ("%2B" stays apart from "+").
     r.target = req.url().toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);

@@ -51,15 +51,29 @@ struct Reply {
     int delayMs = 0;                              // answer this much later
     enum class Wait { No, Forever, Release } wait = Wait::No;
 
-    static Reply json(const QJsonObject &o, int status = 200);
-    static Reply raw(int status, const QByteArray &body, const QByteArray &type = "text/plain");
+    static Reply json(const QJsonObject &o, int status = 200)
+    {
+        return raw(status, QJsonDocument(o).toJson(QJsonDocument::Compact), "application/json");
+    }
+    static Reply raw(int status, const QByteArray &body, const QByteArray &type = "text/plain")
+    {
+        return Reply{status, body, type};
+    }
     static Reply empty(int status = 200) { return raw(status, QByteArray(), "application/json"); }
     static Reply html500() { return raw(500, "<html><body>Internal error</body></html>", "text/html"); }
     static Reply array() { return raw(200, "[1,2,3]", "application/json"); }
-    static Reply redirect(const QString &location, int status = 302);
-    static Reply silence();   // the connection stays open, nothing is ever said
-    static Reply held();      // answered by release() with whatever it is given then
-    Reply later(int ms) const;
+    static Reply redirect(const QString &location, int status = 302)
+    {
+        return Reply{status, {}, "text/plain", {{"Location", location.toUtf8()}}};
+    }
+    static Reply silence() { return Reply{.wait = Wait::Forever}; } // the connection stays open, nothing is said
+    static Reply held() { return Reply{.wait = Wait::Release}; }    // answered by release() with what it gives
+    Reply later(int ms) const
+    {
+        Reply r = *this;
+        r.delayMs = ms;
+        return r;
+    }
 };
 Q_DECLARE_METATYPE(Reply)
 

@@ -7,10 +7,13 @@
 //   SlowSecrets slow(200);                          // or SlowSecrets never(-1);
 //   slow.inner.set("token", "T");                   // a session kept from a last run
 //   StoreFixture f({.secrets = &slow, .secretsBoundMs = 3000});
+//
+// readNow(store, key) reads any store through its asynchronous interface and waits for the answer.
 #include "net/secretstore.h"
 
 #include <QPointer>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 
 #include <deque>
@@ -76,3 +79,16 @@ private:
     std::deque<Call> m_queue;
     QTimer m_timer;
 };
+
+// The item's value as `s` answers it (none when absent or when no answer comes in time). An answer
+// inside the call breaks the store's promise and stops the test at once.
+inline std::optional<QString> readNow(SecretStore &s, const QString &key, int timeoutMs = 10000)
+{
+    QObject context;
+    std::optional<std::optional<QString>> got;
+    s.readItem(key, &context, [&](const std::optional<QString> &v) { got = v; });
+    if (got.has_value())
+        qFatal("the secret store answered inside the call");
+    (void)QTest::qWaitFor([&] { return got.has_value(); }, timeoutMs);
+    return got.value_or(std::nullopt);
+}

@@ -1,5 +1,5 @@
-// Store against a scripted HTTP server: start-up, the request layer's credential rule, the
-// refresh loop, home/alerts/team loading, sign-in, password change and sign-out.
+// Store against the kit's fake server: start-up, the loads and what each kind of answer does to
+// them, the refresh loop, sign-in, the first-login password change and set-up.
 #include "kit.h"
 
 #include "net/endpoint.h"
@@ -12,14 +12,11 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-const char kDeadUrl[] = "http://127.0.0.1:1";
+const QString kDeadUrl = u"http://127.0.0.1:1"_s;
 
-QJsonObject teamAnswer(int n)
+Reply json(const char *body, int status = 200)
 {
-    QJsonArray a;
-    for (int i = 0; i < n; ++i)
-        a.append(QJsonObject{{"email", u"a%1@x"_s.arg(i)}, {"seven_day_pct", 10.0 * i}});
-    return QJsonObject{{"accounts", a}};
+    return Reply::raw(status, body, "application/json");
 }
 } // namespace
 
@@ -35,15 +32,15 @@ private slots:
         // The built-in URL is read once per process: point it at the fake server first.
         qputenv("BRINDLE_SERVER_URL", fake->url().toUtf8());
         QCOMPARE(endpoint::serverUrl(), fake->url());
-        fake->on(u"/raw/install.sh"_s, Reply::raw(200, "echo statusline quick-cmds telemetry agent\n", "text/plain"));
+        qputenv("BRINDLE_SERVER_URL", "https://changed.example");
+        QCOMPARE(endpoint::serverUrl(), fake->url()); // a later change does not move the server
     }
     void init()
     {
         fake->seen.clear();
-        fake->on(u"/api/my/status"_s, Reply::json({}));
-        fake->on(u"/api/events"_s, Reply::json({}));
-        fake->on(u"/api/accounts"_s, Reply::json(teamAnswer(0)));
-        fake->on(u"/api/me"_s, Reply::json({}));
+        for (const char *path : {"/api/my/status", "/api/events", "/api/accounts", "/api/me"})
+            fake->on(QString::fromLatin1(path), Reply::json({}));
+        fake->on(u"/raw/install.sh"_s, Reply::raw(200, "echo statusline quick-cmds telemetry agent\n"));
     }
 
     // Start-up restores a saved session only with a token and the set-up marker. The secret store
@@ -96,136 +93,107 @@ private slots:
         QCOMPARE(f->serverUrl(), fake->url());   // the retired endpoint is replaced...
         QTRY_COMPARE(slow.inner.get(u"url"_s).value_or(QString()), fake->url()); // ...and saved again
         QVERIFY(f->refreshLoopActive());
-        QTRY_COMPARE(fake->count(u"/api/my/status"_s), 1);
-        QTRY_COMPARE(fake->count(u"/api/me"_s), 1);
-        QCOMPARE(fake->count(u"/api/accounts"_s), 0);  // a viewer loads no team data
+        QVERIFY(fake->waitFor(u"/api/me"_s) && fake->waitFor(u"/api/my/status"_s));
         QCOMPARE(fake->last(u"/api/my/status"_s).auth, QByteArray("Bearer T9"));
+        QCOMPARE(fake->count(u"/api/accounts"_s), 0);  // a viewer loads no team data
     }
 
     // A URL that differs from the retired one only by case or a trailing slash stays.
     void nearlyRetiredUrlStays()
     {
-        StoreFixture g;
-        g.writeConfig();
-        g.saveSession({{"token", "T"}, {"url", endpoint::retiredUrl().toUpper() + u"/"_s}});
-        g->bootstrap();
-        QTRY_COMPARE(g->serverUrl(), endpoint::retiredUrl().toUpper() + u"/"_s);
-    }
-
-    void bearerPrefersSession()
-    {
         StoreFixture f;
-        f.signedIn(fake->url(), u"admin"_s, u"S7"_s, u"T7"_s);
-        f.store->loadTeam();
-        QTRY_COMPARE(fake->count(u"/api/accounts"_s), 1);
-        QCOMPARE(fake->last(u"/api/accounts"_s).auth, QByteArray("Bearer S7"));
-        f.store->setSession(QString());
-        f.store->loadTeam();
-        QTRY_COMPARE(fake->count(u"/api/accounts"_s), 2);
-        QCOMPARE(fake->last(u"/api/accounts"_s).auth, QByteArray("Bearer T7"));
+        f.writeConfig();
+        f.saveSession({{"token", "T"}, {"url", endpoint::retiredUrl().toUpper() + u"/"_s}});
+        f->bootstrap();
+        QTRY_COMPARE(f->serverUrl(), endpoint::retiredUrl().toUpper() + u"/"_s);
     }
 
     void homeRefresh()
     {
         StoreFixture f;
         f.signedIn(fake->url(), u"admin"_s);
-        fake->on(u"/api/my/status"_s, Reply::raw(200, R"({"accounts":[{"account_email":"a@x","five_hour_pct":42.5,"limits_ok":1},
-            {"account_email":"b@x","five_hour_pct":"42.5"}],"telemetry":{"push_ok":true,"last_seen":1700000000},
-            "member":{"name":"Иван","role":"viewer"}})", "application/json"));
-        QSignalSpy loading(f.store.get(), &Store::loadingHomeChanged);
-        f.store->refreshHome();
-        QVERIFY(f.store->loadingHome());
-        QTRY_VERIFY(!f.store->loadingHome());
-        QCOMPARE(f.store->accounts().size(), 2);
-        QCOMPARE(f.store->accounts()[0].fivePct, 42.5);
-        QVERIFY(f.store->accounts()[0].ok);
-        QCOMPARE(f.store->accounts()[1].fivePct, 0.0);   // a number sent as text is not a number here
-        QVERIFY(f.store->telemetryOk());
-        QCOMPARE(f.store->name(), u"Иван"_s);
-        QCOMPARE(f.store->role(), u"viewer"_s);
+        fake->on(u"/api/my/status"_s, json(R"({"accounts":[{"account_email":"a@x"},{"account_email":"b@x"}],
+            "telemetry":{"push_ok":true,"last_seen":1700000000},"member":{"name":"Иван","role":"viewer"}})"));
+        f->refreshHome();
+        QVERIFY(f->loadingHome());
+        QTRY_VERIFY(!f->loadingHome());
+        QCOMPARE(f->accounts().size(), 2);
+        QVERIFY(f->telemetryOk());
+        QCOMPARE(f->name(), u"Иван"_s);
+        QCOMPARE(f->role(), u"viewer"_s);
 
-        // No "telemetry": the previous state stays; a second load shows no spinner.
-        fake->on(u"/api/my/status"_s, Reply::raw(200, R"({"accounts":[{"account_email":"a@x"}]})", "application/json"));
-        loading.clear();
-        f.store->refreshHome();
-        QVERIFY(!f.store->loadingHome());
-        QTRY_COMPARE(fake->count(u"/api/my/status"_s), 2);
-        QTRY_COMPARE(f.store->accounts().size(), 1);
-        QVERIFY(f.store->telemetryOk());
-        QCOMPARE(f.store->lastSeen(), 1700000000.0);
+        // No "telemetry": the previous state stays; a reload shows no spinner.
+        fake->on(u"/api/my/status"_s, json(R"({"accounts":[{"account_email":"a@x"}]})"));
+        f->refreshHome();
+        QVERIFY(!f->loadingHome());
+        QTRY_COMPARE(f->accounts().size(), 1);
+        QVERIFY(f->telemetryOk());
+        QCOMPARE(f->lastSeen(), 1700000000.0);
 
-        // An HTML error page empties the list and keeps telemetry, name and role.
-        fake->on(u"/api/my/status"_s, Reply::raw(500, "<html>oops</html>", "text/html"));
-        f.store->refreshHome();
-        QTRY_VERIFY(f.store->accounts().isEmpty());
-        QVERIFY(f.store->telemetryOk());
-        QCOMPARE(f.store->name(), u"Иван"_s);
+        // An HTML error page empties the list and keeps telemetry and name.
+        fake->on(u"/api/my/status"_s, Reply::html500());
+        f->refreshHome();
+        QTRY_VERIFY(f->accounts().isEmpty());
+        QVERIFY(f->telemetryOk());
+        QCOMPARE(f->name(), u"Иван"_s);
 
         // A transport failure changes nothing but the spinner.
-        f.store->setAccounts({Acct{}});
-        f.store->setServerUrl(QString::fromLatin1(kDeadUrl));
-        loading.clear();
-        f.store->refreshHome();
+        f->setAccounts({Acct{}});
+        f->setServerUrl(kDeadUrl);
+        QSignalSpy loading(f.store.get(), &Store::loadingHomeChanged);
+        f->refreshHome();
         QVERIFY(loading.wait()); // the failure's handler ends by clearing the spinner
-        QCOMPARE(f.store->accounts().size(), 1);
+        QCOMPARE(f->accounts().size(), 1);
     }
 
-    void alerts()
-    {
-        StoreFixture f;
-        f.signedIn(fake->url(), u"viewer"_s);
-        f.store->loadAlerts();
-        f.store->refreshHome(); // sent, as a marker behind the one that is not
-        QVERIFY(fake->waitFor(u"/api/my/status"_s));
-        QCOMPARE(fake->count(u"/api/events"_s), 0);
-
-        f.store->setRole(u"admin"_s);
-        fake->on(u"/api/events"_s, Reply::raw(200, R"({"events":[{"id":5,"title":"Лимит"}],"unread":"3"})", "application/json"));
-        f.store->loadAlerts();
-        QTRY_COMPARE(f.store->alerts().size(), 1);
-        QCOMPARE(fake->last(u"/api/events"_s).target, QByteArray("/api/events?limit=100"));
-        QCOMPARE(f.store->alertsUnread(), 3);
-        QCOMPARE(f.store->alerts()[0].severity, u"info"_s);
-
-        // A failed load empties the alerts.
-        f.store->setServerUrl(QString::fromLatin1(kDeadUrl));
-        f.store->loadAlerts();
-        QTRY_VERIFY(f.store->alerts().isEmpty());
-        QCOMPARE(f.store->alertsUnread(), 0);
-    }
-
-    void teamLoadAndExpiry()
+    void alertsAndTeam()
     {
         StoreFixture f;
         f.signedIn(fake->url(), u"admin"_s);
-        fake->on(u"/api/accounts"_s, Reply::json(teamAnswer(3)));
-        f.store->loadTeam();
-        QVERIFY(f.store->loadingTeam());
-        QTRY_COMPARE(f.store->teamAccounts().size(), 3);
-        QVERIFY(!f.store->loadingTeam());
-        QCOMPARE(f.store->teamAccounts()[0].sevenPct, 20.0);   // highest first
+        fake->on(u"/api/events"_s, json(R"({"events":[{"id":5,"title":"Лимит"}],"unread":"3"})"));
+        fake->on(u"/api/accounts"_s, json(R"({"accounts":[{"email":"a"},{"email":"b","seven_day_pct":20}]})"));
+        f->loadAlerts();
+        f->loadTeam();
+        QVERIFY(f->loadingTeam());
+        QTRY_COMPARE(f->alerts().size(), 1);
+        QCOMPARE(fake->last(u"/api/events"_s).target, QByteArray("/api/events?limit=100"));
+        QCOMPARE(f->alertsUnread(), 3);
+        QTRY_COMPARE(f->teamAccounts().size(), 2);
+        QVERIFY(!f->loadingTeam());
+        QCOMPARE(f->teamAccounts()[0].email, u"b"_s); // highest first
 
-        // 401: the session is marked expired, the list stays, the banner shows.
-        fake->on(u"/api/accounts"_s, Reply::raw(401, R"({"ok":false})", "application/json"));
-        f.store->loadTeam();
-        QVERIFY(!f.store->loadingTeam());   // reloads happen behind the current list
-        QTRY_VERIFY(f.store->authExpired());
-        QCOMPARE(f.store->teamAccounts().size(), 3);
-        QVERIFY(f.store->needsRelogin());
-
+        // 401: the session is marked expired, the list stays, the banner shows; reloads happen
+        // behind the current list.
+        fake->on(u"/api/accounts"_s, json(R"({"ok":false})", 401));
+        f->loadTeam();
+        QVERIFY(!f->loadingTeam());
+        QTRY_VERIFY(f->authExpired());
+        QCOMPARE(f->teamAccounts().size(), 2);
+        QVERIFY(f->needsRelogin());
         // Any other status clears it; an error object without "accounts" empties the list.
-        fake->on(u"/api/accounts"_s, Reply::raw(500, R"({"error":"x"})", "application/json"));
-        f.store->loadTeam();
-        QTRY_VERIFY(!f.store->authExpired());
-        QVERIFY(f.store->teamAccounts().isEmpty());
-        QVERIFY(!f.store->needsRelogin());
+        fake->on(u"/api/accounts"_s, json(R"({"error":"x"})", 500));
+        f->loadTeam();
+        QTRY_VERIFY(!f->authExpired());
+        QVERIFY(f->teamAccounts().isEmpty());
+        QVERIFY(!f->needsRelogin());
+        // An administrator with no session must sign in again; a viewer never.
+        f->setSession(QString());
+        QVERIFY(f->needsRelogin());
+        // A failed alerts load empties them.
+        f->setServerUrl(kDeadUrl);
+        f->loadAlerts();
+        QTRY_VERIFY(f->alerts().isEmpty());
+        QCOMPARE(f->alertsUnread(), 0);
 
-        // A viewer sends nothing, and neither does a refresh.
-        const int before = fake->seen.size();
-        f.store->setRole(u"viewer"_s);
-        f.store->loadTeam();
-        f.store->refreshLimits();
-        f.store->refreshHome();
+        // A viewer sends no admin load, and neither does a refresh of the limits.
+        f->setRole(u"viewer"_s);
+        QVERIFY(!f->needsRelogin());
+        f->setServerUrl(fake->url());
+        const int before = int(fake->seen.size());
+        f->loadAlerts();
+        f->loadTeam();
+        f->refreshLimits();
+        f->refreshHome(); // sent, as a marker behind the ones that are not
         QVERIFY(fake->waitFor(u"/api/my/status"_s));
         QCOMPARE(fake->seen.size(), before + 1);
     }
@@ -252,7 +220,7 @@ private slots:
         QTRY_VERIFY(got.has_value());
         QCOMPARE(got->has_value(), !expected.isNull());
         QCOMPARE(got->value_or(QByteArray()), expected);
-        QCOMPARE(fake->last(u"/api/avatar"_s).auth, QByteArray("Bearer S1"));
+        QCOMPARE(fake->last(u"/api/avatar"_s).auth, QByteArray("Bearer S1")); // the session, not the token
     }
 
     // The tray panel's refresh: the own limits for everyone, the team's accounts for an
@@ -270,12 +238,138 @@ private slots:
         f->setPhase(Store::Phase::Auth);
         f->reload();
         QVERIFY(!fake->waitFor(u"/api/my/status"_s, 3, 300));
-        QStringList paths;
-        for (const Request &r : fake->seen)
-            paths << r.path;
-        QCOMPARE(paths.count(u"/api/my/status"_s), 2);
-        QCOMPARE(paths.count(u"/api/accounts"_s), 1);
-        QCOMPARE(paths.size(), 3); // no alerts, no profile
+        QCOMPARE(fake->seen.size(), 3); // no alerts, no profile
+    }
+
+    void refreshLimitsOnceInFlight()
+    {
+        StoreFixture f;
+        f.signedIn(fake->url(), u"admin"_s);
+        fake->on(u"/api/refresh-limits"_s, Reply::json({{"ok", true}}));
+        f->refreshLimits();
+        f->refreshLimits();   // pressed again while the first is in flight
+        QVERIFY(f->refreshingLimits());
+        QTRY_VERIFY(!f->refreshingLimits());
+        QTRY_COMPARE(fake->count(u"/api/accounts"_s), 1);   // the reload after it
+        QCOMPARE(fake->count(u"/api/refresh-limits"_s), 1);
+        QCOMPARE(fake->last(u"/api/refresh-limits"_s).body, QByteArray("{}"));
+    }
+
+    void refreshLoopTicksAndStops()
+    {
+        StoreFixture f({.refreshMs = 120});
+        f.signedIn(fake->url(), u"admin"_s);
+        QSignalSpy passes(f.store.get(), &Store::refreshPass);
+        f->startAutoRefresh();
+        QTRY_VERIFY_WITH_TIMEOUT(passes.size() >= 2, 3000);
+        // The first load at start plus one per pass (a pass's requests may still be on their way).
+        for (const char *path : {"/api/my/status", "/api/accounts", "/api/events"})
+            QTRY_VERIFY(fake->count(QString::fromLatin1(path)) >= 3);
+        // Sign-out ends the loop: no pass after it.
+        f->logOut();
+        QVERIFY(!f->refreshLoopActive());
+        passes.clear();
+        QVERIFY(!passes.wait(500)); // four intervals without a pass
+    }
+
+    // A toast clears itself after its time, unless a newer text replaced it meanwhile: then the
+    // newer one gets its full time. The sidebar's state outlives the Store.
+    void toastLifetimeAndPreference()
+    {
+        StoreFixture f({.toastMs = 600});
+        QElapsedTimer t;
+        qint64 clearedAt = -1;
+        connect(f.store.get(), &Store::toastChanged, this, [&] {
+            if (f->toast().isEmpty())
+                clearedAt = t.elapsed();
+        });
+        t.start();
+        f->flash(u"A"_s);
+        QTimer::singleShot(300, f.store.get(), [&] { f->flash(u"B"_s); });
+        QTRY_VERIFY(clearedAt >= 0);
+        QVERIFY2(clearedAt >= 900, qPrintable(QString::number(clearedAt))); // B's own 600 ms, not A's timer
+
+        f->setSidebarCollapsed(true);
+        QVERIFY(Store(nullptr, f.deps).sidebarCollapsed());
+    }
+
+    // A refused sign-in keeps nothing: no token, nothing saved. The login goes trimmed, the
+    // password exactly as typed, with no credential.
+    void signInRefused_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("invalid") << QByteArray(R"({"ok":false,"error":"invalid_credentials"})") << u"Неверный логин или пароль."_s;
+        QTest::newRow("no token") << QByteArray(R"({"ok":true})") << u"Сервер отклонил вход."_s;
+        // A credential that could never be sent as a header is not taken (nor saved).
+        QTest::newRow("line break in token") << QByteArray(R"({"ok":true,"token":"T\nX-Admin: 1"})") << u"Сервер отклонил вход."_s;
+        QTest::newRow("control in session") << QByteArray(R"({"ok":true,"token":"T","session":"S\u0000"})") << u"Сервер отклонил вход."_s;
+    }
+    void signInRefused()
+    {
+        QFETCH(QByteArray, answer);
+        StoreFixture f;
+        f->setServerUrl(fake->url());
+        fake->on(u"/api/provision"_s, Reply::raw(401, answer, "application/json"));
+        f->signIn(u"  ivan  "_s, u" pw "_s);
+        QVERIFY(f->busy());
+        QTRY_VERIFY(!f->busy());
+        QTEST(f->error(), "message");
+        QCOMPARE(f->phase(), Store::Phase::Auth);
+        QVERIFY(f->token().isEmpty());
+        for (const QString &k : Keychain::items())
+            QVERIFY2(!f.secrets.get(k).has_value(), qPrintable(k));
+        const Request sent = fake->last(u"/api/provision"_s);
+        QCOMPARE(sent.json, (QJsonObject{{"login", "ivan"}, {"password", " pw "}}));
+        QVERIFY(sent.auth.isEmpty());
+    }
+
+    void signInLocalChecksAndTransport()
+    {
+        StoreFixture f;
+        f->signIn(u" \t "_s, u"pw"_s);
+        QCOMPARE(f->error(), u"Введи логин и пароль."_s);
+        QVERIFY(!f->busy()); // refused before anything was sent
+        f->setServerUrl(kDeadUrl);
+        f->signIn(u"ivan"_s, u"pw"_s);
+        QCOMPARE(f->error(), QString());   // cleared by a submit that passes the check
+        QTRY_VERIFY(!f->busy());
+        QCOMPARE(f->error(), u"Сервер недоступен."_s);
+        QCOMPARE(f->phase(), Store::Phase::Auth);
+    }
+
+    void signInMustChangeThenPassword()
+    {
+        StoreFixture f;
+        f->setServerUrl(fake->url());
+        fake->on(u"/api/provision"_s, json(R"({"ok":true,"token":"TK","must_change":true})"));
+        f->signIn(u"ivan"_s, u"first-pass"_s);
+        QTRY_COMPARE(f->phase(), Store::Phase::ChangePassword);
+        // Defaults of a minimal answer, and the credentials already saved.
+        QCOMPARE(f->name(), u"ivan"_s);
+        QCOMPARE(f->role(), u"viewer"_s);
+        QCOMPARE(f->serverUrl(), endpoint::serverUrl());
+        QCOMPARE(f.secrets.get(u"token"_s), std::optional<QString>(u"TK"_s));
+        QCOMPARE(f.secrets.get(u"session"_s), std::optional<QString>(QString()));
+
+        f->changePassword(u"1234567"_s, u"7654321"_s);
+        QCOMPARE(f->error(), u"Минимум 8 символов."_s);
+        f->changePassword(u"12345678"_s, u"12345679"_s);
+        QCOMPARE(f->error(), u"Пароли не совпадают."_s);
+        fake->on(u"/api/member/change-password"_s, Reply::json({{"ok", false}}));
+        f->changePassword(u"новый-пароль"_s, u"новый-пароль"_s);
+        QTRY_VERIFY(!f->busy());
+        QCOMPARE(f->error(), u"Не удалось сменить пароль."_s);
+        QCOMPARE(f->phase(), Store::Phase::ChangePassword);
+        QCOMPARE(fake->last(u"/api/member/change-password"_s).json,
+                 (QJsonObject{{"login", "ivan"}, {"current_password", "first-pass"}, {"new_password", "новый-пароль"}}));
+
+        fake->on(u"/api/member/change-password"_s, Reply::json({{"ok", true}}));
+        f->changePassword(u"новый-пароль"_s, u"новый-пароль"_s);
+        QTRY_COMPARE(f->phase(), Store::Phase::Onboarding);
+        QCOMPARE(f->pendingPassword(), u"новый-пароль"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(f->phase(), Store::Phase::Platform, 15000);
+        QVERIFY(QFile::exists(f.dir.filePath(u".brindle/config"_s)));
     }
 
     // Set-up through the Store with the server's script: a failing script leaves its message and
@@ -300,8 +394,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(f->error(), error, 15000);
             QVERIFY(!f->installDone());
             QCOMPARE(f->phase(), Store::Phase::Onboarding);
-            QVERIFY(f->steps()[0].done);      // what the script said before failing
-            QVERIFY(!f->steps()[1].done);
+            QVERIFY(f->steps()[0].done && !f->steps()[1].done); // what the script said before failing
             return;
         }
         QTRY_VERIFY_WITH_TIMEOUT(f->installDone(), 15000);
@@ -310,190 +403,6 @@ private slots:
         QTRY_COMPARE(f->phase(), Store::Phase::Platform);
         QVERIFY(f->error().isEmpty());
         QVERIFY(f->refreshLoopActive());
-    }
-
-    void refreshLimitsOnceInFlight()
-    {
-        StoreFixture f;
-        f.signedIn(fake->url(), u"admin"_s);
-        fake->on(u"/api/refresh-limits"_s, Reply::json({{"ok", true}}));
-        f.store->refreshLimits();
-        f.store->refreshLimits();   // pressed again while the first is in flight
-        QVERIFY(f.store->refreshingLimits());
-        QTRY_VERIFY(!f.store->refreshingLimits());
-        QTRY_COMPARE(fake->count(u"/api/accounts"_s), 1);   // the reload after it
-        QCOMPARE(fake->count(u"/api/refresh-limits"_s), 1);
-        QCOMPARE(fake->last(u"/api/refresh-limits"_s).body, QByteArray("{}"));
-    }
-
-    void needsReloginRule()
-    {
-        StoreFixture f;
-        f.store->setRole(u"viewer"_s);
-        QVERIFY(!f.store->needsRelogin());
-        f.store->setRole(u"admin"_s);
-        f.store->setSession(u"S"_s);
-        QVERIFY(!f.store->needsRelogin());
-        f.store->setSession(QString());
-        QVERIFY(f.store->needsRelogin());
-    }
-
-    void refreshLoopTicksAndStops()
-    {
-        StoreFixture f({.refreshMs = 120});
-        f.signedIn(fake->url(), u"admin"_s);
-        QSignalSpy passes(f.store.get(), &Store::refreshPass);
-        f.store->startAutoRefresh();
-        QTRY_VERIFY_WITH_TIMEOUT(passes.size() >= 2, 3000);
-        // The first load at start plus one per pass (a pass's requests may still be on their way).
-        QTRY_VERIFY(fake->count(u"/api/my/status"_s) >= 3);
-        QTRY_VERIFY(fake->count(u"/api/accounts"_s) >= 3);
-        QTRY_VERIFY(fake->count(u"/api/events"_s) >= 3);
-
-        // Sign-out ends the loop: no pass after it.
-        f.store->logOut();
-        QVERIFY(!f.store->refreshLoopActive());
-        passes.clear();
-        QVERIFY(!passes.wait(500)); // four intervals without a pass
-    }
-
-    // A toast clears itself after its time, unless a newer text replaced it meanwhile: then the
-    // newer one gets its full time.
-    void toastLifetime()
-    {
-        StoreFixture f({.toastMs = 600});
-        QElapsedTimer t;
-        qint64 clearedAt = -1;
-        connect(f.store.get(), &Store::toastChanged, this, [&] {
-            if (f->toast().isEmpty())
-                clearedAt = t.elapsed();
-        });
-        t.start();
-        f->flash(u"A"_s);
-        QTimer::singleShot(300, f.store.get(), [&] { f->flash(u"B"_s); });
-        QTRY_VERIFY(clearedAt >= 0);
-        QVERIFY2(clearedAt >= 900, qPrintable(QString::number(clearedAt))); // B's own 600 ms, not A's timer
-    }
-
-    void sidebarPreferencePersists()
-    {
-        StoreFixture f;
-        QVERIFY(!f.store->sidebarCollapsed());
-        f.store->setSidebarCollapsed(true);
-        Store again(nullptr, f.deps);
-        QVERIFY(again.sidebarCollapsed());
-    }
-
-    void signInMessages_data()
-    {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("invalid") << QByteArray(R"({"ok":false,"error":"invalid_credentials"})") << u"Неверный логин или пароль."_s;
-        QTest::newRow("other") << QByteArray(R"({"ok":false,"error":"disabled"})") << u"Сервер отклонил вход."_s;
-        QTest::newRow("no token") << QByteArray(R"({"ok":true})") << u"Сервер отклонил вход."_s;
-        QTest::newRow("html") << QByteArray("<html/>") << u"Сервер отклонил вход."_s;
-        // A credential that could never be sent as a header is not taken (nor saved).
-        QTest::newRow("line break in token") << QByteArray(R"({"ok":true,"token":"T\nX-Admin: 1"})") << u"Сервер отклонил вход."_s;
-        QTest::newRow("control in session") << QByteArray(R"({"ok":true,"token":"T","session":"S\u0000"})") << u"Сервер отклонил вход."_s;
-    }
-    void signInMessages()
-    {
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, message);
-        StoreFixture f;
-        f.store->setServerUrl(fake->url());
-        fake->on(u"/api/provision"_s, Reply::raw(401, answer, "application/json"));
-        f.store->signIn(u"  ivan  "_s, u" pw "_s);
-        QVERIFY(f.store->busy());
-        QTRY_VERIFY(!f.store->busy());
-        QCOMPARE(f.store->error(), message);
-        QCOMPARE(f.store->phase(), Store::Phase::Auth);
-        QVERIFY(f.store->token().isEmpty());
-        for (const QString &k : Keychain::items())
-            QVERIFY2(!f.secrets.get(k).has_value(), qPrintable(k));
-        const QJsonObject sent = QJsonDocument::fromJson(fake->last(u"/api/provision"_s).body).object();
-        QCOMPARE(sent.value("login").toString(), u"ivan"_s);     // trimmed
-        QCOMPARE(sent.value("password").toString(), u" pw "_s);  // exactly as typed
-        QVERIFY(fake->last(u"/api/provision"_s).auth.isEmpty());
-    }
-
-    void signInLocalChecksAndTransport()
-    {
-        StoreFixture f;
-        f.store->setServerUrl(fake->url());
-        f.store->signIn(u" \t "_s, u"pw"_s);
-        QCOMPARE(f.store->error(), u"Введи логин и пароль."_s);
-        QVERIFY(!f.store->busy()); // refused before anything was sent
-
-        f.store->setServerUrl(QString::fromLatin1(kDeadUrl));
-        f.store->signIn(u"ivan"_s, u"pw"_s);
-        QCOMPARE(f.store->error(), QString());   // cleared by a submit that passes the check
-        QTRY_VERIFY(!f.store->busy());
-        QCOMPARE(f.store->error(), u"Сервер недоступен."_s);
-        QCOMPARE(f.store->phase(), Store::Phase::Auth);
-    }
-
-    void signInMustChangeThenPassword()
-    {
-        StoreFixture f;
-        f.store->setServerUrl(fake->url());
-        fake->on(u"/api/provision"_s, Reply::raw(200, R"({"ok":true,"token":"TK","must_change":true})", "application/json"));
-        f.store->signIn(u"ivan"_s, u"first-pass"_s);
-        QTRY_COMPARE(f.store->phase(), Store::Phase::ChangePassword);
-        // Defaults of a minimal answer, and the credentials already saved.
-        QCOMPARE(f.store->name(), u"ivan"_s);
-        QCOMPARE(f.store->role(), u"viewer"_s);
-        QCOMPARE(f.store->session(), QString());
-        QCOMPARE(f.store->serverUrl(), endpoint::serverUrl());
-        QCOMPARE(f.secrets.get(u"token"_s).value_or(QString()), u"TK"_s);
-        QCOMPARE(f.secrets.get(u"session"_s).value_or(u"x"_s), QString());
-
-        f.store->changePassword(u"1234567"_s, u"7654321"_s);
-        QCOMPARE(f.store->error(), u"Минимум 8 символов."_s);
-        f.store->changePassword(u"12345678"_s, u"12345679"_s);
-        QCOMPARE(f.store->error(), u"Пароли не совпадают."_s);
-
-        fake->on(u"/api/member/change-password"_s, Reply::json({{"ok", false}}));
-        f.store->changePassword(u"новый-пароль"_s, u"новый-пароль"_s);
-        QTRY_VERIFY(!f.store->busy());
-        QCOMPARE(f.store->error(), u"Не удалось сменить пароль."_s);
-        QCOMPARE(f.store->phase(), Store::Phase::ChangePassword);
-        QJsonObject sent = QJsonDocument::fromJson(fake->last(u"/api/member/change-password"_s).body).object();
-        QCOMPARE(sent.value("current_password").toString(), u"first-pass"_s);
-
-        fake->on(u"/api/member/change-password"_s, Reply::json({{"ok", true}}));
-        f.store->changePassword(u"новый-пароль"_s, u"новый-пароль"_s);
-        QTRY_COMPARE(f.store->phase(), Store::Phase::Onboarding);
-        QCOMPARE(f.store->pendingPassword(), u"новый-пароль"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(f.store->installDone(), 15000);
-        QTRY_COMPARE(f.store->phase(), Store::Phase::Platform);
-        QVERIFY(QFile::exists(f.dir.filePath(u".brindle/config"_s)));
-    }
-
-    void logOutForgetsAndViewerNeverSeesAdminData()
-    {
-        StoreFixture f;
-        f.store->setServerUrl(fake->url());
-        fake->on(u"/api/provision"_s, Reply::raw(200, R"({"ok":true,"token":"TA","role":"admin","session":"SA","name":"Админ"})"));
-        fake->on(u"/api/accounts"_s, Reply::json(teamAnswer(2)));
-        f.store->signIn(u"boss"_s, u"pw"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(f.store->phase(), Store::Phase::Platform, 15000);
-        QTRY_COMPARE(f.store->teamAccounts().size(), 2);
-        for (const QString &k : Keychain::items())
-            QVERIFY2(f.secrets.get(k).has_value(), qPrintable(k));
-
-        f.store->logOut();
-        QCOMPARE(f.store->phase(), Store::Phase::Auth);
-        QCOMPARE(f.store->token(), QString());
-        QVERIFY(f.store->accounts().isEmpty());
-        for (const QString &k : Keychain::items())
-            QVERIFY2(!f.secrets.get(k).has_value(), qPrintable(k));
-
-        fake->on(u"/api/provision"_s, Reply::raw(200, R"({"ok":true,"token":"TV","role":"viewer"})", "application/json"));
-        f.store->signIn(u"anna"_s, u"pw"_s);
-        QTRY_COMPARE(f.store->token(), u"TV"_s);
-        QVERIFY(f.store->teamAccounts().isEmpty());
-        QVERIFY(f.store->alerts().isEmpty());
     }
 };
 
