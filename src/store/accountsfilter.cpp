@@ -14,15 +14,13 @@ AccountsFilter::AccountsFilter(QObject *parent)
 
 Store *AccountsFilter::store() const
 {
-    return m_storeSet ? m_store.data() : Store::instance();
+    return m_store.get();
 }
 
 void AccountsFilter::setStore(Store *s)
 {
-    if (m_storeSet && m_store == s)
+    if (!m_store.set(s))
         return;
-    m_store = s;
-    m_storeSet = true;
     followStore();
     Q_EMIT storeChanged();
 }

@@ -4,6 +4,7 @@
 // live in Store (`acProv`, `acStatus`, `acQuery`, `acSortKey`, `acSortAsc`) and follow it. The
 // full sorted order is kept between changes, so a keystroke in the search only filters it again.
 
+#include "store/storeref.h"
 #include "store/teamaccountsmodel.h"
 
 #include <QCollator>
@@ -75,8 +76,7 @@ private:
     void expandedChanged();
 
     QPointer<TeamAccountsModel> m_source;
-    QPointer<Store> m_store;
-    bool m_storeSet = false;
+    StoreRef m_store;
     QList<QMetaObject::Connection> m_storeConns;
     QMetaObject::Connection m_sourceConn;
     acpanel::Filter m_filter;
