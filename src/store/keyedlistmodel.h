@@ -72,28 +72,10 @@ protected:
         for (int i = 1; i < rows.size() && ordered; ++i)
             ordered = nextPos.value(key(rows[i - 1])) < nextPos.value(key(rows[i]));
         if (!ordered) {
-            Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-            QList<int> order(rows.size());
-            for (int i = 0; i < order.size(); ++i)
-                order[i] = i;
-            std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-                return nextPos.value(key(rows[a])) < nextPos.value(key(rows[b]));
-            });
-            QList<int> newRowOf(rows.size());
-            QList<Rec> sorted;
-            sorted.reserve(rows.size());
-            for (int i = 0; i < order.size(); ++i) {
-                newRowOf[order[i]] = i;
-                sorted.append(rows[order[i]]);
-            }
-            const QModelIndexList from = persistentIndexList();
-            QModelIndexList to;
-            to.reserve(from.size());
-            for (const QModelIndex &idx : from)
-                to.append(index(newRowOf.value(idx.row(), idx.row()), idx.column()));
-            rows = std::move(sorted);
-            changePersistentIndexList(from, to);
-            Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+            QList<int> ranks(rows.size());
+            for (int i = 0; i < rows.size(); ++i)
+                ranks[i] = nextPos.value(key(rows[i]));
+            layoutReorder(rows, ranks);
         }
 
         // 3. Walk the new list: update kept rows in place (one dataChanged per run of changed rows)
@@ -131,5 +113,32 @@ protected:
             i = end;
         }
         flushChanged(i);
+    }
+
+    // Puts the rows into the order of their ranks (all distinct) in one layout change, moving
+    // the persistent indexes (an open row, the current row) with their rows.
+    template<typename Rec>
+    void layoutReorder(QList<Rec> &rows, const QList<int> &ranks)
+    {
+        Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        QList<int> order(rows.size());
+        for (int i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return ranks[a] < ranks[b]; });
+        QList<int> newRowOf(rows.size());
+        QList<Rec> sorted;
+        sorted.reserve(rows.size());
+        for (int i = 0; i < order.size(); ++i) {
+            newRowOf[order[i]] = i;
+            sorted.append(std::move(rows[order[i]]));
+        }
+        const QModelIndexList from = persistentIndexList();
+        QModelIndexList to;
+        to.reserve(from.size());
+        for (const QModelIndex &idx : from)
+            to.append(index(newRowOf.value(idx.row(), idx.row()), idx.column()));
+        rows = std::move(sorted);
+        changePersistentIndexList(from, to);
+        Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     }
 };

@@ -205,30 +205,5 @@ private:
         }
     }
 
-    template<typename Rec>
-    void layoutReorder(QList<Rec> &rows, const QList<int> &ranks)
-    {
-        Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-        QList<int> order(rows.size());
-        for (int i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::sort(order.begin(), order.end(), [&](int a, int b) { return ranks[a] < ranks[b]; });
-        QList<int> newRowOf(rows.size());
-        QList<Rec> sorted;
-        sorted.reserve(rows.size());
-        for (int i = 0; i < order.size(); ++i) {
-            newRowOf[order[i]] = i;
-            sorted.append(std::move(rows[order[i]]));
-        }
-        const QModelIndexList from = persistentIndexList();
-        QModelIndexList to;
-        to.reserve(from.size());
-        for (const QModelIndex &idx : from)
-            to.append(index(newRowOf.value(idx.row(), idx.row()), idx.column()));
-        rows = std::move(sorted);
-        changePersistentIndexList(from, to);
-        Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    }
-
     int m_moveLimit = 64;
 };
