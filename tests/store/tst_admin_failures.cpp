@@ -444,25 +444,6 @@ private slots:
         empty.selectScope("month");
         QVERIFY(empty.summary().startsWith("доля месячного лимита"));
     }
-
-    void memberSecretMessageTexts()
-    {
-        const QString created = Store::memberSecretMessage(true, "anna", "pw1", "https://team.example");
-        QVERIFY(created.startsWith("Доступ к Corvane Studio\n\n1. Скачай приложение:\n   https://team.example/\n"
-                                   "2. Установи и открой.\n3. Войди:\n   логин: anna\n   пароль: pw1\n\n"));
-        QVERIFY(created.endsWith("(статуслайн, лимиты, телеметрия)."));
-        QCOMPARE(Store::memberSecretMessage(false, "anna", "pw2", "https://team.example"),
-                 QString("Новый пароль для Corvane Studio\n\nЛогин: anna\nПароль: pw2\n\nОткрой приложение и войди заново."));
-    }
-
-    void toggleExpanded()
-    {
-        StoreFixture kit;
-        kit->toggleExpanded("a");
-        kit->toggleExpanded("b");
-        kit->toggleExpanded("a");
-        QCOMPARE(kit->expandedAccounts(), QStringList{"b"});
-    }
 };
 
 QTEST_MAIN(TestAdminFailures)
