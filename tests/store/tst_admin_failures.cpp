@@ -113,7 +113,6 @@ private slots:
         QTest::newRow("401") << Reply::json({{"error", "unauthorized"}}, 401) << false;
         QTest::newRow("500 html") << Reply::html500() << false;
         QTest::newRow("json array") << Reply::array() << false;
-        QTest::newRow("empty body") << Reply::empty() << false;
         QTest::newRow("no answer") << Reply::silence() << false;
         QTest::newRow("refused") << Reply() << true;
     }
