@@ -71,7 +71,7 @@ private:
     void readStore();
     void sourceReloaded();
     void resort();
-    void refilter();
+    void refilter(bool reloaded = false);
     void expandedChanged();
 
     QPointer<TeamAccountsModel> m_source;
