@@ -1,7 +1,9 @@
 #include "storefixture.h"
+#include "referenceserver.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 
 StoreFixture::StoreFixture(const Options &o)
     : m_oldHome(qgetenv("HOME"))
@@ -40,6 +42,17 @@ Store &StoreFixture::signedIn(const QString &url, const QString &role, const QSt
     store->setLogin(QStringLiteral("tester"));
     store->setPhase(Store::Phase::Platform);
     return *store;
+}
+
+bool StoreFixture::signedInTo(ReferenceServer &server, const QString &role)
+{
+    const ReferenceServer::Login l = server.loginFor(role);
+    QJsonObject answer;
+    const QString session = server.signIn(l.login, l.password, &answer);
+    signedIn(server.url(), answer.value(QLatin1String("role")).toString(), session,
+             answer.value(QLatin1String("token")).toString());
+    store->setLogin(l.login);
+    return !session.isEmpty();
 }
 
 void StoreFixture::writeConfig()

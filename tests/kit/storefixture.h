@@ -7,6 +7,7 @@
 //   FakeServer server;
 //   StoreFixture f;                            // or StoreFixture f({.httpTimeoutMs = 400});
 //   f.signedIn(server.url(), "viewer");        // a session as sign-in leaves it, phase platform
+//   f.signedInTo(referenceServer, "admin");    // the same, with a real session of that server
 //   f->refreshHome();                          // -> is the Store
 //   f.chooser.next = path;  f->pickAvatar();   // the next file choice returns `path`
 //   f.saveSession({...}); f.writeConfig(); f->bootstrap();   // a session kept from a last run
@@ -59,6 +60,9 @@ struct StoreFixture {
     // A session as sign-in leaves it, pointed at `url`, in the platform phase (no request sent).
     Store &signedIn(const QString &url, const QString &role = QStringLiteral("admin"),
                     const QString &session = QStringLiteral("S1"), const QString &token = QStringLiteral("T1"));
+    // Signs in on the reference server as its first member with `role` and leaves the Store as
+    // sign-in would (session, token, role, login; no machine set-up). False when refused.
+    bool signedInTo(class ReferenceServer &server, const QString &role);
     // Pretends machine set-up has run: ~/.brindle/config exists.
     void writeConfig();
     // Puts the given secret-store items there, as a previous run would have left them.

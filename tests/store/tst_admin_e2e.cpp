@@ -1,7 +1,7 @@
 // An administrator's day against the reference team server: statistics, activity and a
-// breakdown; a member created, given a new password, disabled and deleted; a registry entry saved
-// and removed; a photo uploaded and read back by a fresh client. (The server's own rules for each
-// of these are tested in tst_server_api; here, that the client reads and writes them right.)
+// breakdown, and a photo uploaded and read back by a fresh client. (The server's own rules are
+// tested in tst_server_api; the roster and registry writes end to end in tst_team_e2e and
+// tst_resources_e2e; here, that the client reads the team data right.)
 #include "kit.h"
 
 #include <QImage>
@@ -40,11 +40,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_server.start());
-        const ReferenceServer::Login admin = m_server.loginFor("admin");
-        QJsonObject answer;
-        QVERIFY(!m_server.signIn(admin.login, admin.password, &answer).isEmpty());
         m_admin = std::make_unique<StoreFixture>(StoreFixture::Options{.httpTimeoutMs = 10000});
-        m_admin->signedIn(m_server.url(), "admin", answer.value("session").toString(), answer.value("token").toString());
+        QVERIFY(m_admin->signedInTo(m_server, "admin"));
     }
 
     // Statistics week then month, activity over 7 and 30 days, and one account's breakdown.
@@ -78,69 +75,6 @@ private slots:
         store.fetchBreakdown(busiest.provider, busiest.email, "week", &ctx, [&](const Store::BreakdownResult &r) { got = r; });
         QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), 10000);
         QVERIFY(!got->rows.isEmpty() || got->residualPct > 0);
-    }
-
-    // A member from creation to deletion; the client's credential texts match what the server took.
-    void memberLifecycle()
-    {
-        Store &admin = *m_admin->store;
-        const QString login = QStringLiteral("e2e.тест & co+1");
-        std::optional<bool> created;
-        admin.createMember("Тест Тестов", login, "viewer", {{"department", "QA & Ops"}, {"member_type", "contractor"}},
-                           [&](bool ok) { created = ok; });
-        QTRY_VERIFY_WITH_TIMEOUT(created.value_or(false), 10000);
-        QCOMPARE(admin.memberSecret().value("login").toString(), login);
-        const QString firstPassword = admin.memberSecret().value("password").toString();
-        QVERIFY(!m_server.signIn(login, firstPassword).isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(findMember(admin, login), 10000);
-        QCOMPARE(findMember(admin, login)->department, QString("QA & Ops"));
-
-        admin.memberAction("reset_password", login);
-        QTRY_COMPARE_WITH_TIMEOUT(admin.memberSecret().value("title").toString(), QString("Новый пароль"), 10000);
-        const QString newPassword = admin.memberSecret().value("password").toString();
-        QVERIFY(m_server.signIn(login, firstPassword).isEmpty());
-        QVERIFY(!m_server.signIn(login, newPassword).isEmpty());
-
-        admin.memberAction("update", login, {{"active", false}});
-        QTRY_COMPARE_WITH_TIMEOUT(admin.toast(), QString("Готово"), 10000);
-        QVERIFY(m_server.signIn(login, newPassword).isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(findMember(admin, login) && !findMember(admin, login)->active, 10000);
-
-        admin.deleteMember(login);
-        QTRY_COMPARE_WITH_TIMEOUT(admin.toast(), QString("Сотрудник удалён"), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!admin.members().isEmpty() && !findMember(admin, login), 10000);
-        admin.deleteMember(login); // again: refused, and said so
-        QTRY_COMPARE_WITH_TIMEOUT(admin.toast(), QString("Не удалось удалить"), 10000);
-        QVERIFY(!admin.authExpired());
-    }
-
-    void registryEntry()
-    {
-        Store &admin = *m_admin->store;
-        const QString email = QStringLiteral("e2e+reg list@corvane.test");
-        auto present = [&] {
-            for (const TeamAcct &a : admin.teamAccounts())
-                if (a.provider == "kimi" && a.email == email)
-                    return true;
-            return false;
-        };
-        QVariantMap body{{"email", email}, {"provider", "kimi"}, {"group_name", "R&D"}, {"owner", ""}, {"plan", "Pro"},
-                         {"price", 20}, {"currency", "USD"}, {"pay_method", "card"}, {"renew_date", "2030-01-31"},
-                         {"status", "active"}, {"notes", ""}, {"auth_type", "api_key"}, {"cc_provider", "moonshot"},
-                         {"base_url", "https://api.example"}, {"model", "k2"}, {"api_key", "sk-test"}};
-        std::optional<bool> saved;
-        admin.saveAccount(body, [&](bool ok) { saved = ok; });
-        QTRY_VERIFY_WITH_TIMEOUT(saved.value_or(false), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(present(), 10000);
-        // The server's own refusal text reaches the toast with its status.
-        body.insert("renew_date", "31.01.2030");
-        saved.reset();
-        admin.saveAccount(body, [&](bool ok) { saved = ok; });
-        QTRY_VERIFY_WITH_TIMEOUT(saved.has_value(), 10000);
-        QVERIFY(admin.toast().startsWith("Ошибка сохранения (код 400): "));
-        admin.deleteAccount("kimi", email);
-        QTRY_COMPARE_WITH_TIMEOUT(admin.toast(), QString("Удалено"), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!present(), 10000);
     }
 
     // A photo picked from disk goes up shrunk to the pipeline's size, and comes back the same

@@ -113,7 +113,6 @@ private slots:
         QTest::newRow("401") << Reply::json({{"error", "unauthorized"}}, 401) << false;
         QTest::newRow("500 html") << Reply::html500() << false;
         QTest::newRow("json array") << Reply::array() << false;
-        QTest::newRow("empty body") << Reply::empty() << false;
         QTest::newRow("no answer") << Reply::silence() << false;
         QTest::newRow("refused") << Reply() << true;
     }
@@ -443,25 +442,6 @@ private slots:
         QCOMPARE(empty.summary(), QString("доля недельного лимита · 0% использовано")); // no reset part
         empty.selectScope("month");
         QVERIFY(empty.summary().startsWith("доля месячного лимита"));
-    }
-
-    void memberSecretMessageTexts()
-    {
-        const QString created = Store::memberSecretMessage(true, "anna", "pw1", "https://team.example");
-        QVERIFY(created.startsWith("Доступ к Corvane Studio\n\n1. Скачай приложение:\n   https://team.example/\n"
-                                   "2. Установи и открой.\n3. Войди:\n   логин: anna\n   пароль: pw1\n\n"));
-        QVERIFY(created.endsWith("(статуслайн, лимиты, телеметрия)."));
-        QCOMPARE(Store::memberSecretMessage(false, "anna", "pw2", "https://team.example"),
-                 QString("Новый пароль для Corvane Studio\n\nЛогин: anna\nПароль: pw2\n\nОткрой приложение и войди заново."));
-    }
-
-    void toggleExpanded()
-    {
-        StoreFixture kit;
-        kit->toggleExpanded("a");
-        kit->toggleExpanded("b");
-        kit->toggleExpanded("a");
-        QCOMPARE(kit->expandedAccounts(), QStringList{"b"});
     }
 };
 

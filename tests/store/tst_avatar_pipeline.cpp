@@ -50,7 +50,6 @@ private slots:
         QTest::addColumn<QSize>("out");
         QTest::newRow("large jpeg") << QSize(4000, 3000) << QByteArray("JPEG") << QSize(256, 192);
         QTest::newRow("tall png") << QSize(300, 3000) << QByteArray("PNG") << QSize(25, 256);
-        QTest::newRow("wide png") << QSize(1000, 500) << QByteArray("PNG") << QSize(256, 128);
         QTest::newRow("exactly 256") << QSize(256, 100) << QByteArray("PNG") << QSize(256, 100);
         QTest::newRow("tiny, not enlarged") << QSize(100, 40) << QByteArray("PNG") << QSize(100, 40);
         QTest::newRow("one pixel") << QSize(1, 1) << QByteArray("BMP") << QSize(1, 1);
@@ -192,12 +191,10 @@ private slots:
         QTest::newRow("png") << encoded({120, 80}, "PNG") << QSize(120, 80);
         QTest::newRow("jpeg at the size limit") << encoded({1024, 1024}, "JPEG") << QSize(1024, 1024);
         QTest::newRow("png too wide") << encoded({1025, 10}, "PNG") << QSize();
-        QTest::newRow("jpeg too tall") << encoded({10, 2000}, "JPEG") << QSize();
         QTest::newRow("bmp") << encoded({10, 10}, "BMP") << QSize();
         QTest::newRow("svg") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>") << QSize();
         QTest::newRow("png over 4 MiB") << encoded({10, 10}, "PNG") + QByteArray(4 * 1024 * 1024, '\0') << QSize();
         QTest::newRow("png header, then junk") << QByteArray("\x89PNG\r\n\x1a\nnot really") << QSize();
-        QTest::newRow("empty") << QByteArray() << QSize();
     }
     void serverPhotos()
     {

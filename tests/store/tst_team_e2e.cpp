@@ -1,9 +1,8 @@
 // The team screens' objects end to end. Against the reference server with the demo team: a
 // member created through the form (the server's login in the credential text), edited, given a
-// new password from the profile sheet, disabled and deleted after the confirmation; the own
-// profile and password saved. Against a scripted server that answers late: a scope or range
-// switch during a slow answer ends on the chosen one, and a late create or save answer closes
-// only the sheet that sent it.
+// new password from the profile sheet and disabled; the own profile and password saved. Against a scripted server that answers late: a scope switch
+// during a slow answer ends on the chosen one, and a late create or save answer closes only the
+// sheet that sent it.
 #include "kit.h"
 #include "store/activitymodel.h"
 #include "store/memberforms.h"
@@ -17,16 +16,6 @@
 namespace {
 
 constexpr int kWait = 10000;
-
-// A session of `login` as sign-in leaves it, without the machine set-up that follows it.
-bool signInAs(StoreFixture &f, ReferenceServer &server, const QString &login, const QString &password)
-{
-    QJsonObject answer;
-    const QString session = server.signIn(login, password, &answer);
-    f.signedIn(server.url(), answer.value("role").toString(), session, answer.value("token").toString());
-    f->setLogin(login);
-    return !session.isEmpty();
-}
 
 std::optional<Member> findMember(const Store &store, const QString &id)
 {
@@ -66,8 +55,7 @@ private Q_SLOTS:
     void memberLifecycle()
     {
         StoreFixture f;
-        const ReferenceServer::Login admin = m_server.loginFor("admin");
-        QVERIFY(signInAs(f, m_server, admin.login, admin.password));
+        QVERIFY(f.signedInTo(m_server, "admin"));
         Store &s = *f;
         RosterView view;
         reloadRoster(s);
@@ -119,28 +107,17 @@ private Q_SLOTS:
         QCOMPARE(QDateTime::fromSecsSinceEpoch(qint64(findMember(s, login)->joinedAt)).date(), QDate(2024, 2, 29));
         QCOMPARE(s.toast(), QStringLiteral("Сохранено ✓"));
 
-        // Disabled from the card menu.
+        // Disabled from the card menu. (Deletion after the confirmation, end to end, is the
+        // team screen's keyboard test.)
         view.toggleActive(QVariant::fromValue(*findMember(s, login)));
         QTRY_VERIFY_WITH_TIMEOUT(!findMember(s, login)->active, kWait);
-
-        // Deleted only once confirmed.
-        view.open(QVariant::fromValue(*findMember(s, login)));
-        view.askDelete(view.editing());
-        reloadRoster(s);
-        QVERIFY(findMember(s, login));
-        QVERIFY(view.hasEditing());
-        view.confirmDelete();
-        QVERIFY(!view.hasEditing());
-        QTRY_VERIFY_WITH_TIMEOUT(!findMember(s, login), kWait);
-        QCOMPARE(s.toast(), QStringLiteral("Сотрудник удалён"));
-        QCOMPARE(view.memberCount(), before);
     }
 
     void ownProfileAndPassword()
     {
         StoreFixture f;
         const ReferenceServer::Login who = m_server.loginFor("viewer");
-        QVERIFY(signInAs(f, m_server, who.login, who.password));
+        QVERIFY(f.signedInTo(m_server, "viewer"));
         Store &s = *f;
         ProfileDraft draft;
         QSignalSpy loaded(&s, &Store::memberIdChanged);
@@ -180,22 +157,15 @@ private Q_SLOTS:
 
     // ---- a scripted server that answers late
 
-    void scopeSwitchDuringSlowAnswer_data()
-    {
-        QTest::addColumn<bool>("chosenLast");
-        QTest::newRow("the left scope answers last") << false;
-        QTest::newRow("the chosen scope answers last") << true;
-    }
+    // The week's answer, late but before the chosen month's, shows nothing of itself (the other
+    // order is covered by the Store's stale-answer test).
     void scopeSwitchDuringSlowAnswer()
     {
-        QFETCH(bool, chosenLast);
-        // The scope answered last is held until the test releases it.
-        const QString late = chosenLast ? "month" : "week";
         FakeServer server;
         server.answer = [&](const Request &r) {
             if (r.path != "/api/stats")
                 return Reply::json({});
-            return r.q("scope") == late ? Reply::held() : Reply::json(statsFor(r.q("scope")));
+            return r.q("scope") == "month" ? Reply::held() : Reply::json(statsFor(r.q("scope")));
         };
         StoreFixture f;
         Store &s = f.signedIn(server.url());
@@ -204,46 +174,12 @@ private Q_SLOTS:
         model.chooseScope("month"); // the user switches before it answers
         QTRY_COMPARE(server.heldCount(), 1);
         QTRY_COMPARE(server.count("/api/stats"), 2);
-        if (chosenLast) {
-            // The week's answer came and went: nothing of it shows.
-            QVERIFY(!QTest::qWaitFor([&] { return !s.statMembers().isEmpty(); }, 300));
-            QVERIFY(server.release("/api/stats", Reply::json(statsFor("month"))));
-            QTRY_VERIFY(!s.statMembers().isEmpty());
-        } else {
-            QTRY_VERIFY(!s.statMembers().isEmpty());
-            QVERIFY(server.release("/api/stats", Reply::json(statsFor("week"))));
-            QVERIFY(!QTest::qWaitFor([&] { return s.statMembers().first().name != "month"; }, 300));
-        }
-        QCOMPARE(s.statMembers().first().name, QStringLiteral("month"));
+        QVERIFY(!QTest::qWaitFor([&] { return !s.statMembers().isEmpty(); }, 300));
+        QVERIFY(server.release("/api/stats", Reply::json(statsFor("month"))));
+        QTRY_VERIFY(!s.statMembers().isEmpty());
         QCOMPARE(model.rows()[1].label, QStringLiteral("month"));
         QCOMPARE(model.scope(), QStringLiteral("month"));
         QVERIFY(!s.loadingStats());
-    }
-
-    void rangeSwitchDuringSlowAnswer()
-    {
-        FakeServer server;
-        auto people = [](const Request &r) {
-            const qint64 days = (r.q("to").toLongLong() - r.q("from").toLongLong()) / 86400;
-            return QJsonObject{{"people", QJsonArray{QJsonObject{{"name", QString::number(days)}, {"active_seconds", 60}}}}};
-        };
-        server.answer = [&](const Request &r) {
-            if (r.path != "/api/team/analytics")
-                return Reply::json({});
-            return server.count(r.path) == 1 ? Reply::held() : Reply::json(people(r)); // the first, 7 days, is late
-        };
-        StoreFixture f;
-        Store &s = f.signedIn(server.url());
-        ActivityModel model;
-        model.shown();
-        model.chooseRange("30");
-        QTRY_VERIFY(!s.actPeople().isEmpty());
-        QVERIFY(server.release("/api/team/analytics", Reply::json(people(server.first("GET", "/api/team/analytics")))));
-        QVERIFY(!QTest::qWaitFor([&] { return s.actPeople().first().name != "30"; }, 300));
-        QCOMPARE(model.rangeKey(), QStringLiteral("30"));
-        // The same range again still reloads.
-        model.chooseRange("30");
-        QTRY_COMPARE(server.count("/api/team/analytics"), 3);
     }
 
     void lateCreateAfterReopen()

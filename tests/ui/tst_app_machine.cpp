@@ -295,8 +295,6 @@ private Q_SLOTS:
         QTest::newRow("done") << QStringLiteral("Готово ✅ Открываю платформу…")
                               << QStringList{"Готово", "*", "Открываю платформу…"};
         QTest::newRow("no mark") << QStringLiteral(" Это займёт минуту. ") << QStringList{"Это займёт минуту."};
-        QTest::newRow("mark only") << QStringLiteral("✅") << QStringList{"*"};
-        QTest::newRow("ends with it") << QStringLiteral("ok ✅") << QStringList{"ok", "*"};
         QTest::newRow("two") << QStringLiteral("✅✅ a") << QStringList{"*", "*", "a"};
         QTest::newRow("other checks stay text") << QStringLiteral("Сохранено ✓") << QStringList{"Сохранено ✓"};
         QTest::newRow("empty") << QString() << QStringList{};

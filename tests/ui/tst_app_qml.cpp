@@ -9,8 +9,6 @@
 #include "net/secretstore.h"
 #include "store/store.h"
 #include "ui/uibridge.h"
-#include "update/updatelog.h"
-#include "update/updater.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -108,7 +106,6 @@ class Setup : public QObject
 
     ReferenceServer m_server;
     std::unique_ptr<StoreFixture> m_fixture;
-    MemoryLog m_log;
     Helper m_helper;
     Store *m_store = nullptr;
 
@@ -116,15 +113,12 @@ public slots:
     void applicationAvailable()
     {
         // An empty database: the first administrator must change the one-time password.
-        if (!m_server.start({QStringLiteral("--feed-version"), QStringLiteral("9.9.9")}, ReferenceServer::Seed::FirstAdmin))
+        if (!m_server.start({}, ReferenceServer::Seed::FirstAdmin))
             qFatal("the reference server did not start (CORVANE_SERVER_BIN=%s)",
                    qPrintable(qEnvironmentVariable("CORVANE_SERVER_BIN")));
         qputenv("BRINDLE_SERVER_URL", m_server.url().toUtf8());
         loadBundledFonts();
-
-        auto *updater = new Updater(&m_log, this);
-        updater->setFeedUrl(m_server.url() + QStringLiteral("/appcast.xml"));
-        AppUpdater::setInstance(new AppUpdater(updater, this));
+        AppUpdater::setInstance(new AppUpdater(nullptr, this));
 
         // Set-up writes under HOME: the fixture's throwaway folder.
         m_fixture = std::make_unique<StoreFixture>(

@@ -2,10 +2,8 @@
 // cards by mouse and keyboard, the account form from the panel and from a dashboard card, the
 // deletion from a detail, rows and cards keeping their state across reloads, and the names of
 // every focusable control. One Store for the run, signed in as the demo administrator.
-#include "referenceserver.h"
+#include "kit.h"
 #include "app/shell.h"
-#include "net/secretstore.h"
-#include "store/store.h"
 #include "ui/uibridge.h"
 
 #include <QQmlContext>
@@ -19,25 +17,12 @@ class Helper : public QObject
 {
     Q_OBJECT
 public:
+    StoreFixture *fixture = nullptr;
     Store *store = nullptr;
     ReferenceServer *server = nullptr;
 
     // A signed-in administrator of the demo team in the platform phase (no set-up run).
-    Q_INVOKABLE bool signInAdmin()
-    {
-        const ReferenceServer::Login admin = server->loginFor(QStringLiteral("admin"));
-        QJsonObject o;
-        const QString session = server->signIn(admin.login, admin.password, &o);
-        if (session.isEmpty())
-            return false;
-        store->setServerUrl(server->url());
-        store->setToken(o.value(QStringLiteral("token")).toString());
-        store->setSession(session);
-        store->setRole(QStringLiteral("admin"));
-        store->setLogin(admin.login);
-        store->setPhase(Store::Phase::Platform);
-        return true;
-    }
+    Q_INVOKABLE bool signInAdmin() { return fixture->signedInTo(*server, QStringLiteral("admin")); }
     // Panel state back to its start.
     Q_INVOKABLE void resetPanel()
     {
@@ -59,7 +44,6 @@ public:
                 return true;
         return false;
     }
-    Q_INVOKABLE QString idAt(int i) const { return store->teamAccounts().value(i).id(); }
     // A reload in which two accounts trade places.
     Q_INVOKABLE void swap(int i, int j)
     {
@@ -86,31 +70,22 @@ class Setup : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_home;
     ReferenceServer m_server;
-    MemorySecretStore m_secrets;
+    std::unique_ptr<StoreFixture> m_fixture;
     Helper m_helper;
-    Store *m_store = nullptr;
 
 public slots:
     void applicationAvailable()
     {
-        qputenv("HOME", m_home.path().toUtf8());
-        qputenv("XDG_RUNTIME_DIR", m_home.path().toUtf8());
         if (!m_server.start())
             qFatal("the reference server did not start (CORVANE_SERVER_BIN=%s)",
                    qPrintable(qEnvironmentVariable("CORVANE_SERVER_BIN")));
         loadBundledFonts();
-        StoreDeps deps;
-        deps.secrets = &m_secrets;
-        deps.settingsFile = m_home.filePath(QStringLiteral("prefs.ini"));
-        deps.home = m_home.path();
-        deps.toastMs = 600;
-        deps.httpTimeoutMs = 5000;
-        m_store = new Store(this, deps);
-        Store::setInstance(m_store);
-        Shell::setInstance(new Shell(m_store, this));
-        m_helper.store = m_store;
+        m_fixture = std::make_unique<StoreFixture>(StoreFixture::Options{.httpTimeoutMs = 5000, .toastMs = 600});
+        qputenv("XDG_RUNTIME_DIR", m_fixture->home().toUtf8());
+        Shell::setInstance(new Shell(m_fixture->store.get(), this));
+        m_helper.fixture = m_fixture.get();
+        m_helper.store = m_fixture->store.get();
         m_helper.server = &m_server;
     }
 

@@ -51,16 +51,7 @@ public:
     ReferenceServer *server = nullptr;
 
     // Signs in as the first demo member with the role, without the machine set-up.
-    Q_INVOKABLE bool signIn(const QString &role)
-    {
-        const ReferenceServer::Login l = server->loginFor(role);
-        QJsonObject answer;
-        const QString session = server->signIn(l.login, l.password, &answer);
-        fixture->signedIn(server->url(), answer.value(QLatin1String("role")).toString(), session,
-                          answer.value(QLatin1String("token")).toString());
-        (*fixture)->setLogin(l.login);
-        return !session.isEmpty();
-    }
+    Q_INVOKABLE bool signIn(const QString &role) { return fixture->signedInTo(*server, role); }
     // Every visible, enabled item under `root` (and in the window's pop-ups) that Tab can
     // reach but that has no name for assistive tools.
     Q_INVOKABLE QStringList unnamedFocusables(QQuickItem *root) const

@@ -30,7 +30,6 @@ TestCase {
         compare(bar.fraction, data.frac);
         fuzzyCompare(findChild(bar, "fill").width, bar.width * data.frac, 0.01);
         verify(Qt.colorEqual(bar.tone, T.role(data.tone)));
-        compare(bar.height, 5);
     }
 
     function test_gaugeRowResetLine() {
@@ -52,10 +51,8 @@ TestCase {
         verify(findChild(card, "noData").visible);
         verify(!findChild(card, "project").visible);
         const five = findChild(card, "five");
-        compare(five.title, "5 часов");
         compare(five.valueText, "91%");
         verify(Qt.colorEqual(findChild(five, "bar").tone, T.danger));
-        compare(findChild(card, "seven").title, "7 дней");
         verify(findChild(findChild(card, "seven"), "resetLine").visible);
 
         card.a = { email: "x@y", project: "corvane", fivePct: 0, sevenPct: 0, ok: true };

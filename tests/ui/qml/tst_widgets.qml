@@ -11,7 +11,6 @@ TestCase {
     width: 600
     height: 400
 
-    Component { id: segComp; Seg {} }
     Component { id: copyComp; CopyButton {} }
     Component { id: shareComp; ShareBar { width: 200 } }
     Component { id: tileComp; StatTile { width: 200 } }
@@ -36,28 +35,14 @@ TestCase {
         }
     }
 
-    function test_segSelection() {
-        const seg = createTemporaryObject(segComp, tc, {
-            items: [{ key: "a", label: "Один" }, { key: "b", label: "Два" }, { key: "c", label: "Три" }],
-            sel: "a"
-        });
-        const b = findChild(seg, "seg_b");
-        verify(b);
-        verify(findChild(seg, "seg_a").selected);
-        verify(!b.selected);
-        mouseClick(b);
-        compare(seg.sel, "b");
-        verify(b.selected);
-        verify(!findChild(seg, "seg_a").selected);
-    }
-
+    // A tap selects the segment and tells the caller; the caller's state still drives the switch.
     function test_segKeepsCallerBinding() {
         shared.mode = "list";
         const seg = createTemporaryObject(boundSegComp, tc);
         mouseClick(findChild(seg, "seg_people"));
         compare(shared.mode, "people");
-        compare(seg.sel, "people");
-        // The caller's state still drives the switch after a tap.
+        verify(findChild(seg, "seg_people").selected);
+        verify(!findChild(seg, "seg_list").selected);
         shared.mode = "list";
         compare(seg.sel, "list");
         verify(findChild(seg, "seg_list").selected);
@@ -73,7 +58,6 @@ TestCase {
         verify(Qt.colorEqual(btn.contentItem.color, T.ok));
         tryCompare(btn, "done", false, 5000);
         compare(btn.contentItem.name, "doc.on.doc");
-        compare(btn.tip, "Копировать");
     }
 
     function test_shareBarClamps_data() {
@@ -81,7 +65,6 @@ TestCase {
             { tag: "half", frac: 0.5, width: 100 },
             { tag: "below zero", frac: -0.3, width: 0 },
             { tag: "above one", frac: 1.8, width: 200 },
-            { tag: "empty", frac: 0, width: 0 },
         ];
     }
     function test_shareBarClamps(data) {
@@ -121,27 +104,13 @@ TestCase {
         compare(spy.count, 1);
     }
 
+    // A provider with a picture shows it; one without falls back to the drawn symbol.
     function test_providerLogo() {
         const withImage = createTemporaryObject(logoComp, tc, { provider: "claude" });
         verify(withImage.source.toString() !== "");
         verify(!findChild(withImage, "fallback").visible);
-
-        const kimi = createTemporaryObject(logoComp, tc, { provider: "kimi" });
-        const fb = findChild(kimi, "fallback");
-        verify(fb.visible);
-        compare(fb.name, "cpu");
-        verify(Qt.colorEqual(fb.color, "#7C6CFF"));
-
-        const unknown = createTemporaryObject(logoComp, tc, { provider: "something-new" });
-        verify(Qt.colorEqual(findChild(unknown, "fallback").color, "#8888A0"));
-        compare(unknown.width, 20);
-    }
-
-    function test_logoMark() {
-        const mark = createTemporaryObject(markComp, tc);
-        verify(mark.source.toString() !== "");
-        verify(!findChild(mark, "monogram").visible);
-        compare(mark.width, 40);
+        verify(findChild(createTemporaryObject(logoComp, tc, { provider: "something-new" }), "fallback").visible);
+        verify(!findChild(createTemporaryObject(markComp, tc), "monogram").visible);
     }
 
     function test_flowChips() {
@@ -154,8 +123,7 @@ TestCase {
     }
 
     function test_containersTakeContent() {
-        const p = createTemporaryObject(placeholderComp, tc, { icon: "folder", title: "Проекты", note: "Скоро тут" });
-        verify(p);
+        verify(createTemporaryObject(placeholderComp, tc, { icon: "folder", title: "Проекты", note: "Скоро тут" }));
         const s = createTemporaryObject(sectionComp, tc, { title: "Устройства" });
         const inside = findChild(s, "inside");
         verify(inside);

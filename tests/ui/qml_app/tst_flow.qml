@@ -92,12 +92,8 @@ Item {
             tryCompare(root, "screen", "PlatformView", 10000);
             verify(helper.configWritten());
 
-            // The administrator's shell: all seven sections, the role label.
             const platform = root.current;
             waitForRendering(platform);
-            for (const key of ["dashboard", "accounts", "stats", "activity", "team", "projects", "tasks"])
-                verify(findChild(platform, "nav_" + key), key);
-            compare(findChild(platform, "roleLabel").text, "администратор");
             compare(Store.role, "admin");
 
             // Signing out from the sidebar returns to the sign-in screen with empty fields.

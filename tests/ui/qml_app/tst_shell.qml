@@ -3,7 +3,7 @@ import QtTest
 import Corvane
 
 // The platform shell: sections by role, collapsing the sidebar, the profile and back, the
-// toast, the relogin banner, projects, the user menu and the manual update check.
+// toast, the relogin banner, projects and the user menu.
 // TestCase itself is not visible, so the views under test live in this item.
 Item {
     id: top
@@ -148,26 +148,6 @@ Item {
             mouseClick(findChild(menu.contentItem, "menuPhoto") || menu.itemAt(0));
             tryCompare(menu, "opened", false);
             compare(helper.chooserCalls, before + 1);
-        }
-
-        function test_updateCheck() {
-            const view = make();
-            Store.showProfile = true;
-            tryCompare(view, "section", "ProfileView");
-            const profile = view.sectionItem;
-            dialogSpy.clear();
-            mouseClick(findChild(profile, "checkUpdatesButton"));
-            // The window shows the result (tst_app_machine); the profile only asks for it.
-            dialogSpy.wait(10000);
-            compare(AppUpdater.resultKind, "found");
-            compare(AppUpdater.message, "Доступна версия 9.9.9.");
-            verify(AppUpdater.canOpenLink);
-        }
-
-        SignalSpy {
-            id: dialogSpy
-            target: AppUpdater
-            signalName: "dialogRequested"
         }
     }
 }
