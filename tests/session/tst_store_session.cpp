@@ -173,8 +173,9 @@ private slots:
         // Any other status clears it; an error object without "accounts" empties the list.
         fake->on(u"/api/accounts"_s, json(R"({"error":"x"})", 500));
         f->loadTeam();
-        QTRY_VERIFY(!f->authExpired());
-        QVERIFY(f->teamAccounts().isEmpty());
+        // The list is decoded on a worker thread after the flag is cleared: wait for the list.
+        QTRY_VERIFY(f->teamAccounts().isEmpty());
+        QVERIFY(!f->authExpired());
         QVERIFY(!f->needsRelogin());
         // An administrator with no session must sign in again; a viewer never.
         f->setSession(QString());
