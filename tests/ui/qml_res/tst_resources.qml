@@ -100,7 +100,7 @@ Item {
         function test_tableScrollsSideways() {
             const panel = makePanel();
             const table = panel.table;
-            compare(table.tableWidth, 1400);
+            compare(table.tableWidth, 1508);
             compare(table.emailWidth, 150);
             verify(table.hscroll.contentWidth > table.hscroll.width);
             const header = findChild(panel, "sort_online");
