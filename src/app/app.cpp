@@ -45,7 +45,7 @@ CorvaneApp::CorvaneApp(const AppOptions &options, QObject *parent)
     Store::setInstance(m_store);
     m_shell = new Shell(m_store, this);
     Shell::setInstance(m_shell);
-    m_desktop = new DesktopServices(m_store, this);
+    m_desktop = new DesktopServices(m_store, !m_options.screenshotMode(), this);
     connect(m_shell, &Shell::openMainWindowRequested, this, &CorvaneApp::openMainWindow);
     connect(m_shell, &Shell::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }

@@ -9,13 +9,15 @@
 #include <QSystemTrayIcon>
 #include <cstdio>
 
-DesktopServices::DesktopServices(Store *store, QObject *parent)
+DesktopServices::DesktopServices(Store *store, bool notify, QObject *parent)
     : QObject(parent)
 {
     m_forecasts = new Forecasts(store, this);
     Forecasts::setInstance(m_forecasts);
     m_csv = new CsvExport(store, this);
     CsvExport::setInstance(m_csv);
+    if (!notify)
+        return;
     m_dbus = new DBusNotifications(this);
     m_dbus->setFallback([this](const QString &title, const QString &body) {
         if (m_tray && m_tray->isVisible() && QSystemTrayIcon::supportsMessages()) {

@@ -17,7 +17,8 @@ class DesktopServices : public QObject
 {
     Q_OBJECT
 public:
-    DesktopServices(Store *store, QObject *parent);
+    // `notify` false (screenshots): no notifications are decided or shown.
+    DesktopServices(Store *store, bool notify, QObject *parent);
     ~DesktopServices() override;
 
     Forecasts *forecasts() const { return m_forecasts; }

@@ -61,6 +61,7 @@ Rectangle {
         }
         ForecastLine {
             objectName: "fiveForecast"
+            Layout.topMargin: -6 // under the gauge it belongs to, like its reset line
             line: Forecasts.line(root.a, "five", Forecasts.revision, AcRules.tick)
         }
         GaugeRow {
@@ -71,6 +72,7 @@ Rectangle {
         }
         ForecastLine {
             objectName: "sevenForecast"
+            Layout.topMargin: -6
             line: Forecasts.line(root.a, "seven", Forecasts.revision, AcRules.tick)
         }
     }
