@@ -40,4 +40,16 @@ for f in usr/bin/corvane-team-server lib/systemd/system/corvane-team-server.serv
 done
 grep -q '^User=corvane-team$' "$sroot"/*/systemd/system/corvane-team-server.service 2>/dev/null \
   || grep -q '^User=corvane-team$' "$sroot"/usr/lib/systemd/system/corvane-team-server.service
+# The server's feed offers the client's package, served as built.
+"$sroot/usr/bin/corvane-team-server" --port 0 --db "$work/feed.sqlite" --feed-package "$client" \
+  --public-url https://team.example.com >"$work/feed.out" 2>/dev/null &
+feed=$!
+for _ in $(seq 100); do [ -s "$work/feed.out" ] && break; sleep 0.1; done
+url="$(head -n1 "$work/feed.out")"
+name="$(basename "$client")"
+curl -sf "$url/appcast.xml" | grep -q "<link>https://team.example.com/download/$name</link>" \
+  || { kill $feed; echo "the feed does not offer $name"; exit 1; }
+curl -sf "$url/download/$name" -o "$work/got.deb" && cmp -s "$work/got.deb" "$client" \
+  || { kill $feed; echo "the served package differs"; exit 1; }
+kill $feed
 echo "packages ok: $(basename "$client") $(basename "$server")"
