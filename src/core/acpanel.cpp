@@ -274,11 +274,14 @@ QList<Group> byPerson(const QList<TeamAcct> &sorted)
 
 QList<QPair<QString, int>> providerCounts(const QList<const TeamAcct *> &accounts)
 {
-    int counts[10] = {};
-    for (const TeamAcct *a : accounts)
-        ++counts[provRank(providerKey(a->provider))];
+    QList<int> counts(provOrder().size(), 0);
+    for (const TeamAcct *a : accounts) {
+        const int rank = provRank(providerKey(a->provider));
+        if (rank >= 0 && rank < counts.size())
+            ++counts[rank];
+    }
     QList<QPair<QString, int>> out;
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < counts.size(); ++i)
         if (counts[i] > 0)
             out.append({provOrder().at(i), counts[i]});
     return out;

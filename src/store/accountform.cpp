@@ -26,15 +26,13 @@ AccountFormState::AccountFormState(QObject *parent)
 
 Store *AccountFormState::store() const
 {
-    return m_storeSet ? m_store.data() : Store::instance();
+    return m_store.get();
 }
 
 void AccountFormState::setStore(Store *s)
 {
-    if (m_storeSet && m_store == s)
+    if (!m_store.set(s))
         return;
-    m_store = s;
-    m_storeSet = true;
     followStore();
     Q_EMIT storeChanged();
 }

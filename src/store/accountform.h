@@ -2,6 +2,7 @@
 // The state behind the account form: the registry fields of a new or edited entry, the choice
 // lists, what may be saved, and the body the save sends. The sheet only lays these out.
 
+#include "store/storeref.h"
 #include "core/teamacct.h"
 
 #include <QJsonObject>
@@ -105,8 +106,7 @@ private:
     void assign(QString &field, const QString &v);
     void followStore();
 
-    QPointer<Store> m_store;
-    bool m_storeSet = false;
+    StoreRef m_store;
     QList<QMetaObject::Connection> m_conns;
     bool m_saving = false;
     bool m_editing = false;

@@ -14,15 +14,13 @@ AccountsFilter::AccountsFilter(QObject *parent)
 
 Store *AccountsFilter::store() const
 {
-    return m_storeSet ? m_store.data() : Store::instance();
+    return m_store.get();
 }
 
 void AccountsFilter::setStore(Store *s)
 {
-    if (m_storeSet && m_store == s)
+    if (!m_store.set(s))
         return;
-    m_store = s;
-    m_storeSet = true;
     followStore();
     Q_EMIT storeChanged();
 }
@@ -88,7 +86,7 @@ void AccountsFilter::sourceReloaded()
 {
     m_all = m_source ? m_source->rows() : QList<AcRowPtr>();
     resort();
-    refilter();
+    refilter(true);
 }
 
 void AccountsFilter::resort()
@@ -106,7 +104,7 @@ void AccountsFilter::resort()
     acpanel::sortOrder(m_sorted, accounts, keys, m_sort, m_collator);
 }
 
-void AccountsFilter::refilter()
+void AccountsFilter::refilter(bool reloaded)
 {
     // Filtering the sorted list gives the same order as sorting the filtered one: a stable
     // sort places two rows by their keys and load order alone.
@@ -121,7 +119,9 @@ void AccountsFilter::refilter()
     const int before = count();
     const QString first = firstId();
     update(m_rows, next, acrows::key, acrows::same);
-    if (count() != before || firstId() != first)
+    // A reload can change the total and the chip counts while the filtered rows stay the
+    // same (an account added under another provider than the chosen one).
+    if (reloaded || count() != before || firstId() != first)
         Q_EMIT countChanged();
     Q_EMIT rowsUpdated();
 }

@@ -4,6 +4,7 @@
 // live in Store (`acProv`, `acStatus`, `acQuery`, `acSortKey`, `acSortAsc`) and follow it. The
 // full sorted order is kept between changes, so a keystroke in the search only filters it again.
 
+#include "store/storeref.h"
 #include "store/teamaccountsmodel.h"
 
 #include <QCollator>
@@ -71,12 +72,11 @@ private:
     void readStore();
     void sourceReloaded();
     void resort();
-    void refilter();
+    void refilter(bool reloaded = false);
     void expandedChanged();
 
     QPointer<TeamAccountsModel> m_source;
-    QPointer<Store> m_store;
-    bool m_storeSet = false;
+    StoreRef m_store;
     QList<QMetaObject::Connection> m_storeConns;
     QMetaObject::Connection m_sourceConn;
     acpanel::Filter m_filter;

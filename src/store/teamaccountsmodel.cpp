@@ -26,15 +26,13 @@ TeamAccountsModel::TeamAccountsModel(QObject *parent)
 
 Store *TeamAccountsModel::store() const
 {
-    return m_storeSet ? m_store.data() : Store::instance();
+    return m_store.get();
 }
 
 void TeamAccountsModel::setStore(Store *s)
 {
-    if (m_storeSet && m_store == s)
+    if (!m_store.set(s))
         return;
-    m_store = s;
-    m_storeSet = true;
     follow();
     Q_EMIT storeChanged();
 }

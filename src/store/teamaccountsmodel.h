@@ -4,6 +4,7 @@
 // changed, new accounts are inserted and vanished ones removed, so the views keep their delegates
 // (and whatever an open row holds) across the 30-second refresh.
 
+#include "store/storeref.h"
 #include "core/acpanel.h"
 #include "core/teamacct.h"
 #include "store/orderedkeyedmodel.h"
@@ -78,8 +79,7 @@ private:
     void follow();
     void reload();
 
-    QPointer<Store> m_store;
-    bool m_storeSet = false;
+    StoreRef m_store;
     QMetaObject::Connection m_conn;
     int m_limit = -1;
     RowStore<AcRowPtr> m_rows;

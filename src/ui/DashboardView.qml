@@ -14,6 +14,8 @@ ColumnLayout {
 
     spacing: 14
     Component.onCompleted: AcRules.dashboardShown()
+    // The role can turn "admin" while the section is already open (a late profile answer).
+    onAdminChanged: AcRules.dashboardShown()
 
     Header {
         title: "Дашборд"

@@ -171,6 +171,23 @@ private slots:
         }
     }
 
+    void reloadBehindAFilterUpdatesTheChips()
+    {
+        // The shown rows stay the same, but "Все" and the chips must still follow the reload.
+        Models m;
+        TeamAcct glm = acct("g@x", 10);
+        glm.provider = "glm";
+        glm.rev = glm.computeRev();
+        m.filter.setFilter({"claude", "all", ""});
+        m.source.setAccounts({acct("a@x", 10)});
+        QSignalSpy changed(&m.filter, &AccountsFilter::countChanged);
+        m.source.setAccounts({acct("a@x", 10), glm});
+        QCOMPARE(m.filter.count(), 1);
+        QVERIFY(changed.size() >= 1);
+        QCOMPARE(m.filter.total(), 2);
+        QCOMPARE(m.filter.chips().size(), 3);
+    }
+
     void groupedRowsFollowTheirAccounts()
     {
         Models m;
