@@ -12,8 +12,8 @@ cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1
 client="$(ls "$work"/out/corvane-team_*.deb)"
 server="$(ls "$work"/out/corvane-team-server_*.deb)"
 
-dpkg-deb -f "$client" Depends | grep -q 'qml6-module-qtquick-controls' || { echo "client Depends lack the QML modules"; exit 1; }
-dpkg-deb -f "$client" Depends | grep -q 'libqt6' || { echo "client Depends lack the Qt libraries"; exit 1; }
+dpkg-deb -f "$client" Depends | grep 'qml6-module-qtquick-controls' | grep -q 'libqt6quick6' \
+  || { echo "the client's Depends lack the QML modules or the Qt libraries"; exit 1; }
 
 root="$work/root"
 dpkg -x "$client" "$root"
@@ -34,12 +34,11 @@ QT_QPA_PLATFORM=xcb timeout 120 xvfb-run -a "$root/usr/bin/corvane-team" --scree
 sroot="$work/sroot"
 dpkg -x "$server" "$sroot"
 dpkg-deb -e "$server" "$sroot/DEBIAN"
-for f in usr/bin/corvane-team-server lib/systemd/system/corvane-team-server.service etc/default/corvane-team-server \
-         DEBIAN/postinst DEBIAN/conffiles; do
-  [ -e "$sroot/$f" ] || [ -e "$sroot/usr/$f" ] || { echo "missing from the server package: /$f"; exit 1; }
+for f in usr/bin/corvane-team-server usr/lib/systemd/system/corvane-team-server.service \
+         etc/default/corvane-team-server DEBIAN/postinst DEBIAN/conffiles; do
+  [ -e "$sroot/$f" ] || { echo "missing from the server package: /$f"; exit 1; }
 done
-grep -q '^User=corvane-team$' "$sroot"/*/systemd/system/corvane-team-server.service 2>/dev/null \
-  || grep -q '^User=corvane-team$' "$sroot"/usr/lib/systemd/system/corvane-team-server.service
+grep -q '^User=corvane-team$' "$sroot"/usr/lib/systemd/system/corvane-team-server.service
 # The server's feed offers the client's package, served as built.
 "$sroot/usr/bin/corvane-team-server" --port 0 --db "$work/feed.sqlite" --feed-package "$client" \
   --public-url https://team.example.com >"$work/feed.out" 2>/dev/null &

@@ -5,7 +5,6 @@
 #include "core/csv.h"
 #include "kit.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
@@ -24,12 +23,8 @@ QList<QStringList> readBack(const QString &path)
     if (!py.waitForFinished(20000) || py.exitCode() != 0)
         return {};
     QList<QStringList> rows;
-    for (const QJsonValue &row : QJsonDocument::fromJson(py.readAllStandardOutput()).array()) {
-        QStringList cells;
-        for (const QJsonValue &c : row.toArray())
-            cells << c.toString();
-        rows << cells;
-    }
+    for (const QVariant &row : QJsonDocument::fromJson(py.readAllStandardOutput()).toVariant().toList())
+        rows << row.toStringList();
     return rows;
 }
 
@@ -38,11 +33,9 @@ TeamAcct acct(const QString &email, const QString &owner, double seven)
     TeamAcct a;
     a.email = email;
     a.owner = owner;
-    a.provider = "claude";
     a.sevenPct = seven;
     a.fiveReset = seven > 90 ? 1'800'000'000 : 0;
     a.cost = seven / 4;
-    a.rev = a.computeRev();
     return a;
 }
 } // namespace
@@ -59,7 +52,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("cell");
         QTest::addColumn<QString>("read");
-        QTest::newRow("plain") << "claude" << "claude";
         QTest::newRow("quotes") << "say \"hi\"" << "say \"hi\"";
         QTest::newRow("comma") << "a, b" << "a, b";
         QTest::newRow("line breaks") << "one\r\ntwo\nthree" << "one\r\ntwo\nthree";
@@ -124,10 +116,6 @@ private Q_SLOTS:
         f->setAcQuery("анна");
         exporter.exportAccounts();
         QCOMPARE(emailsOf(), QString("c@x a@x")); // by owner
-
-        exporter.setChooser([](const QString &, std::function<void(const QString &)> done) { done({}); });
-        exporter.exportAccounts(); // cancelled: nothing written, no toast
-        QCOMPARE(spy.count(), 2);
 
         exporter.setChooser([&](const QString &, std::function<void(const QString &)> done) {
             done(f.dir.filePath("missing/dir/x.csv"));

@@ -95,14 +95,6 @@ private Q_SLOTS:
         QVERIFY(tags.isEmpty());
     }
 
-    void runOutText()
-    {
-        Clock::setFixed(T0);
-        QSet<QString> tags;
-        const QList<Note> n = decide({{"me@x", "seven", 60, R1, T0 + 600, false}}, tags, {}, T0);
-        QCOMPARE(n.value(0).title, QString("Лимит закончится через 10м · 7 дней"));
-    }
-
     // Readings through the Store, the switches and the told tags through its settings file.
     void onceAcrossRestarts()
     {

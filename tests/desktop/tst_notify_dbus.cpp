@@ -3,7 +3,6 @@
 #include "app/dbusnotify.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVariantMap>
@@ -13,18 +12,13 @@ class FakeNotifications : public QObject
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    struct Call {
-        QString app, icon, summary, body;
-        QVariantMap hints;
-        int timeout = 0;
-    };
-    QList<Call> calls;
+    QList<QStringList> calls; // app, summary, body, the desktop-entry hint
 
 public Q_SLOTS:
-    uint Notify(const QString &app, uint, const QString &icon, const QString &summary, const QString &body,
-                const QStringList &, const QVariantMap &hints, int timeout)
+    uint Notify(const QString &app, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &hints, int)
     {
-        calls.append({app, icon, summary, body, hints, timeout});
+        calls.append({app, summary, body, hints.value("desktop-entry").toString()});
         return uint(calls.size());
     }
 };
@@ -54,11 +48,9 @@ private Q_SLOTS:
         QSignalSpy delivered(&sender, &DBusNotifications::delivered);
         sender.show("Использовано 95% · 5 часов", "me@x <b>&</b>");
         QVERIFY(delivered.wait(5000));
-        QCOMPARE(fake.calls.size(), 1);
-        QCOMPARE(fake.calls[0].app, QString("Corvane Team"));
-        QCOMPARE(fake.calls[0].summary, QString("Использовано 95% · 5 часов"));
-        QCOMPARE(fake.calls[0].body, QString("me@x &lt;b&gt;&amp;&lt;/b&gt;")); // never markup
-        QCOMPARE(fake.calls[0].hints.value("desktop-entry").toString(), QString("com.corvane.team"));
+        // The body is never read as markup.
+        QCOMPARE(fake.calls, QList<QStringList>({{"Corvane Team", "Использовано 95% · 5 часов",
+                                                  "me@x &lt;b&gt;&amp;&lt;/b&gt;", "com.corvane.team"}}));
         QCOMPARE(fallbacks, 0);
 
         fakeBus.unregisterService("org.freedesktop.Notifications");
@@ -67,7 +59,6 @@ private Q_SLOTS:
 
     void fallsBackWithoutTheService()
     {
-        QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.Notifications"));
         DBusNotifications sender;
         QStringList shown;
         sender.setFallback([&](const QString &t, const QString &b) { shown << t + " / " + b; });
