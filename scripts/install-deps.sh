@@ -23,6 +23,8 @@ PKGS=(
   libmicrohttpd-dev libsodium-dev libqt6sql6-psql postgresql
   # server benches: a load generator and a static-file floor
   wrk nginx-light
+  # packages: dependencies of the .debs, checks of the desktop entry and the AppStream file
+  dpkg-dev desktop-file-utils appstream
 )
 
 if [ "${1:-}" = "--fuzz" ]; then

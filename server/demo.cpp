@@ -376,10 +376,15 @@ void Simulator::tick() {
                 r.five = std::min(130.0, r.five + uniform(m_rng, 0, 1.5));
                 r.seven = std::min(130.0, r.seven + uniform(m_rng, 0, 0.2));
             }
+            // The five-hour estimate at the mean rise of a step, while the account is in use and
+            // would run out before its reset.
+            const double perSecond = 0.75 / (m_timer.interval() / 1000.0);
+            const double eta = r.online && r.five < 100 ? now + (100 - r.five) / perSecond : 0;
             m_db.exec("UPDATE account_state SET five_hour_pct = ?, five_hour_resets_at = ?, seven_day_pct = ?, "
-                      "seven_day_resets_at = ?, fetched_at = CASE WHEN has_monitor = 1 THEN ? ELSE fetched_at END "
-                      "WHERE provider = ? AND email = ?",
-                      {std::round(r.five * 10) / 10, r.fiveAt, std::round(r.seven * 10) / 10, r.sevenAt, now, r.p, r.e});
+                      "seven_day_resets_at = ?, fetched_at = CASE WHEN has_monitor = 1 THEN ? ELSE fetched_at END, "
+                      "burn_eta = ? WHERE provider = ? AND email = ?",
+                      {std::round(r.five * 10) / 10, r.fiveAt, std::round(r.seven * 10) / 10, r.sevenAt, now,
+                       eta < r.fiveAt ? eta : 0.0, r.p, r.e});
         }
         // A few machines come and go; the online ones report.
         m_db.exec(QStringLiteral("UPDATE devices SET online = 1 - online WHERE %1 AND "

@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QSqlQuery>
@@ -137,6 +138,7 @@ int main(int argc, char **argv) {
         {"install-exit", "Exit status of the served install script (default 0).", "N", "0"},
         {"feed-version", "Version offered by /appcast.xml (default 0.1.0).", "V", "0.1.0"},
         {"feed-build", "Build number offered by /appcast.xml (default 1).", "N", "1"},
+        {"feed-package", "A .deb of the client that /appcast.xml offers and /download/<its name> serves.", "PATH"},
     });
     QCommandLineOption demoAccounts(QStringLiteral("demo-accounts"), "Extra synthetic demo accounts.", "N");
     demoAccounts.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -179,6 +181,15 @@ int main(int argc, char **argv) {
     opt.feedVersion = p.value("feed-version");
     static const QRegularExpression versionRe(QStringLiteral("^[0-9A-Za-z][0-9A-Za-z.+-]{0,31}$"));
     if (!versionRe.match(opt.feedVersion).hasMatch()) die("--feed-version: not a version: " + opt.feedVersion);
+    if (p.isSet("feed-package")) {
+        const QString path = p.value("feed-package");
+        static const QRegularExpression debRe(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._+~-]{0,127}\\.deb$"));
+        opt.feedPackageName = QFileInfo(path).fileName();
+        if (!debRe.match(opt.feedPackageName).hasMatch()) die("--feed-package: not a .deb file name: " + path);
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly) || f.size() > (512 << 20)) die("--feed-package: cannot read " + path);
+        opt.feedPackage = f.readAll();
+    }
     std::optional<quint32> seed;
     if (p.isSet("seed")) {
         bool ok = false;

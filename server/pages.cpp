@@ -61,6 +61,14 @@ Reply TeamServer::installScript(Ctx &) {
     return r;
 }
 
+Reply TeamServer::package(Ctx &) {
+    Reply r;
+    r.body = m_opt.feedPackage;
+    r.contentType = "application/vnd.debian.binary-package";
+    r.headers.append({"Content-Disposition", "attachment; filename=\"" + m_opt.feedPackageName.toUtf8() + "\""});
+    return r;
+}
+
 Reply TeamServer::appcast(Ctx &) {
     const QString version = m_opt.feedVersion;
     const QString build = QString::number(m_opt.feedBuild);
@@ -86,13 +94,16 @@ Reply TeamServer::appcast(Ctx &) {
     w.writeStartElement("description");
     w.writeCDATA(QStringLiteral("<h2>Corvane Studio %1</h2><ul><li>Исправления и улучшения.</li></ul>").arg(version));
     w.writeEndElement();
-    w.writeTextElement("link", page);
+    // With a package to offer, the item links to it: the client's update dialog opens that link.
+    const bool deb = !m_opt.feedPackageName.isEmpty();
+    const QString url = deb ? m_opt.publicUrl + "/download/" + m_opt.feedPackageName : page;
+    w.writeTextElement("link", url);
     w.writeEmptyElement("enclosure");
-    w.writeAttribute("url", page);
+    w.writeAttribute("url", url);
     w.writeAttribute("sparkle:version", build);
     w.writeAttribute("sparkle:shortVersionString", version);
-    w.writeAttribute("type", "text/html");
-    w.writeAttribute("length", "0");
+    w.writeAttribute("type", deb ? "application/vnd.debian.binary-package" : "text/html");
+    w.writeAttribute("length", QString::number(deb ? m_opt.feedPackage.size() : 0));
     w.writeEndElement(); // item
     w.writeEndElement(); // channel
     w.writeEndElement(); // rss

@@ -60,6 +60,8 @@ void TeamServer::addRoutes() {
     add("DELETE", "/api/registry", A::Admin, &T::deleteRegistry);
     add("GET", "/raw/install.sh", A::Open, &T::installScript);
     add("GET", "/appcast.xml", A::Open, &T::appcast);
+    if (!m_opt.feedPackageName.isEmpty())
+        add("GET", "/download/" + m_opt.feedPackageName, A::Open, &T::package);
     add("GET", "/", A::Open, &T::index);
 }
 

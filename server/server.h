@@ -24,6 +24,9 @@ struct ServerOptions {
     int installExit = 0;      // exit status of the served install script
     QString feedVersion = QStringLiteral("0.1.0");
     int feedBuild = 1;
+    // The client's package offered by the feed and served at /download/<name>; none when empty.
+    QString feedPackageName;
+    QByteArray feedPackage;
     double signInWindow = 15 * 60;        // failures counted over this many seconds
     int signInFailures = 5;               // this many failures in the window lock the login/address
     double oneTimePasswordLife = 7 * 86400;
@@ -119,6 +122,7 @@ private:
     // Pages without credential (pages.cpp).
     Reply installScript(Ctx &c);
     Reply appcast(Ctx &c);
+    Reply package(Ctx &c);
     Reply index(Ctx &c);
 
     // Shared pieces.

@@ -2,6 +2,7 @@
 
 #include "app/appupdater.h"
 #include "app/avatarprovider.h"
+#include "app/desktop.h"
 #include "app/filechooser.h"
 #include "app/screenshot.h"
 #include "app/shell.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -43,6 +45,7 @@ CorvaneApp::CorvaneApp(const AppOptions &options, QObject *parent)
     Store::setInstance(m_store);
     m_shell = new Shell(m_store, this);
     Shell::setInstance(m_shell);
+    m_desktop = new DesktopServices(m_store, !m_options.screenshotMode(), this);
     connect(m_shell, &Shell::openMainWindowRequested, this, &CorvaneApp::openMainWindow);
     connect(m_shell, &Shell::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
@@ -53,6 +56,8 @@ CorvaneApp::~CorvaneApp()
     delete m_tray;
     m_tray = nullptr;
     m_engine.reset();
+    delete m_desktop;
+    m_desktop = nullptr;
     if (Shell::instance() == m_shell)
         Shell::setInstance(nullptr);
     if (AppUpdater::instance() == m_appUpdater)
@@ -92,9 +97,11 @@ bool CorvaneApp::start(QString *error)
             std::fprintf(stderr, "corvane-team: tray panel: %s\n", qPrintable(m_tray->panelError()));
         m_trayShown = m_tray->showIcon();
         if (m_trayShown) {
+            m_desktop->setTrayIcon(m_tray->icon());
             connect(m_tray->icon(), &QSystemTrayIcon::messageClicked, this, [this] {
                 openMainWindow();
-                m_appUpdater->showDialog();
+                if (!m_desktop->trayShowsNotice())
+                    m_appUpdater->showDialog();
             });
         }
     }
@@ -136,6 +143,7 @@ void CorvaneApp::announceUpdate()
     QSystemTrayIcon *icon = m_tray ? m_tray->icon() : nullptr;
     if (m_trayShown && icon && icon->isVisible() && QSystemTrayIcon::supportsMessages()) {
         icon->showMessage(m_appUpdater->title(), m_appUpdater->message(), QSystemTrayIcon::Information, 15000);
+        m_desktop->clearTrayNotice();
         Q_EMIT updateAnnounced(true);
         return;
     }
@@ -190,6 +198,9 @@ int CorvaneApp::run(QApplication &app)
     QCoreApplication::setApplicationName(QStringLiteral("corvane-team"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvane Studio"));
+    // Ties the windows to the installed menu entry (task bars, Wayland) and gives them its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.corvane.team"));
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.corvane.team"), QIcon(QStringLiteral(":/Corvane/ui/resources/logo.png"))));
 
     AppOptions options;
     QString error;

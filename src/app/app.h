@@ -11,6 +11,7 @@
 #include <memory>
 
 class AppUpdater;
+class DesktopServices;
 class DialogFileChooser;
 class JournalLog;
 class QApplication;
@@ -85,6 +86,7 @@ private:
     std::unique_ptr<DialogFileChooser> m_chooser;
     Store *m_store = nullptr;
     Shell *m_shell = nullptr;
+    DesktopServices *m_desktop = nullptr;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QPointer<QQuickWindow> m_main;
     TrayController *m_tray = nullptr;

@@ -19,6 +19,7 @@ const QStringList kSections{QStringLiteral("dashboard"), QStringLiteral("account
                             QStringLiteral("tasks")};
 // Screen states, and the view (by object name) that opens them through its showState().
 const QHash<QString, QString> kStates{{QStringLiteral("profile:security"), QStringLiteral("profileView")},
+                                     {QStringLiteral("profile:notifications"), QStringLiteral("profileView")},
                                      {QStringLiteral("team:new"), QStringLiteral("teamView")},
                                      {QStringLiteral("team:member"), QStringLiteral("teamView")},
                                      {QStringLiteral("team:secret"), QStringLiteral("teamView")}};

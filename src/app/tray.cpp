@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QPainter>
 #include <QPixmap>
 #include <QQmlComponent>
@@ -47,6 +48,14 @@ TrayController::~TrayController()
 
 QIcon TrayController::makeIcon()
 {
+    // An installed symbolic icon: the panel draws it in its own text colour, light or dark.
+    const QString themed = QStringLiteral("com.corvane.team-symbolic");
+    if (QIcon::hasThemeIcon(themed))
+        return QIcon::fromTheme(themed);
+    // Otherwise the glyph in the desktop's text colour, ringed with its opposite, so that it
+    // stays visible on a light panel as on a dark one.
+    const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
+    const QColor halo = ink.lightness() > 127 ? QColor(0, 0, 0, 140) : QColor(255, 255, 255, 160);
     QIcon icon;
     const bool haveFont = QFontDatabase::families().contains(QStringLiteral("Material Icons"));
     for (int px : {16, 22, 24, 32, 48, 64}) {
@@ -58,8 +67,12 @@ QIcon TrayController::makeIcon()
             QFont f(QStringLiteral("Material Icons"));
             f.setPixelSize(px);
             p.setFont(f);
-            p.setPen(QColor(0xF2, 0xF2, 0xF3));
-            p.drawText(QRect(0, 0, px, px), Qt::AlignCenter, QString::fromUcs4(&kGaugeGlyph, 1));
+            const QString glyph = QString::fromUcs4(&kGaugeGlyph, 1);
+            p.setPen(halo);
+            for (const QPoint d : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+                p.drawText(QRect(d.x(), d.y(), px, px), Qt::AlignCenter, glyph);
+            p.setPen(ink);
+            p.drawText(QRect(0, 0, px, px), Qt::AlignCenter, glyph);
         } else {
             p.setPen(Qt::NoPen);
             p.setBrush(QColor(0xD9, 0x78, 0x57));

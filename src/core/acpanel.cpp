@@ -1,5 +1,6 @@
 #include "acpanel.h"
 
+#include "forecast.h"
 #include "providers.h"
 
 #include <QHash>
@@ -12,14 +13,14 @@ namespace acpanel {
 
 namespace {
 
-enum NumberSlot { Five, Seven, Model, Reset5, Reset, Cost, Online, Rank };
+enum NumberSlot { Five, Seven, Model, Reset5, Reset, Cost, Online, Rank, Eta };
 
 int numberSlot(const QString &key)
 {
     static const QHash<QString, int> index{
         {QStringLiteral("five"), Five},     {QStringLiteral("seven"), Seven}, {QStringLiteral("model"), Model},
         {QStringLiteral("reset5"), Reset5}, {QStringLiteral("reset"), Reset}, {QStringLiteral("cost"), Cost},
-        {QStringLiteral("online"), Online}, {QStringLiteral("provider"), Rank},
+        {QStringLiteral("online"), Online}, {QStringLiteral("provider"), Rank}, {QStringLiteral("eta"), Eta},
     };
     return index.value(key, -1);
 }
@@ -75,6 +76,7 @@ const QList<Column> &columns()
         {QStringLiteral("seven"), QStringLiteral("7д"), 90, false, false},
         {QStringLiteral("model"), QStringLiteral("7д модель"), 98, false, false},
         {QStringLiteral("reset5"), QStringLiteral("Сброс 5ч"), 100, false, false},
+        {QStringLiteral("eta"), QStringLiteral("Хватит на"), 96, false, false},
         {QStringLiteral("reset"), QStringLiteral("Сброс 7д"), 108, false, false},
         {QStringLiteral("cost"), QStringLiteral("Расход"), 82, false, true},
         {QStringLiteral("who"), QStringLiteral("Кто"), 92, true, false},
@@ -91,8 +93,8 @@ bool isTextColumn(const QString &key)
 
 double emailWidth(double tableWidth)
 {
-    // 1054 of fixed columns + the 20-point chevron + twelve 12-point gaps + 2 × 16 of padding.
-    constexpr double kFixed = 1250;
+    // 1150 of fixed columns + the 20-point chevron + thirteen 12-point gaps + 2 × 16 of padding.
+    constexpr double kFixed = 1358;
     if (!(tableWidth - kFixed > 150)) // NaN too
         return 150;
     return tableWidth - kFixed;
@@ -119,6 +121,7 @@ RowKeys::RowKeys(const TeamAcct &a)
     numbers[Cost] = orderable(a.cost);
     numbers[Online] = orderable(a.lastSeen + (a.online ? 1e12 : 0));
     numbers[Rank] = provRank(provKey);
+    numbers[Eta] = orderable(forecast::sortKey(a.burnEta, a.fiveReset));
 }
 
 double RowKeys::number(const QString &key) const

@@ -27,14 +27,14 @@ struct Column {
     bool text = false;      // a text column: first click sorts ascending
     bool rightAligned = false;
 };
-// The twelve sortable columns in table order.
+// The thirteen sortable columns in table order.
 const QList<Column> &columns();
 bool isTextColumn(const QString &key);
 // The width of the e-mail column in a table `tableWidth` wide: the rest after the fixed columns,
-// the chevron, the gaps and the padding (1250 together), but never below 150.
+// the chevron, the gaps and the padding (1358 together), but never below 150.
 double emailWidth(double tableWidth);
 // The narrowest table that shows every column at its width (the e-mail column at 150).
-constexpr double kMinTableWidth = 1400;
+constexpr double kMinTableWidth = 1508;
 
 struct SortState {
     QString key = QStringLiteral("seven");
@@ -59,7 +59,7 @@ public:
 
     QString provKey;                    // the provider, or "other" when the table does not know it
     QString foldedEmail, foldedOwner, foldedGroup; // case-folded for the search
-    double numbers[8] = {};             // five, seven, model, reset5, reset, cost, online, rank
+    double numbers[9] = {};             // five, seven, model, reset5, reset, cost, online, rank, eta
 
     // Number of a figure column ("provider" gives its rank); NaN sorts as the lowest value.
     double number(const QString &key) const;

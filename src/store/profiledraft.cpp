@@ -81,11 +81,14 @@ void ProfileDraft::setTab(const QString &tab)
 QVariantList ProfileDraft::tabs()
 {
     return {QVariantMap{{QStringLiteral("key"), QStringLiteral("profile")}, {QStringLiteral("label"), QStringLiteral("Профиль")}},
-            QVariantMap{{QStringLiteral("key"), QStringLiteral("security")}, {QStringLiteral("label"), QStringLiteral("Безопасность")}}};
+            QVariantMap{{QStringLiteral("key"), QStringLiteral("security")}, {QStringLiteral("label"), QStringLiteral("Безопасность")}},
+            QVariantMap{{QStringLiteral("key"), QStringLiteral("notifications")}, {QStringLiteral("label"), QStringLiteral("Уведомления")}}};
 }
 
 QString ProfileDraft::cardTitle() const
 {
+    if (m_tab == QLatin1String("notifications"))
+        return QStringLiteral("Уведомления и запуск");
     return m_tab == QLatin1String("security") ? QStringLiteral("Смена пароля") : QStringLiteral("Данные");
 }
 

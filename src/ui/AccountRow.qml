@@ -201,6 +201,18 @@ Item {
                     font.family: T.font
                     font.pixelSize: T.caption
                 }
+                // How long the five-hour window lasts at the server's estimated rate
+                Text {
+                    objectName: "eta"
+                    Layout.preferredWidth: 96
+                    Layout.maximumWidth: 96
+                    text: root.r.etaText
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    color: T.role(root.r.etaTone)
+                    font.family: T.font
+                    font.pixelSize: T.caption
+                }
                 // Seven-day reset
                 ColumnLayout {
                     Layout.preferredWidth: 108

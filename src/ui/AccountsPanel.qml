@@ -65,6 +65,13 @@ ColumnLayout {
             onPicked: function(key) { Store.acMode = key }
         }
         GhostButton {
+            objectName: "exportButton"
+            text: "Экспорт CSV"
+            Accessible.name: text
+            enabled: filter.count > 0
+            onClicked: CsvExport.exportAccounts()
+        }
+        GhostButton {
             objectName: "addAccountButton"
             symbol: "plus"
             text: "Аккаунт"

@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Corvane
 
 // The accounts table: a rounded, clipped card with the header and a lazily built list of rows
-// (in "people" mode group headers and their rows). It needs 1400 px for all columns; where the
+// (in "people" mode group headers and their rows). It needs 1508 px for all columns; where the
 // section is narrower, header and rows scroll sideways together.
 // Keys: Up/Down move the current row, Space or Enter opens or closes it.
 Rectangle {

@@ -38,6 +38,13 @@ ColumnLayout {
             // Every choice reloads, the range already shown included.
             onPicked: (key) => activity.chooseRange(key)
         }
+        GhostButton {
+            objectName: "exportButton"
+            text: "Экспорт CSV"
+            Accessible.name: text
+            enabled: Store.actPeople.length > 0
+            onClicked: CsvExport.exportActivity()
+        }
         IconButton {
             objectName: "refreshButton"
             symbol: "arrow.clockwise"

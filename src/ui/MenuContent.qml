@@ -83,10 +83,18 @@ Rectangle {
                     label: "5ч"
                     pct: modelData.fivePct
                 }
+                ForecastLine {
+                    indent: 24
+                    line: Forecasts.line(modelData, "five", Forecasts.revision, AcRules.tick)
+                }
                 MiniGauge {
                     Layout.fillWidth: true
                     label: "7д"
                     pct: modelData.sevenPct
+                }
+                ForecastLine {
+                    indent: 24
+                    line: Forecasts.line(modelData, "seven", Forecasts.revision, AcRules.tick)
                 }
             }
         }

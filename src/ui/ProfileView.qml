@@ -29,8 +29,8 @@ ColumnLayout {
 
     // Screenshot mode: the tab a picture is taken of.
     function showState(name) {
-        if (name === "security")
-            draft.tab = "security"
+        if (name === "security" || name === "notifications")
+            draft.tab = name
     }
 
     component Label2: Text {
@@ -238,6 +238,8 @@ ColumnLayout {
                 text: modelData.label
                 flat: true
                 hoverEnabled: true
+                // One stop for the row on Tab: the selected tab; arrows move between them.
+                activeFocusOnTab: selected
                 leftPadding: 14
                 rightPadding: 14
                 topPadding: 6
@@ -306,8 +308,58 @@ ColumnLayout {
                     Layout.leftMargin: 18
                     Layout.rightMargin: 18
                     Layout.bottomMargin: 18
-                    sourceComponent: draft.tab === "security" ? securityTab : profileTab
+                    sourceComponent: draft.tab === "security" ? securityTab
+                                   : draft.tab === "notifications" ? notificationsTab : profileTab
                 }
+            }
+        }
+    }
+
+    Component {
+        id: notificationsTab
+        ColumnLayout {
+            objectName: "notificationsTab"
+            spacing: 14
+            ToggleRow {
+                objectName: "autostartSwitch"
+                text: "Запускать при входе в систему"
+                checked: Autostart.enabled
+                onToggled: Autostart.enabled = checked
+            }
+            Rectangle {
+                Layout.fillWidth: true
+                implicitHeight: 1
+                color: T.border
+            }
+            SectionLabel { t: "Уведомления" }
+            ToggleRow {
+                objectName: "notifyThresholds"
+                text: "Лимит израсходован на 80% и 95%"
+                note: "Один раз за окно: 5 часов и 7 дней"
+                checked: Notifier.thresholds
+                onToggled: Notifier.thresholds = checked
+            }
+            ToggleRow {
+                objectName: "notifyRunOut"
+                text: "Лимит закончится в ближайшие 30 минут"
+                note: "По темпу расхода за последний час"
+                checked: Notifier.runOut
+                onToggled: Notifier.runOut = checked
+            }
+            ToggleRow {
+                objectName: "notifyReset"
+                text: "Лимит сброшен"
+                note: "Когда окно, израсходованное на 80%, начинается заново"
+                checked: Notifier.reset
+                onToggled: Notifier.reset = checked
+            }
+            ToggleRow {
+                objectName: "notifyTeam"
+                visible: Store.isAdmin
+                text: "Критичные аккаунты команды"
+                note: "То же для аккаунтов команды с 7д ≥90%"
+                checked: Notifier.team
+                onToggled: Notifier.team = checked
             }
         }
     }

@@ -37,6 +37,13 @@ ColumnLayout {
             sel: stats.scope
             onPicked: (key) => stats.chooseScope(key)
         }
+        GhostButton {
+            objectName: "exportButton"
+            text: "Экспорт CSV"
+            Accessible.name: text
+            enabled: stats.count > 0
+            onClicked: CsvExport.exportStats()
+        }
         IconButton {
             objectName: "refreshButton"
             symbol: "arrow.clockwise"

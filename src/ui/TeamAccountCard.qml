@@ -180,6 +180,11 @@ Rectangle {
             pct: root.acct ? root.acct.fivePct : 0
             reset: root.acct ? root.acct.fiveReset : 0
         }
+        ForecastLine {
+            objectName: "fiveForecast"
+            indent: 60
+            line: Forecasts.teamLine(root.acct ? root.acct.burnEta : 0, root.acct ? root.acct.fiveReset : 0, AcRules.tick)
+        }
         TeamGauge {
             objectName: "sevenGauge"
             title: "7 дней"

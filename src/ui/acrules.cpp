@@ -2,6 +2,8 @@
 
 #include "core/acpanel.h"
 #include "core/acview.h"
+#include "core/clock.h"
+#include "core/forecast.h"
 #include "core/format.h"
 #include "store/store.h"
 
@@ -108,6 +110,10 @@ QVariantMap AcRules::row(const QVariant &acct, int) const
     const acview::ResetCell r7 = acview::sevenResetCell(a.sevenReset);
     const acview::WhoCell who = acview::whoCell(a);
     const acview::PresenceCell pres = acview::presenceCell(a);
+    const forecast::Line eta = forecast::cell(a.burnEta, a.fiveReset, Clock::now());
+    const QString etaTone = a.burnEta <= 0 ? QStringLiteral("textTertiary")
+        : eta.warn                         ? QStringLiteral("warn")
+                                           : QStringLiteral("text");
     return {
         {QStringLiteral("id"), a.id()},
         {QStringLiteral("provider"), a.provider},
@@ -128,6 +134,8 @@ QVariantMap AcRules::row(const QVariant &acct, int) const
         {QStringLiteral("topTone"), top.tone},
         {QStringLiteral("reset5Text"), r5.text},
         {QStringLiteral("reset5Tone"), r5.tone},
+        {QStringLiteral("etaText"), eta.text},
+        {QStringLiteral("etaTone"), etaTone},
         {QStringLiteral("reset7Text"), r7.text},
         {QStringLiteral("reset7Tone"), r7.tone},
         {QStringLiteral("reset7Date"), r7.date},

@@ -12,7 +12,7 @@ namespace {
 // plus optional users and weekly models.
 struct Spec {
     QString email{}, provider = QStringLiteral("claude"), status = QStringLiteral("active"), owner{}, group{};
-    double five = 0, seven = 0, cost = 0, lastSeen = 0, reset5 = 0, reset7 = 0;
+    double five = 0, seven = 0, cost = 0, lastSeen = 0, reset5 = 0, reset7 = 0, eta = 0;
     bool online = false;
     QStringList users{};
     QList<QPair<QString, double>> models{};
@@ -32,6 +32,7 @@ TeamAcct make(const Spec &s)
     a.lastSeen = s.lastSeen;
     a.fiveReset = s.reset5;
     a.sevenReset = s.reset7;
+    a.burnEta = s.eta;
     a.online = s.online;
     for (const QString &u : s.users) {
         AcctUser user;
@@ -54,16 +55,16 @@ QList<TeamAcct> tieTeam()
 {
     QList<TeamAcct> l;
     l << make({.email = "d@x", .provider = "qwen", .status = "paused", .owner = "Яна", .group = "ZZ",
-               .five = 90, .seven = 90, .cost = 30, .lastSeen = 300, .reset5 = 3000, .reset7 = 30000,
+               .five = 90, .seven = 90, .cost = 30, .lastSeen = 300, .reset5 = 3000, .reset7 = 30000, .eta = 2999,
                .users = {"Юра"}, .models = {{"m", 90}}});
     l << make({.email = "c@x", .provider = "gemini", .status = "hold", .owner = "Иван", .group = "DEV",
-               .five = 50, .seven = 50, .cost = 20, .lastSeen = 200, .reset5 = 2000, .reset7 = 20000,
+               .five = 50, .seven = 50, .cost = 20, .lastSeen = 200, .reset5 = 2000, .reset7 = 20000, .eta = 1999,
                .users = {"Боря"}, .models = {{"m", 50}}});
     l << make({.email = "a@x", .provider = "claude", .status = "active", .owner = "Анна", .group = "AA",
-               .five = 10, .seven = 10, .cost = 10, .lastSeen = 100, .reset5 = 1000, .reset7 = 10000,
+               .five = 10, .seven = 10, .cost = 10, .lastSeen = 100, .reset5 = 1000, .reset7 = 10000, .eta = 999,
                .users = {"Алла"}, .models = {{"m", 10}}});
     l << make({.email = "C@X", .provider = "gemini", .status = "HOLD", .owner = "Иван", .group = "DEV",
-               .five = 50, .seven = 50, .cost = 20, .lastSeen = 200, .reset5 = 2000, .reset7 = 20000,
+               .five = 50, .seven = 50, .cost = 20, .lastSeen = 200, .reset5 = 2000, .reset7 = 20000, .eta = 1999,
                .users = {"боря"}, .models = {{"m", 50}}});
     return l;
 }
@@ -251,7 +252,7 @@ private slots:
         QTest::addColumn<double>("table");
         QTest::addColumn<double>("email");
         QTest::newRow("1400") << 1400.0 << 150.0;
-        QTest::newRow("1600") << 1600.0 << 350.0;
+        QTest::newRow("1600") << 1600.0 << 242.0;
         QTest::newRow("narrower than the columns") << 900.0 << 150.0;
         QTest::newRow("NaN") << std::nan("") << 150.0;
     }

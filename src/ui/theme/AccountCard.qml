@@ -59,11 +59,21 @@ Rectangle {
             pct: root.a && root.a.fivePct ? root.a.fivePct : 0
             reset: root.a && root.a.fiveReset ? root.a.fiveReset : 0
         }
+        ForecastLine {
+            objectName: "fiveForecast"
+            Layout.topMargin: -6 // under the gauge it belongs to, like its reset line
+            line: Forecasts.line(root.a, "five", Forecasts.revision, AcRules.tick)
+        }
         GaugeRow {
             objectName: "seven"
             title: "7 дней"
             pct: root.a && root.a.sevenPct ? root.a.sevenPct : 0
             reset: root.a && root.a.sevenReset ? root.a.sevenReset : 0
+        }
+        ForecastLine {
+            objectName: "sevenForecast"
+            Layout.topMargin: -6
+            line: Forecasts.line(root.a, "seven", Forecasts.revision, AcRules.tick)
         }
     }
 }

@@ -1,0 +1,96 @@
+// Run-out forecasts from made-up readings, and the lines the gauges show for them.
+#include "core/clock.h"
+#include "core/forecast.h"
+
+#include <QTest>
+
+using namespace forecast;
+
+namespace {
+constexpr double T0 = 1'800'000'000;
+using Points = QList<QPair<double, double>>; // (minute, pct)
+
+// The readings (minute, pct), with their window's reset times when given, fed through a History.
+History feed(const Points &points, const QList<double> &resets = {})
+{
+    History h;
+    for (qsizetype i = 0; i < points.size(); ++i)
+        h.add("k", T0 + points[i].first * 60, points[i].second, resets.isEmpty() ? 0 : resets[i]);
+    return h;
+}
+} // namespace
+
+class TstForecast : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { Clock::setFixed(T0 + 10 * 60); }
+    void cleanup() { Clock::reset(); }
+
+    // Minutes from the last reading until 100 %, or -1 for no estimate.
+    void runOut_data()
+    {
+        QTest::addColumn<Points>("points");
+        QTest::addColumn<QList<double>>("resets");
+        QTest::addColumn<double>("minutesLeft");
+        using P = Points;
+        QTest::newRow("steady 1 % a minute") << P{{0, 50}, {1, 51}, {2, 52}, {3, 53}} << QList<double>{} << 47.0;
+        QTest::newRow("two readings are not enough") << P{{0, 50}, {1, 60}} << QList<double>{} << -1.0;
+        QTest::newRow("flat") << P{{0, 40}, {5, 40}, {10, 40}} << QList<double>{} << -1.0;
+        QTest::newRow("falling without a reset time is a new window")
+            << P{{0, 40}, {1, 30}, {2, 20}} << QList<double>{} << -1.0;
+        // Bursts: nothing for a while, then a jump; the fit spreads it over the hour.
+        QTest::newRow("bursty") << P{{0, 10}, {10, 10}, {20, 40}, {30, 40}, {40, 70}} << QList<double>{} << 20.0;
+        // The window resets at minute 3: only the readings after it count.
+        QTest::newRow("reset in the middle")
+            << P{{0, 80}, {1, 90}, {2, 95}, {3, 1}, {4, 2}, {5, 3}}
+            << QList<double>{5000, 5000, 5000, 23000, 23000, 23000} << 97.0;
+        // The clock goes back to minute 1: what was read before no longer lines up in time.
+        QTest::newRow("clock going backwards")
+            << P{{0, 10}, {1, 20}, {2, 30}, {3, 40}, {1, 41}, {2, 42}, {3, 43}} << QList<double>{} << 57.0;
+        QTest::newRow("readings older than an hour are forgotten")
+            << P{{0, 0}, {1, 50}, {62, 60}, {63, 61}, {64, 62}} << QList<double>{} << 38.0;
+        QTest::newRow("spent already") << P{{0, 98}, {1, 99}, {2, 100}} << QList<double>{} << -1.0;
+    }
+    void runOut()
+    {
+        QFETCH(Points, points);
+        QFETCH(QList<double>, resets);
+        QFETCH(double, minutesLeft);
+        const History h = feed(points, resets);
+        const double eta = h.runOutAt("k");
+        QCOMPARE(eta > 0 ? qRound((eta - h.readings("k").last().t) / 60) : -1, qRound(minutesLeft));
+    }
+
+    void lines_data()
+    {
+        QTest::addColumn<double>("runOut");
+        QTest::addColumn<double>("reset");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("warn");
+        QTest::addColumn<QString>("cellText");
+        const double now = T0 + 10 * 60;
+        QTest::newRow("no estimate") << 0.0 << now + 3600 << "" << false << "—";
+        QTest::newRow("after the reset") << now + 7200 << now + 3600 << "хватит до сброса" << false << "до сброса";
+        QTest::newRow("before the reset, two hours")
+            << now + 7200 << now + 9000 << "закончится через 2ч 0м" << false << "2ч 0м";
+        QTest::newRow("reset unknown") << now + 5400 << 0.0 << "закончится через 1ч 30м" << false << "1ч 30м";
+        QTest::newRow("just under an hour warns") << now + 3599 << now + 9000 << "закончится через 59м" << true << "59м";
+        QTest::newRow("an hour exactly does not") << now + 3600 << 0.0 << "закончится через 1ч 0м" << false << "1ч 0м";
+        QTest::newRow("moment already passed") << now - 30 << 0.0 << "закончится через 0м" << true << "0м";
+    }
+    void lines()
+    {
+        QFETCH(double, runOut);
+        QFETCH(double, reset);
+        const double now = Clock::now();
+        const Line l = line(runOut, reset, now);
+        QTEST(l.text, "text");
+        QTEST(l.warn, "warn");
+        QTEST(cell(runOut, reset, now).text, "cellText");
+    }
+};
+
+QTEST_GUILESS_MAIN(TstForecast)
+#include "tst_forecast.moc"
