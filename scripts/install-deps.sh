@@ -19,6 +19,8 @@ PKGS=(
   fonts-noto-core fonts-material-design-icons-iconfont
   # test services
   xvfb xauth dbus dbus-x11 gnome-keyring libsecret-tools trayer curl tzdata imagemagick
+  # the CSV test reads the export back with Python's csv module
+  python3
   # the team server: HTTP, sealed keys, PostgreSQL (driver and, for its tests, the server itself)
   libmicrohttpd-dev libsodium-dev libqt6sql6-psql postgresql
   # server benches: a load generator and a static-file floor
