@@ -1,5 +1,6 @@
 #include "csvexport.h"
 
+#include "app/filechooser.h"
 #include "core/clock.h"
 #include "store/csvtables.h"
 #include "store/store.h"
@@ -78,28 +79,9 @@ void CsvExport::dialogChooser(const QString &suggestedName, std::function<void(c
     if (dir.isEmpty() || !QDir(dir).exists())
         dir = QDir::homePath();
     auto *dialog = new QFileDialog(nullptr, QStringLiteral("Экспорт CSV"), QDir(dir).filePath(suggestedName));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setNameFilters({QStringLiteral("CSV (*.csv)")});
     dialog->setDefaultSuffix(QStringLiteral("csv"));
-    // Qt's own dialog, so the button texts are ours on every desktop.
-    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Сохранить"));
-    dialog->setLabelText(QFileDialog::Reject, QStringLiteral("Отмена"));
-    dialog->setWindowModality(Qt::ApplicationModal);
-    auto answered = std::make_shared<bool>(false);
-    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [done, answered](const QString &file) {
-        if (*answered)
-            return;
-        *answered = true;
-        done(file);
-    });
-    QObject::connect(dialog, &QFileDialog::finished, dialog, [done, answered](int) {
-        if (*answered)
-            return;
-        *answered = true;
-        done(QString());
-    });
-    dialog->open();
+    openFileDialog(dialog, QStringLiteral("Сохранить"), std::move(done));
 }

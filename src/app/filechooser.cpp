@@ -9,19 +9,13 @@ QStringList DialogFileChooser::nameFilters()
             QStringLiteral("PNG (*.png)"), QStringLiteral("JPEG (*.jpg *.jpeg)")};
 }
 
-void DialogFileChooser::chooseImage(std::function<void(const QString &path)> done)
+void openFileDialog(QFileDialog *dialog, const QString &acceptLabel, std::function<void(const QString &path)> done)
 {
-    auto *dialog = new QFileDialog(m_parent, QStringLiteral("Выбрать фото"), QDir::homePath());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setNameFilters(nameFilters());
-    // Qt's own dialog, so the button text is ours on every desktop.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Выбрать"));
+    dialog->setLabelText(QFileDialog::Accept, acceptLabel);
     dialog->setLabelText(QFileDialog::Reject, QStringLiteral("Отмена"));
     dialog->setWindowModality(Qt::ApplicationModal);
-    // Exactly one answer: a chosen file, or "" for a cancelled or closed dialog.
     auto answered = std::make_shared<bool>(false);
     QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [done, answered](const QString &file) {
         if (*answered)
@@ -36,4 +30,13 @@ void DialogFileChooser::chooseImage(std::function<void(const QString &path)> don
         done(QString());
     });
     dialog->open();
+}
+
+void DialogFileChooser::chooseImage(std::function<void(const QString &path)> done)
+{
+    auto *dialog = new QFileDialog(m_parent, QStringLiteral("Выбрать фото"), QDir::homePath());
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilters(nameFilters());
+    openFileDialog(dialog, QStringLiteral("Выбрать"), std::move(done));
 }

@@ -7,6 +7,13 @@
 
 #include <QWidget>
 
+class QFileDialog;
+
+// Opens Qt's own dialog (so the button texts are ours on every desktop) as application-modal,
+// with "Отмена" on its reject button, and hands `done` exactly one answer: the chosen file, or ""
+// for a cancelled or closed dialog. The dialog deletes itself.
+void openFileDialog(QFileDialog *dialog, const QString &acceptLabel, std::function<void(const QString &path)> done);
+
 class DialogFileChooser final : public FileChooser
 {
 public:
