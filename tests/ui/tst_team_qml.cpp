@@ -71,6 +71,8 @@ public:
     }
     Q_INVOKABLE QString announced(QQuickItem *item) const { return item ? announcedName(item) : QString(); }
 
+    // No exchange with the server under way (a reload started by a screen has landed).
+    Q_INVOKABLE bool idle() const { return fixture->store->http()->inFlight() == 0; }
     // The AI resources panel's state back to its start.
     Q_INVOKABLE void resetPanel()
     {
