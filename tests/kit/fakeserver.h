@@ -61,7 +61,6 @@ struct Reply {
     }
     static Reply empty(int status = 200) { return raw(status, QByteArray(), "application/json"); }
     static Reply html500() { return raw(500, "<html><body>Internal error</body></html>", "text/html"); }
-    static Reply array() { return raw(200, "[1,2,3]", "application/json"); }
     static Reply redirect(const QString &location, int status = 302)
     {
         return Reply{status, {}, "text/plain", {{"Location", location.toUtf8()}}};

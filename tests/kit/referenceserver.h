@@ -48,7 +48,6 @@ public:
 
     QString url() const { return m_url; }
     QString dbPath() const { return m_dir.filePath(QStringLiteral("team.sqlite")); }
-    QString folder() const { return m_dir.path(); }
     qint64 pid() const { return m_proc.processId(); }
     void setDatabase(const QString &url) { m_database = url; }
     void setForwardedFor(const QString &address) { m_forwardedFor = address; }

@@ -15,7 +15,6 @@ StoreFixture::StoreFixture(const Options &o)
     deps.chooser = &chooser;
     deps.settingsFile = dir.filePath(QStringLiteral("prefs.ini"));
     deps.home = dir.path();
-    deps.bash = o.bash;
     deps.httpTimeoutMs = o.httpTimeoutMs;
     deps.refreshIntervalMs = o.refreshMs;
     deps.toastMs = o.toastMs;

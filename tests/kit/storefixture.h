@@ -38,7 +38,6 @@ struct StoreFixture {
         int refreshMs = 30000;
         int toastMs = 60000;
         int handoverMs = 50;
-        QString bash; // empty: /bin/bash
         SecretStore *secrets = nullptr; // a double (SlowSecrets); null: `secrets` below, in memory
         int secretsBoundMs = 2000;
     };

@@ -57,7 +57,6 @@ private slots:
         QCOMPARE(bearerFor("sess", "tok"), QString("sess"));
         QCOMPARE(bearerFor(QString(), "tok"), QString("tok"));
         Http http;
-        QCOMPARE(http.timeoutMs(), 60000);
         HttpReply r = call(http, HttpMethod::Get, mainUrl("/echo"), "tok");
         QVERIFY(r.ok);
         QCOMPARE(r.status, 200);
@@ -100,7 +99,7 @@ private slots:
         for (int code : {400, 401, 403, 404, 409, 413, 422, 429, 500, 503})
             QTest::addRow("%d", code) << Reply::json({{"ok", false}, {"error", "refused"}}, code) << "refused";
         QTest::newRow("html 500") << Reply::html500() << "";
-        QTest::newRow("array") << Reply::array() << "";
+        QTest::newRow("array") << Reply::raw(200, "[1,2,3]", "application/json") << "";
         QTest::newRow("empty 200") << Reply::empty() << "";
         QTest::newRow("204") << Reply::empty(204) << "";
     }
@@ -215,8 +214,6 @@ private slots:
         if (trickleMs > 0)
             trickle.start(trickleMs);
         Http http;
-        QCOMPARE(http.deadlineMs(), 120000);
-        QCOMPARE(http.maxBodyBytes(), qint64(32) * 1024 * 1024);
         http.setTimeoutMs(300);   // never reached by the trickle
         http.setDeadlineMs(800);
         http.setMaxBodyBytes(1000);

@@ -4,12 +4,9 @@
 #include "kit.h"
 
 #include <QBuffer>
-#include <QDir>
-#include <QFile>
 #include <QXmlStreamReader>
 #include <QDateTime>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QUrlQuery>
 #include <QTest>
 
@@ -522,31 +519,6 @@ private slots:
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(items, 1);
         QVERIFY(!version.isEmpty() && !shortVersion.isEmpty() && enclosure.startsWith("https://"));
-    }
-
-    void installScriptRuns() {
-        const Answer script = s.get("/raw/install.sh");
-        QCOMPARE(script.status, 200);
-        QTemporaryDir home;
-        QFile f(home.filePath("install.sh"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(script.body);
-        f.close();
-        QProcess bash;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("BRINDLE_URL", s.url());
-        env.insert("BRINDLE_TOKEN", adminToken);
-        bash.setProcessEnvironment(env);
-        bash.setProcessChannelMode(QProcess::MergedChannels);
-        bash.start("/bin/bash", {f.fileName()});
-        QVERIFY(bash.waitForFinished(15000));
-        const QString out = QString::fromUtf8(bash.readAll()).toLower();
-        QCOMPARE(bash.exitCode(), 0);
-        for (const char *word : {"statusline", "quick-cmds", "telemetry", "agent", "статуслайн"})
-            QVERIFY2(out.contains(QString::fromUtf8(word)), word);
-        const QStringList top = QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-        QCOMPARE(top, QStringList({".brindle", "install.sh"}));
     }
 };
 

@@ -160,6 +160,8 @@ private slots:
         QCOMPARE(readAll(config()), configText(m_server.url(), QStringLiteral("tok-2")));
         QCOMPARE(fileMode(config()), 0600);
         QCOMPARE(QDir(m_home + QStringLiteral("/.brindle")).entryList(QDir::Files), QStringList{"config"});
+        QCOMPARE(QDir(m_home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{".brindle"}); // nothing outside it
         if (kind == QLatin1String("symlink")) {
             QCOMPARE(readAll(victim), QByteArray("somebody else's file\n"));
             QCOMPARE(fileMode(victim), 0644);

@@ -3,7 +3,7 @@
 // small things the user sees: the drawn check mark of the finished set-up, the update dialog
 // that belongs to the window, and a newer version announced once. Runs under Xvfb; a tray host
 // is started only for the last case.
-#include "referenceserver.h"
+#include "kit.h"
 #include "app/app.h"
 #include "app/appupdater.h"
 #include "app/singleinstance.h"
@@ -15,8 +15,6 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDirIterator>
-#include <QHttpServer>
-#include <QHttpServerResponse>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -90,8 +88,7 @@ class TestAppMachine : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QHttpServer m_feed;
-    QString m_feedUrl;
+    FakeServer m_feed;
     QString m_feedVersion = QStringLiteral("9.9.9");
     int m_scratch = 0;
 
@@ -125,7 +122,7 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         qputenv("HOME", m_dir.path().toUtf8());
         qputenv("XDG_RUNTIME_DIR", freshDir().toUtf8());
-        m_feed.route(QStringLiteral("/appcast.xml"), [this]() {
+        m_feed.answer = [this](const Request &) {
             const QByteArray xml =
                 "<?xml version=\"1.0\"?><rss version=\"2.0\" "
                 "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><item>"
@@ -133,12 +130,10 @@ private Q_SLOTS:
                 "<sparkle:version>100</sparkle:version><sparkle:shortVersionString>" + m_feedVersion.toUtf8()
                 + "</sparkle:shortVersionString><link>https://example.com/releases</link>"
                   "<description>Исправления.</description></item></channel></rss>";
-            return QHttpServerResponse("application/rss+xml", xml);
-        });
-        const quint16 port = m_feed.listen(QHostAddress::LocalHost, 0);
-        QVERIFY(port != 0);
-        m_feedUrl = QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(port);
-        qputenv("BRINDLE_APPCAST_URL", m_feedUrl.toUtf8());
+            return Reply::raw(200, xml, "application/rss+xml");
+        };
+        QVERIFY(m_feed.listening());
+        qputenv("BRINDLE_APPCAST_URL", (m_feed.url() + "/appcast.xml").toUtf8());
         qputenv("BRINDLE_SERVER_URL", "http://127.0.0.1:9");
     }
 
@@ -221,23 +216,6 @@ private Q_SLOTS:
     }
 
     // ---- screenshots leave the user's session and set-up alone ----
-
-    void passwordFromTheEnvironment()
-    {
-        AppOptions o;
-        QString err;
-        const QStringList shot{"corvane-team", "--screen", "team", "--screenshot", "/tmp/x.png"};
-        qputenv("CORVANE_PASSWORD", "from env");
-        QVERIFY2(CorvaneApp::parseArguments(shot + QStringList{"--login", "anna"}, &o, &err), qPrintable(err));
-        QCOMPARE(o.password, QStringLiteral("from env"));
-        QVERIFY(CorvaneApp::parseArguments(shot + QStringList{"--login", "anna", "--password", "p"}, &o, &err));
-        QCOMPARE(o.password, QStringLiteral("p"));   // the command line wins
-        QVERIFY(!CorvaneApp::parseArguments({"corvane-team", "--login", "anna"}, &o, &err));
-        qunsetenv("CORVANE_PASSWORD");
-        AppOptions bare;
-        QVERIFY(!CorvaneApp::parseArguments(shot + QStringList{"--login", "anna"}, &bare, &err));
-        QVERIFY(!CorvaneApp::parseArguments(shot + QStringList{"--password", "p"}, &bare, &err));
-    }
 
     void screenshotWithLoginKeepsTheSavedSession()
     {

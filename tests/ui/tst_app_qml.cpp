@@ -22,7 +22,6 @@ class Helper : public QObject
     Q_OBJECT
     Q_PROPERTY(QString adminLogin READ adminLogin CONSTANT)
     Q_PROPERTY(QString adminPassword READ adminPassword CONSTANT)
-    Q_PROPERTY(QString home READ home CONSTANT)
     Q_PROPERTY(int chooserCalls READ chooserCalls)
 
 public:
@@ -33,7 +32,6 @@ public:
 
     QString adminLogin() const { return server->loginFor(QStringLiteral("admin")).login; }
     QString adminPassword() const { return server->loginFor(QStringLiteral("admin")).password; }
-    QString home() const { return homeDir; }
     int chooserCalls() const { return chooser->asked; }
 
     // Signed out, default fields, sidebar expanded.
@@ -73,7 +71,7 @@ public:
         store->setAccounts(list);
     }
     // `online` of `total` accounts with telemetry.
-    Q_INVOKABLE void setTeam(int online, int total, const QStringList &projects)
+    Q_INVOKABLE void setTeam(int online, int total)
     {
         QList<TeamAcct> list;
         for (int i = 0; i < total; ++i) {
@@ -81,16 +79,6 @@ public:
             t.email = QStringLiteral("team%1@corvane.dev").arg(i);
             t.hasTelemetry = true;
             t.online = i < online;
-            if (i == 0) {
-                for (const QString &p : projects) {
-                    LiveSession s;
-                    s.project = p;
-                    t.liveSessions << s;
-                    Device d;
-                    d.project = p;
-                    t.devices << d;
-                }
-            }
             list << t;
         }
         store->setTeamAccounts(list);

@@ -222,9 +222,25 @@ private Q_SLOTS:
         QVERIFY(o.screenshotMode());
         QCOMPARE(o.screen, QStringLiteral("team"));
         QCOMPARE(o.password, QStringLiteral("p w"));
-        AppOptions bad;
-        QVERIFY(!CorvaneApp::parseArguments({"corvane-team", "--screen", "nope", "--screenshot", "a.png"}, &bad, &err));
-        QVERIFY(!CorvaneApp::parseArguments({"corvane-team", "--screen", "auth"}, &bad, &err));
+        const auto parses = [&](const QStringList &args) {
+            AppOptions fresh;
+            return CorvaneApp::parseArguments(args, &fresh, &err);
+        };
+        QVERIFY(!parses({"corvane-team", "--screen", "nope", "--screenshot", "a.png"}));
+        QVERIFY(!parses({"corvane-team", "--screen", "auth"}));
+        QVERIFY(!parses({"corvane-team", "--login", "anna"})); // no screenshot to sign in for
+        // The password may come from the environment instead (never seen on a command line); one
+        // given on the command line wins. A login without any password is refused, and the reverse.
+        const QStringList shot{"corvane-team", "--screen", "team", "--screenshot", "/tmp/x.png"};
+        QVERIFY(!parses(shot + QStringList{"--login", "anna"}));
+        QVERIFY(!parses(shot + QStringList{"--password", "p"}));
+        qputenv("CORVANE_PASSWORD", "from env");
+        AppOptions fromEnv, given;
+        QVERIFY2(CorvaneApp::parseArguments(shot + QStringList{"--login", "anna"}, &fromEnv, &err), qPrintable(err));
+        QCOMPARE(fromEnv.password, QStringLiteral("from env"));
+        QVERIFY(CorvaneApp::parseArguments(shot + QStringList{"--login", "anna", "--password", "p"}, &given, &err));
+        QCOMPARE(given.password, QStringLiteral("p"));
+        qunsetenv("CORVANE_PASSWORD");
         QVERIFY(ScreenshotRunner::knownScreen(QStringLiteral("panel")));
         QVERIFY(!ScreenshotRunner::knownScreen(QStringLiteral("platform")));
     }

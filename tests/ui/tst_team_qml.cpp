@@ -1,9 +1,11 @@
-// Qt Quick Tests of the statistics, activity, team and profile screens and the member sheets
-// against the reference server with the demo team: keyboard paths through the team screen,
-// its sheets and the profile tabs, and an accessible name on every control reachable by Tab.
+// Qt Quick Tests of the administrator's screens against the reference server with the demo team:
+// the AI resources table, cards and account form by mouse and keyboard, state kept across
+// reloads; keyboard paths through the team screen, its sheets and the profile tabs; and an
+// accessible name on every control reachable by Tab. One Store for the run.
 #include "kit.h"
 #include "app/appupdater.h"
 #include "app/avatarprovider.h"
+#include "app/shell.h"
 #include "store/store.h"
 #include "ui/uibridge.h"
 
@@ -68,6 +70,50 @@ public:
         return out;
     }
     Q_INVOKABLE QString announced(QQuickItem *item) const { return item ? announcedName(item) : QString(); }
+
+    // No exchange with the server under way (a reload started by a screen has landed).
+    Q_INVOKABLE bool idle() const { return fixture->store->http()->inFlight() == 0; }
+    // The AI resources panel's state back to its start.
+    Q_INVOKABLE void resetPanel()
+    {
+        Store *store = fixture->store.get();
+        store->setAcProv(QString());
+        store->setAcStatus(QStringLiteral("all"));
+        store->setAcQuery(QString());
+        store->setAcMode(QStringLiteral("people"));
+        store->setAcSortKey(QStringLiteral("seven"));
+        store->setAcSortAsc(false);
+        store->setExpandedAccounts({});
+        store->setAccountFormOpen(false);
+        store->setAccountFormEdit(QVariant());
+    }
+    Q_INVOKABLE bool hasAccount(const QString &id) const
+    {
+        for (const TeamAcct &a : fixture->store->teamAccounts())
+            if (a.id() == id)
+                return true;
+        return false;
+    }
+    // A reload in which two accounts trade places.
+    Q_INVOKABLE void swap(int i, int j)
+    {
+        QList<TeamAcct> list = fixture->store->teamAccounts();
+        list.swapItemsAt(i, j);
+        fixture->store->setTeamAccounts(list);
+    }
+    // A reload in which one account's seven-day use changes (and so its place in the list).
+    Q_INVOKABLE void setSeven(const QString &id, double pct)
+    {
+        QList<TeamAcct> list = fixture->store->teamAccounts();
+        for (TeamAcct &a : list) {
+            if (a.id() == id) {
+                a.sevenPct = pct;
+                a.rev = a.computeRev();
+            }
+        }
+        sortTeamAccounts(list);
+        fixture->store->setTeamAccounts(list);
+    }
 };
 
 class Setup : public QObject
@@ -89,6 +135,7 @@ public slots:
         // Photo choices are cancelled: the fixture's chooser returns nothing unless told.
         m_fixture = std::make_unique<StoreFixture>(StoreFixture::Options{.httpTimeoutMs = 5000, .toastMs = 600});
         qputenv("XDG_RUNTIME_DIR", m_fixture->home().toUtf8());
+        Shell::setInstance(new Shell(m_fixture->store.get(), this));
         m_helper.fixture = m_fixture.get();
         m_helper.server = &m_server;
     }

@@ -19,10 +19,8 @@ TestCase {
     Component { id: logoComp; ProviderLogo { size: 20 } }
     Component { id: markComp; Logo { size: 40 } }
     Component { id: flowComp; FlowChips {} }
-    Component { id: placeholderComp; Placeholder { width: 400; height: 300 } }
     Component { id: sectionComp; Section2 { width: 300; Text { objectName: "inside"; text: "x" } } }
     Component { id: labeledComp; LabeledField { label: "Логин"; FieldStyle { objectName: "field" } } }
-    Component { id: buttonsComp; Column { AccentButton { text: "Войти"; busy: true } GhostButton { text: "Отмена"; symbol: "plus" } } }
 
     // A state object that a Seg binds to and writes back to, the way screens use it.
     QtObject { id: shared; property string mode: "list" }
@@ -63,8 +61,7 @@ TestCase {
     function test_shareBarClamps_data() {
         return [
             { tag: "half", frac: 0.5, width: 100 },
-            { tag: "below zero", frac: -0.3, width: 0 },
-            { tag: "above one", frac: 1.8, width: 200 },
+            { tag: "below zero", frac: -0.3, width: 0 },      // the clamp is Ui's, the hidden fill the bar's
         ];
     }
     function test_shareBarClamps(data) {
@@ -123,7 +120,6 @@ TestCase {
     }
 
     function test_containersTakeContent() {
-        verify(createTemporaryObject(placeholderComp, tc, { icon: "folder", title: "Проекты", note: "Скоро тут" }));
         const s = createTemporaryObject(sectionComp, tc, { title: "Устройства" });
         const inside = findChild(s, "inside");
         verify(inside);
@@ -133,6 +129,5 @@ TestCase {
         verify(f && f.y > 0);
         f.secure = true;
         compare(f.echoMode, TextInput.Password);
-        verify(createTemporaryObject(buttonsComp, tc));
     }
 }
