@@ -15,6 +15,8 @@ PKGS=(
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
   qml6-module-qtquick-window qml6-module-qtquick-dialogs qml6-module-qtquick-shapes
   qml6-module-qttest qml6-module-qt-labs-platform qml6-module-qtqml-statemachine
+  # Russian texts of the dialogs Qt draws itself (file dialogs)
+  qt6-translations-l10n
   # fonts and icons bundled into the resources
   fonts-noto-core fonts-material-design-icons-iconfont
   # test services

@@ -16,9 +16,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QTranslator>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -201,6 +204,13 @@ int CorvaneApp::run(QApplication &app)
     // Ties the windows to the installed menu entry (task bars, Wayland) and gives them its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.corvane.team"));
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.corvane.team"), QIcon(QStringLiteral(":/Corvane/ui/resources/logo.png"))));
+
+    // The interface is Russian whatever the system's language, and so are the texts Qt draws
+    // itself: the file dialogs of the photo picker and the CSV export, standard buttons.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
 
     AppOptions options;
     QString error;
