@@ -21,9 +21,9 @@
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QTranslator>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <cstdio>
 
 CorvaneApp::CorvaneApp(const AppOptions &options, QObject *parent)

@@ -115,8 +115,8 @@ protected:
         flushChanged(i);
     }
 
-    // Puts the rows into the order of their ranks (all distinct) in one layout change, moving
-    // the persistent indexes (an open row, the current row) with their rows.
+    // Puts the rows into the order of their ranks in one layout change, moving the persistent
+    // indexes (an open row, the current row) with their rows. Equal ranks keep their order.
     template<typename Rec>
     void layoutReorder(QList<Rec> &rows, const QList<int> &ranks)
     {
@@ -124,7 +124,7 @@ protected:
         QList<int> order(rows.size());
         for (int i = 0; i < order.size(); ++i)
             order[i] = i;
-        std::sort(order.begin(), order.end(), [&](int a, int b) { return ranks[a] < ranks[b]; });
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return ranks[a] < ranks[b]; });
         QList<int> newRowOf(rows.size());
         QList<Rec> sorted;
         sorted.reserve(rows.size());
