@@ -1,5 +1,6 @@
 #include "httpcore.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QThreadPool>
 #include <QUrl>
@@ -14,11 +15,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
@@ -37,6 +40,9 @@ qint64 nowMs() {
 struct Conn {
     int fd = -1;
     QString address;
+    // The client address this connection is counted under (guarded by connMutex): the peer's,
+    // or for a trusted proxy the one its last request was forwarded for; empty when not counted.
+    QString counted;
     // When the connection started waiting for the request it is reading (ms); 0 while a request
     // is being answered. A request that has not fully arrived within the time-out is cut off.
     std::atomic<qint64> waitingSince{0};
@@ -57,6 +63,16 @@ const QByteArray kBusy = QByteArray("HTTP/1.1 503 Service Unavailable\r\nContent
                                     "Retry-After: 1\r\nConnection: close\r\nContent-Length: ") +
                          QByteArray::number(qsizetype(sizeof kBusyBody - 1)) + "\r\n\r\n" + kBusyBody;
 const char kTooLarge[] = "Слишком большой запрос";
+// Refusals of a request's head, written straight to the socket like kBusy and followed by the
+// connection's close. A head that nearly fills the connection's memory leaves libmicrohttpd no
+// room to build an answer; one whose length it cannot read gets a garbled answer of its own.
+QByteArray closingRefusal(const char *statusLine, const char *error) {
+    const QByteArray body = QByteArray(R"({"ok":false,"error":")") + error + "\"}";
+    return QByteArray("HTTP/1.1 ") + statusLine + "\r\nContent-Type: application/json\r\nConnection: close\r\n"
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+const QByteArray kBadFraming = closingRefusal("400 Bad Request", "Неверная длина запроса");
+const QByteArray kHeadTooLarge = closingRefusal("431 Request Header Fields Too Large", "Слишком большие заголовки запроса");
 // An oversized body up to this size is read and dropped before the refusal goes out, so that the
 // client, still sending, does not lose the answer to a reset; a bigger one is cut off at once.
 constexpr qint64 kDrainLimit = 8 * 1024 * 1024;
@@ -66,6 +82,35 @@ Reply refusal(int status, const char *error) {
     r.status = status;
     r.body = QByteArray(R"({"ok":false,"error":")") + error + "\"}";
     return r;
+}
+
+// The bytes of the request line and headers as the client sent them, give or take the spaces
+// around each value.
+qsizetype headSize(const HttpRequest &req) {
+    qsizetype n = req.method.size() + req.target.size() + 13;  // " HTTP/1.1\r\n" and the blank line
+    for (const auto &h : req.headers) n += h.first.size() + h.second.size() + 4;
+    return n;
+}
+
+// The body's length must be told one way only, and plainly: two different Content-Length values,
+// or one beside Transfer-Encoding, would let a proxy in front of us and this server cut the
+// stream into different requests (request smuggling). Such a request is refused before any
+// handler sees it and its connection closed, since nothing after it can be trusted.
+bool ambiguousFraming(const HttpRequest &req) {
+    QByteArray length;
+    bool chunked = false;
+    for (const auto &[name, value] : req.headers) {
+        if (name == "transfer-encoding") chunked = true;
+        if (name != "content-length") continue;
+        for (const QByteArray &part : value.split(',')) {
+            const QByteArray v = part.trimmed();
+            if (v.isEmpty() || v.size() > 18 || !std::all_of(v.begin(), v.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+                return true;
+            if (!length.isNull() && v != length) return true;
+            length = v;
+        }
+    }
+    return chunked && !length.isNull();
 }
 
 } // namespace
@@ -109,14 +154,16 @@ struct HttpService::Impl {
     MHD_Daemon *daemon = nullptr;
     HttpLimits limits;
     Handler handler;
-    QThreadPool work, crypto;
+    QThreadPool work, crypto, photo;
     std::thread acceptor, watchdog;
     std::atomic<bool> stopping{false};
     std::mutex connMutex;
     std::condition_variable connClosed;
     std::unordered_set<Conn *> conns;
+    QHash<QString, int> perAddress;  // open connections by client address (under connMutex)
     std::mutex stopMutex;
     std::condition_variable stopWake;
+    std::multimap<qint64, std::function<void()>> timers;  // parked requests by due time (under stopMutex)
 
     static void *onUri(void *cls, const char *uri, MHD_Connection *c);
     static MHD_Result onAccess(void *cls, MHD_Connection *c, const char *url, const char *method,
@@ -128,7 +175,9 @@ struct HttpService::Impl {
     void watchLoop();
     MHD_Result queue(MHD_Connection *c, RequestState *st, const Reply &r, bool close = false);
     QString clientOf(const HttpRequest &req, const QString &peer) const;
-    Reply run(HttpRequest &req);
+    void runOnPool(MHD_Connection *c, RequestState *st, Lane lane, int delayMs);
+    void release(const QString &address);
+    bool recount(Conn *conn, const QString &client);
 };
 
 void *HttpService::Impl::onUri(void *, const char *uri, MHD_Connection *) {
@@ -150,6 +199,8 @@ void HttpService::Impl::onConnection(void *cls, MHD_Connection *c, void **socket
         *socketContext = conn;
         std::lock_guard lock(self->connMutex);
         self->conns.insert(conn);
+        // The acceptor counted it already; a trusted proxy's connections count per request.
+        if (!self->limits.trustedProxies.contains(conn->address)) conn->counted = conn->address;
         return;
     }
     auto *conn = static_cast<Conn *>(*socketContext);
@@ -159,6 +210,7 @@ void HttpService::Impl::onConnection(void *cls, MHD_Connection *c, void **socket
         // its descriptor may be closed and reused without the watchdog touching it.
         std::lock_guard lock(self->connMutex);
         self->conns.erase(conn);
+        self->release(conn->counted);
     }
     self->connClosed.notify_all();
     *socketContext = nullptr;
@@ -210,13 +262,52 @@ QString HttpService::Impl::clientOf(const HttpRequest &req, const QString &peer)
     return !last.isEmpty() && a.setAddress(QString::fromLatin1(last)) ? a.toString() : peer;
 }
 
-Reply HttpService::Impl::run(HttpRequest &req) {
-    try {
-        return handler(req);
-    } catch (const Defer &) {
-        // Only a handler on an I/O thread defers; reaching here is a bug, not a client's fault.
-        return refusal(500, "Внутренняя ошибка сервера");
+void HttpService::Impl::release(const QString &address) {
+    if (address.isEmpty()) return;
+    const auto it = perAddress.find(address);
+    if (it != perAddress.end() && --*it <= 0) perAddress.erase(it);
+}
+
+// Moves a trusted proxy's connection to the count of the client it now speaks for; false when
+// that client already holds its share.
+bool HttpService::Impl::recount(Conn *conn, const QString &client) {
+    std::lock_guard lock(connMutex);
+    if (conn->counted == client) return true;
+    if (perAddress.value(client) >= limits.maxPerAddress) return false;
+    release(conn->counted);
+    ++perAddress[client];
+    conn->counted = client;
+    return true;
+}
+
+// Runs the parked request on a pool, at once or after `delayMs` (the connection stays suspended
+// meanwhile and no thread waits for it).
+void HttpService::Impl::runOnPool(MHD_Connection *c, RequestState *st, Lane lane, int delayMs) {
+    if (lane != Lane::Crypto && lane != Lane::Photo) lane = Lane::Work;
+    QThreadPool &pool = lane == Lane::Crypto ? crypto : lane == Lane::Photo ? photo : work;
+    auto job = [this, st, c, lane] {
+        t_lane = lane;
+        try {
+            st->reply = handler(st->req);
+        } catch (const Defer &d) {
+            if (d.delayMs > 0) {
+                st->req.heldMs += d.delayMs;
+                runOnPool(c, st, d.lane, d.delayMs);
+                return;
+            }
+            // Only a handler on an I/O thread defers at once; reaching here is a bug, not a client's fault.
+            st->reply = refusal(500, "Внутренняя ошибка сервера");
+        }
+        st->ready = true;
+        MHD_resume_connection(c);
+    };
+    if (delayMs <= 0) {
+        pool.start(job);
+        return;
     }
+    std::lock_guard lock(stopMutex);
+    timers.emplace(nowMs() + delayMs, [&pool, job] { pool.start(job); });
+    stopWake.notify_all();
 }
 
 MHD_Result HttpService::Impl::onAccess(void *cls, MHD_Connection *c, const char *, const char *method,
@@ -244,13 +335,33 @@ MHD_Result HttpService::Impl::onAccess(void *cls, MHD_Connection *c, const char 
                 return MHD_YES;
             },
             &st->req);
+        const MHD_ConnectionInfo *info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        Conn *conn = info ? static_cast<Conn *>(info->socket_context) : nullptr;
+        const bool badFraming = ambiguousFraming(st->req);
+        if (badFraming || headSize(st->req) > self->limits.maxHeaderBytes) {
+            st->answered = true;
+            const QByteArray &answer = badFraming ? kBadFraming : kHeadTooLarge;
+            if (conn && conn->fd >= 0) {
+                ssize_t ignored = send(conn->fd, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+                (void)ignored;
+            }
+            return MHD_NO;  // closes the connection
+        }
+        // Behind a trusted proxy each request names its client, who gets the same share of
+        // connections as one that comes directly.
+        if (conn && self->limits.trustedProxies.contains(conn->address)) {
+            const QString client = self->clientOf(st->req, conn->address);
+            if (client != conn->address && !self->recount(conn, client)) {
+                Reply busy = refusal(503, "Сервер занят, повтори позже");
+                busy.headers.append(qMakePair(QByteArray("Retry-After"), QByteArray("1")));
+                return self->queue(c, st, busy, true);
+            }
+        }
         // The declared size decides before a byte of the body is read (and before a client that
         // asked "Expect: 100-continue" is told to send it).
         const QByteArray declared = st->req.header("content-length");
         if (!declared.isEmpty()) {
-            bool ok = false;
-            const qlonglong n = declared.toLongLong(&ok);
-            if (!ok || n < 0) return self->queue(c, st, refusal(400, "Неверный Content-Length"), true);
+            const qlonglong n = declared.split(',').first().trimmed().toLongLong();
             if (n > self->limits.maxBody) {
                 if (n > kDrainLimit || !st->req.header("expect").isEmpty())
                     return self->queue(c, st, refusal(413, kTooLarge), true);
@@ -294,14 +405,7 @@ MHD_Result HttpService::Impl::onAccess(void *cls, MHD_Connection *c, const char 
         return self->queue(c, st, r);
     } catch (const Defer &d) {
         MHD_suspend_connection(c);
-        QThreadPool &pool = d.lane == Lane::Crypto ? self->crypto : self->work;
-        const Lane lane = d.lane == Lane::Crypto ? Lane::Crypto : Lane::Work;
-        pool.start([self, st, c, lane] {
-            t_lane = lane;
-            st->reply = self->run(st->req);
-            st->ready = true;
-            MHD_resume_connection(c);
-        });
+        self->runOnPool(c, st, d.lane, d.delayMs);
         return MHD_YES;
     }
 }
@@ -324,19 +428,29 @@ void HttpService::Impl::acceptLoop() {
                 }
                 break;
             }
-            std::size_t open;
+            const QString address = QHostAddress(reinterpret_cast<const sockaddr *>(&addr)).toString();
+            // A trusted proxy speaks for many clients: its connections count by the address each
+            // request is forwarded for (see onAccess), not by its own.
+            const bool counted = !limits.trustedProxies.contains(address);
+            bool full;
             {
                 std::lock_guard lock(connMutex);
-                open = conns.size();
+                full = conns.size() >= std::size_t(limits.maxConnections) ||
+                       (counted && perAddress.value(address) >= limits.maxPerAddress);
+                if (!full && counted) ++perAddress[address];
             }
-            if (open >= std::size_t(limits.maxConnections)) {
+            if (full) {
                 // Full: say so at once rather than leave the client hanging.
                 ssize_t ignored = send(fd, kBusy.constData(), size_t(kBusy.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
                 (void)ignored;
                 ::close(fd);
                 continue;
             }
-            MHD_add_connection(daemon, fd, reinterpret_cast<sockaddr *>(&addr), len);  // closes fd on failure
+            if (MHD_add_connection(daemon, fd, reinterpret_cast<sockaddr *>(&addr), len) != MHD_YES && counted) {
+                // It closed the descriptor and never saw the connection start.
+                std::lock_guard lock(connMutex);
+                release(address);
+            }
         }
     }
 }
@@ -345,8 +459,13 @@ void HttpService::Impl::watchLoop() {
     const qint64 limitMs = qint64(limits.timeoutSeconds) * 1000;
     std::unique_lock wake(stopMutex);
     while (!stopping) {
-        stopWake.wait_for(wake, std::chrono::milliseconds(250));
+        const qint64 next = timers.empty() ? nowMs() + 250 : std::min(nowMs() + 250, timers.begin()->first);
+        stopWake.wait_for(wake, std::chrono::milliseconds(std::max<qint64>(1, next - nowMs())));
         const qint64 now = nowMs();
+        while (!timers.empty() && timers.begin()->first <= now) {
+            timers.begin()->second();  // only hands the request to its pool
+            timers.erase(timers.begin());
+        }
         std::lock_guard lock(connMutex);
         for (Conn *conn : conns) {
             const qint64 since = conn->waitingSince;
@@ -417,6 +536,8 @@ bool HttpService::start(const HttpLimits &limits, Handler handler, QString *erro
     d->work.setExpiryTimeout(-1);  // threads keep their database connections
     d->crypto.setMaxThreadCount(std::max(1, limits.cryptoThreads));
     d->crypto.setExpiryTimeout(-1);
+    d->photo.setMaxThreadCount(std::max(1, limits.photoThreads));
+    d->photo.setExpiryTimeout(-1);
     const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
                            MHD_USE_NO_LISTEN_SOCKET | MHD_USE_TURBO;
     d->daemon = MHD_start_daemon(
@@ -425,7 +546,8 @@ bool HttpService::start(const HttpLimits &limits, Handler handler, QString *erro
         // The acceptor enforces the cap (and answers 503 past it); this only keeps MHD out of the way.
         MHD_OPTION_CONNECTION_LIMIT, unsigned(limits.maxConnections + 64),
         MHD_OPTION_CONNECTION_TIMEOUT, unsigned(limits.timeoutSeconds),
-        // The request line and headers must fit the connection's buffer, read as it comes.
+        // The request line and headers are read into the connection's memory as they come; past
+        // twice the limit libmicrohttpd answers 431 itself, below it onAccess does.
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, size_t(limits.maxHeaderBytes) * 2,
         MHD_OPTION_URI_LOG_CALLBACK, &Impl::onUri, d.get(),
         MHD_OPTION_NOTIFY_COMPLETED, &Impl::onCompleted, d.get(),
@@ -446,8 +568,12 @@ void HttpService::stop() {
     d->stopWake.notify_all();
     if (d->acceptor.joinable()) d->acceptor.join();
     if (d->watchdog.joinable()) d->watchdog.join();
+    // Parked requests run now: their connections must be resumed before the daemon stops.
+    for (auto &[due, start] : d->timers) start();
+    d->timers.clear();
     d->work.waitForDone();
     d->crypto.waitForDone();
+    d->photo.waitForDone();
     MHD_stop_daemon(d->daemon);
     d->daemon = nullptr;
     if (d->listenFd >= 0) ::close(d->listenFd);

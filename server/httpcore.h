@@ -32,6 +32,7 @@ struct HttpRequest {
     QList<QPair<QByteArray, QByteArray>> headers;  // names in lower case
     QByteArray body;
     QString peer;       // the client's address (the proxy's client when the proxy is trusted)
+    int heldMs = 0;     // how long the request was deliberately held back before this run
 
     QByteArray header(const QByteArray &lowerName) const;
 };
@@ -60,10 +61,14 @@ struct Reply {
 };
 
 // Where a piece of work runs. A handler started on an I/O thread that needs more than a quick
-// read throws Defer; the request is then parked and run again from the start on a pool.
-enum class Lane { Io, Work, Crypto, Other };
+// read throws Defer; the request is then parked and run again from the start on a pool. A handler
+// on a pool may throw Defer with a delay: the request is parked that long (holding no thread) and
+// run again from the start, with HttpRequest::heldMs telling it so. Photos are decoded on a lane
+// of their own, one at a time, so that a costly image never takes the workers others need.
+enum class Lane { Io, Work, Crypto, Photo, Other };
 struct Defer {
     Lane lane;
+    int delayMs = 0;
 };
 // The lane of the calling thread (Other for the main thread and anything not ours).
 Lane currentLane();
@@ -72,6 +77,9 @@ void offload(Lane lane = Lane::Work);
 
 struct HttpLimits {
     int maxConnections = 4096;
+    // Open connections from one client address (a trusted proxy's count by the address it
+    // forwards), so that one address cannot take every slot.
+    int maxPerAddress = 256;
     // Idle time-out, and the time a request may take to arrive. Longer than the clients' 30-second
     // refresh, so that a polling client keeps its connection.
     int timeoutSeconds = 60;
@@ -80,6 +88,7 @@ struct HttpLimits {
     int ioThreads = 2;
     int workThreads = 4;
     int cryptoThreads = 2;
+    int photoThreads = 1;
     QStringList trustedProxies;      // peers whose X-Forwarded-For names the client
 };
 

@@ -92,20 +92,22 @@ void sealPlainKeys(Db &db, const Vault &vault) {
     if (!db.isPostgres()) db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
-// A team whose every administrator holds only an expired one-time password could never sign
-// in again: the first of them gets a fresh one, printed like the first administrator's.
+// A team without an active administrator who can sign in (every one disabled, demoted, or
+// holding only an expired one-time password) could never be administered again. The first
+// active administrator gets a fresh one-time password, printed like the first administrator's;
+// failing that the first disabled one is enabled again with one; failing that a new one is made.
 std::optional<DemoLogin> reviveAdmin(Db &db, double lifetime) {
     const double t = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     const QVariant usable = db.scalar("SELECT COUNT(*) FROM members WHERE role = 'admin' AND active = 1 AND "
                                       "(must_change = 0 OR pw_set_at + ? >= ?)", {lifetime, t});
     if (usable.toLongLong() > 0) return std::nullopt;
-    const QVariant id = db.scalar("SELECT id FROM members WHERE role = 'admin' AND active = 1 ORDER BY id LIMIT 1");
-    if (!id.isValid()) return std::nullopt;
+    const QVariant id = db.scalar("SELECT id FROM members WHERE role = 'admin' ORDER BY active DESC, id LIMIT 1");
+    if (!id.isValid()) return seedFirstAdmin(db);
     const QString password = secrets::oneTimePassword();
     const secrets::PasswordHash h = secrets::hashPassword(password);
     Tx tx(db);
-    db.exec("UPDATE members SET pw_salt = ?, pw_hash = ?, pw_iter = ?, must_change = 1, pw_set_at = ? WHERE id = ?",
-            {h.salt, h.hash, h.iterations, t, id});
+    db.exec("UPDATE members SET pw_salt = ?, pw_hash = ?, pw_iter = ?, must_change = 1, pw_set_at = ?, active = 1 "
+            "WHERE id = ?", {h.salt, h.hash, h.iterations, t, id});
     tx.commit();
     return DemoLogin{id.toString(), password, QStringLiteral("admin")};
 }
@@ -129,6 +131,8 @@ int main(int argc, char **argv) {
         {"key-file", "Key that seals registry API keys (default: beside the SQLite file, or registry.key in the "
                      "user's data folder with PostgreSQL). Every server sharing a database needs the same one.", "PATH"},
         {"max-connections", "Open connections at most (default 4096, fewer if file descriptors are short).", "N", "4096"},
+        {"max-per-address", "Open connections from one client address at most (default 256, or a quarter of "
+                            "--max-connections when that is less).", "N"},
         {"timeout", "Seconds a connection may idle, and a request may take to arrive (default 60).", "S", "60"},
         {"trusted-proxy", "Address of a reverse proxy whose X-Forwarded-For names the client (repeatable).", "ADDR"},
         {"public-url", "Base URL handed out at sign-in (default: the bound address).", "URL"},
@@ -172,6 +176,9 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "corvane-team-server: %d open files allowed: at most %d connections\n", int(files), room);
         limits.maxConnections = room;
     }
+    // Well below the total, so that one address (a script, or someone holding connections open)
+    // cannot take every slot from the rest of the team.
+    limits.maxPerAddress = intOption(p, "max-per-address", std::min(256, std::max(1, limits.maxConnections / 4)), 1, 1000000);
     limits.ioThreads = std::max(4, 2 * QThread::idealThreadCount());
     limits.cryptoThreads = std::max(1, QThread::idealThreadCount());
     const int port = intOption(p, "port", 8787, 0, 65535);
