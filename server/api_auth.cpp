@@ -7,6 +7,8 @@
 #include <QImageReader>
 #include <QSqlQuery>
 
+#include <algorithm>
+
 namespace {
 
 secrets::PasswordHash storedHash(QSqlQuery &q, int first) {
@@ -23,19 +25,32 @@ constexpr double kSameClientWindow = 10 * 60;
 
 } // namespace
 
-// Too many failed sign-ins for this login or from this address within the window: 429, and
-// no password is even checked until the oldest of the counted failures leaves the window.
-void TeamServer::checkBackOff(const QString &login, const QString &address) {
+// Failed sign-ins within the window, counted three ways:
+//  - for this login from this address (signInFailures): the pair is refused with 429, and no
+//    password is even checked until the oldest counted failure leaves the window;
+//  - from this address for any logins (four times as many): the address is refused the same way;
+//  - for this login from anywhere (signInFailures): every further attempt is answered only after
+//    a delay, a second per failure past the limit, ten at most. Guessing one login from many
+//    addresses is slowed down, while its owner, signing in from elsewhere, is never locked out
+//    by a stranger. The delay holds no thread: the request is parked and run again.
+void TeamServer::checkBackOff(const QString &login, const QString &address, int heldMs) {
     const double t = now(), since = t - m_opt.signInWindow;
+    // The time of the n-th most recent failure matching `where`, if there are that many.
+    const auto nth = [&](const char *where, QVariantList args, int n) {
+        args << since << n - 1;
+        return m_db.scalar(QStringLiteral("SELECT ts FROM signin_failures WHERE %1 AND ts > ? ORDER BY ts DESC "
+                                          "LIMIT 1 OFFSET ?").arg(QLatin1String(where)), args);
+    };
     double retry = 0;
-    for (const auto &[column, value] : {std::pair{"login", login}, std::pair{"address", address}}) {
-        const QVariant nth = m_db.scalar(
-            QStringLiteral("SELECT ts FROM signin_failures WHERE %1 = ? AND ts > ? ORDER BY ts DESC LIMIT 1 OFFSET ?")
-                .arg(QLatin1String(column)),
-            {value, since, m_opt.signInFailures - 1});
-        if (nth.isValid()) retry = std::max(retry, nth.toDouble() + m_opt.signInWindow - t);
+    for (const QVariant &ts : {nth("login = ? AND address = ?", {login, address}, m_opt.signInFailures),
+                               nth("address = ?", {address}, 4 * m_opt.signInFailures)})
+        if (ts.isValid()) retry = std::max(retry, ts.toDouble() + m_opt.signInWindow - t);
+    if (retry <= 0) {
+        if (heldMs > 0 || !nth("login = ?", {login}, m_opt.signInFailures).isValid()) return;
+        const int failures = m_db.scalar("SELECT COUNT(*) FROM signin_failures WHERE login = ? AND ts > ?",
+                                         {login, since}).toInt();
+        throw Defer{Lane::Crypto, 1000 * std::clamp(failures - m_opt.signInFailures + 1, 1, 10)};
     }
-    if (retry <= 0) return;
     const int seconds = std::max(1, int(std::ceil(retry)));
     throw Refusal{429, QStringLiteral("Слишком много неудачных попыток входа. Повтори через %1 мин.").arg((seconds + 59) / 60),
                   {{"Retry-After", QByteArray::number(seconds)}}};
@@ -57,7 +72,7 @@ Reply TeamServer::provision(Ctx &c) {
     // Hashing takes a good fraction of a second of one core: never on a thread that serves others.
     offload(Lane::Crypto);
     const QString id = login.toString().trimmed();
-    checkBackOff(id, c.req.peer);
+    checkBackOff(id, c.req.peer, c.req.heldMs);
     QSqlQuery q = m_db.exec("SELECT name, role, active, must_change, pw_salt, pw_hash, pw_iter, pw_set_at "
                             "FROM members WHERE id = ?", {id});
     const bool known = q.next();
@@ -86,7 +101,7 @@ Reply TeamServer::provision(Ctx &c) {
         m_db.exec("INSERT INTO credentials(hash, member_id, kind, created_at, last_used, last_address) "
                   "VALUES(?,?,?,?,?,?)",
                   {secrets::credentialHash(value), id, QString::fromLatin1(kind), t, t, c.req.peer});
-    m_db.exec("DELETE FROM signin_failures WHERE login = ?", {id});
+    m_db.exec("DELETE FROM signin_failures WHERE login = ? AND address = ?", {id, c.req.peer});
     tx.commit();
     return json(QJsonObject{{"ok", true},
                             {"token", token},
@@ -108,7 +123,7 @@ Reply TeamServer::changePassword(Ctx &c) {
         return fail(400, QStringLiteral("Слишком длинный пароль"));
     offload(Lane::Crypto);
     const QString id = login.toString().trimmed();
-    checkBackOff(id, c.req.peer);
+    checkBackOff(id, c.req.peer, c.req.heldMs);
     QSqlQuery q = m_db.exec("SELECT active, pw_salt, pw_hash, pw_iter, must_change, pw_set_at FROM members WHERE id = ?", {id});
     const bool known = q.next();
     const bool valid = known ? secrets::verifyPassword(cur.toString(), storedHash(q, 1))
@@ -132,7 +147,7 @@ Reply TeamServer::changePassword(Ctx &c) {
     // the change (same address, in use just now) keeps its session and its machine's token.
     m_db.exec("DELETE FROM credentials WHERE member_id = ? AND NOT (last_address = ? AND last_used >= ?)",
               {id, c.req.peer, t - kSameClientWindow});
-    m_db.exec("DELETE FROM signin_failures WHERE login = ?", {id});
+    m_db.exec("DELETE FROM signin_failures WHERE login = ? AND address = ?", {id, c.req.peer});
     tx.touch(Topic::Access);
     tx.commit();
     return json(QJsonObject{{"ok", true}});
@@ -172,9 +187,11 @@ Reply TeamServer::postMe(Ctx &c) {
 }
 
 Reply TeamServer::postMyAvatar(Ctx &c) {
+    offload(Lane::Photo);
+    QByteArray png;
+    if (const QString error = decodePhoto(c.body.value("avatar_base64"), &png); !error.isEmpty()) return fail(400, error);
     Tx tx(m_db);
-    const QString error = storePhoto(c.who.id, c.body.value("avatar_base64"));
-    if (!error.isEmpty()) return fail(400, error);
+    storePhoto(c.who.id, png);
     tx.commit();
     return json(QJsonObject{{"ok", true}, {"avatar_updated_at", photoTime(c.who.id)}});
 }
@@ -192,9 +209,39 @@ Reply TeamServer::getAvatar(Ctx &c) {
     return r;
 }
 
-// Validates and stores a member photo inside the caller's transaction. A photo must be a real
-// PNG that decodes, at most 256 pixels on each side.
-QString TeamServer::storePhoto(const QString &memberId, const QJsonValue &base64) {
+namespace {
+
+// A PNG's image data, inflated, is a filter byte and the packed pixels of each row; deflate makes
+// even data it cannot compress only a little larger. Image data far bigger than its dimensions
+// need is no photo but a decompression bomb (a few hundred kilobytes that inflate to hundreds of
+// megabytes), refused before the decoder spends time on it.
+bool imageDataInProportion(const QByteArray &file) {
+    const auto be32 = [&](qsizetype at) {
+        return quint32(quint8(file[at])) << 24 | quint32(quint8(file[at + 1])) << 16 |
+               quint32(quint8(file[at + 2])) << 8 | quint32(quint8(file[at + 3]));
+    };
+    qint64 rawBytes = -1, compressed = 0;
+    for (qsizetype at = 8; at + 12 <= file.size();) {
+        const qint64 length = be32(at);
+        const QByteArray type = file.mid(at + 4, 4);
+        if (type == "IHDR" && length >= 13 && at + 8 + 13 <= file.size()) {
+            const qint64 width = be32(at + 8), height = be32(at + 12);
+            const int depth = quint8(file[at + 16]), colour = quint8(file[at + 17]);
+            const int channels = colour == 2 ? 3 : colour == 4 ? 2 : colour == 6 ? 4 : 1;
+            // Interlacing adds a filter byte per row of each of its seven passes.
+            rawBytes = height * (1 + (width * channels * depth + 7) / 8) + (quint8(file[at + 20]) ? 7 * height + 7 : 0);
+        }
+        if (type == "IDAT") compressed += length;
+        at += 12 + length;
+    }
+    return rawBytes > 0 && compressed <= rawBytes + rawBytes / 64 + 1024;
+}
+
+} // namespace
+
+// Validates an uploaded member photo and makes our own encoding of it. A photo must be a real PNG
+// that decodes, at most 256 pixels on each side. Runs on the photo lane (see offload()).
+QString TeamServer::decodePhoto(const QJsonValue &base64, QByteArray *png) {
     if (!base64.isString() || base64.toString().isEmpty()) return QStringLiteral("Нужно фото в avatar_base64");
     const auto decoded = QByteArray::fromBase64Encoding(base64.toString().toLatin1(),
                                                         QByteArray::AbortOnBase64DecodingErrors);
@@ -209,22 +256,26 @@ QString TeamServer::storePhoto(const QString &memberId, const QJsonValue &base64
     const QSize size = reader.size();
     if (!size.isValid() || size.width() < 1 || size.height() < 1) return QStringLiteral("Фото не читается");
     if (size.width() > 256 || size.height() > 256) return QStringLiteral("Фото больше 256 пикселей");
+    if (!imageDataInProportion(*decoded)) return QStringLiteral("Фото не читается");
     const QImage image = reader.read();
     if (image.isNull()) return QStringLiteral("Фото не читается");
     // Stored as our own encoding of the pixels alone: text chunks, colour profiles, times and
     // anything else the uploader's file carried stay behind.
     const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
     const QImage bare(rgba.constBits(), rgba.width(), rgba.height(), rgba.bytesPerLine(), QImage::Format_RGBA8888);
-    QByteArray png;
-    QBuffer out(&png);
+    QBuffer out(png);
     out.open(QIODevice::WriteOnly);
     if (!bare.copy().save(&out, "PNG")) return QStringLiteral("Фото не читается");
+    return {};
+}
+
+// Stores a photo made by decodePhoto() inside the caller's transaction.
+void TeamServer::storePhoto(const QString &memberId, const QByteArray &png) {
     // The version only ever grows, so two uploads within one millisecond still differ.
     const double t = std::max(now(), photoTime(memberId) + 0.001);
     m_db.exec("INSERT INTO photos(member_id, png, updated_at) VALUES(?,?,?) "
               "ON CONFLICT(member_id) DO UPDATE SET png = excluded.png, updated_at = excluded.updated_at",
               {memberId, png, t});
-    return {};
 }
 
 double TeamServer::photoTime(const QString &memberId) {
@@ -235,7 +286,8 @@ void TeamServer::revokeCredentials(const QString &memberId) {
     m_db.exec("DELETE FROM credentials WHERE member_id = ?", {memberId});
 }
 
-int TeamServer::activeAdmins(const QString &except) {
-    return m_db.scalar("SELECT COUNT(*) FROM members WHERE role = 'admin' AND active = 1 AND id <> ?",
-                       {except}).toInt();
+// Checked after the change, inside its serialized transaction: two administrators demoting each
+// other at once cannot both pass a check made before either wrote.
+void TeamServer::requireActiveAdmin(const QString &error) {
+    if (m_db.scalar("SELECT COUNT(*) FROM members WHERE role = 'admin' AND active = 1").toInt() == 0) refuse(409, error);
 }

@@ -118,10 +118,8 @@ Reply TeamServer::postMembers(Ctx &c) {
     const QJsonValue idValue = c.body.value("id");
     if (!idValue.isString() || idValue.toString().isEmpty()) return fail(400, QStringLiteral("Не указан сотрудник"));
     const QString id = idValue.toString();
-    QSqlQuery cur = m_db.exec("SELECT role, active FROM members WHERE id = ?", {id});
-    if (!cur.next()) return fail(404, QStringLiteral("Сотрудник не найден"));
-    const bool wasActiveAdmin = cur.value(0).toString() == QLatin1String("admin") && cur.value(1).toBool();
-    cur.finish();  // no statement open across the writes below
+    if (!m_db.scalar("SELECT 1 FROM members WHERE id = ?", {id}).isValid())
+        return fail(404, QStringLiteral("Сотрудник не найден"));
 
     if (action == QLatin1String("reset_password")) {
         offload(Lane::Crypto);
@@ -169,20 +167,21 @@ Reply TeamServer::postMembers(Ctx &c) {
         sets << "joined_at = ?";
         args << joined;
     }
-    const bool losesAdmin = wasActiveAdmin && ((!role.isEmpty() && role != QLatin1String("admin")) || active == 0);
-    if (losesAdmin && activeAdmins(id) == 0)
-        return fail(409, QStringLiteral("Нельзя убрать последнего администратора"));
-
-    Tx tx(m_db);
+    QByteArray png;
     if (body::has(c.body, "avatar_base64")) {
-        const QString error = storePhoto(id, c.body.value("avatar_base64"));
-        if (!error.isEmpty()) return fail(400, error);
+        offload(Lane::Photo);
+        if (const QString error = decodePhoto(c.body.value("avatar_base64"), &png); !error.isEmpty())
+            return fail(400, error);
     }
+    Tx tx(m_db);
+    tx.serialize();
+    if (!png.isEmpty()) storePhoto(id, png);
     if (!sets.isEmpty()) {
         args << id;
         m_db.exec("UPDATE members SET " + sets.join(", ") + " WHERE id = ?", args);
     }
     if (active == 0) revokeCredentials(id);
+    requireActiveAdmin(QStringLiteral("Нельзя убрать последнего администратора"));
     tx.touch(Topic::Team);
     tx.touch(Topic::Activity);
     tx.touch(Topic::Access);  // role, state and name of the callers behind known credentials
@@ -194,16 +193,13 @@ Reply TeamServer::postMembers(Ctx &c) {
 Reply TeamServer::deleteMembers(Ctx &c) {
     const QString id = c.param("id");
     if (id.isEmpty()) return fail(400, QStringLiteral("Не указан сотрудник"));
-    QSqlQuery cur = m_db.exec("SELECT role, active FROM members WHERE id = ?", {id});
-    if (!cur.next()) return fail(404, QStringLiteral("Сотрудник не найден"));
-    const bool activeAdmin = cur.value(0).toString() == QLatin1String("admin") && cur.value(1).toBool();
-    cur.finish();  // no statement open across the writes below
-    if (activeAdmin && activeAdmins(id) == 0)
-        return fail(409, QStringLiteral("Нельзя удалить последнего администратора"));
     Tx tx(m_db);
+    tx.serialize();
     // Credentials and the photo go with the member (foreign keys cascade); registry entries keep
     // the owner's login so that the owner stays visible on the account.
-    m_db.exec("DELETE FROM members WHERE id = ?", {id});
+    if (m_db.exec("DELETE FROM members WHERE id = ?", {id}).numRowsAffected() < 1)
+        return fail(404, QStringLiteral("Сотрудник не найден"));
+    requireActiveAdmin(QStringLiteral("Нельзя удалить последнего администратора"));
     tx.touch(Topic::Team);
     tx.touch(Topic::Activity);
     tx.touch(Topic::Access);

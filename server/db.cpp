@@ -329,6 +329,10 @@ Tx::~Tx() {
     q.exec(QStringLiteral("ROLLBACK"));
 }
 
+void Tx::serialize() {
+    if (m_db.m_postgres) m_db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7243002)"));
+}
+
 void Tx::commit() {
     quint64 seen[kTopics] = {};
     for (int i = 0; i < kTopics; ++i)

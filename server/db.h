@@ -79,6 +79,10 @@ public:
     explicit Tx(Db &db);
     ~Tx();
     void touch(Topic t) { m_touched |= 1u << int(t); }
+    // Runs this transaction after every other one that asked the same: a rule that reads across
+    // rows (the team keeps an active administrator) then holds when two writes race. SQLite's
+    // writers already take turns; PostgreSQL's only wait for each other's rows.
+    void serialize();
     void commit();
     Tx(const Tx &) = delete;
     Tx &operator=(const Tx &) = delete;

@@ -317,11 +317,14 @@ DemoLogin seedFirstAdmin(Db &db) {
     const secrets::PasswordHash h = secrets::hashPassword(password);
     const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     Tx tx(db);
+    QString login = QStringLiteral("admin");
+    for (int n = 2; db.scalar("SELECT 1 FROM members WHERE id = ?", {login}).isValid(); ++n)
+        login = QStringLiteral("admin%1").arg(n);
     db.exec("INSERT INTO members(id, name, role, pw_salt, pw_hash, pw_iter, must_change, joined_at, created_at, pw_set_at) "
-            "VALUES('admin', 'Администратор', 'admin', ?, ?, ?, 1, ?, ?, ?)",
-            {h.salt, h.hash, h.iterations, now, now, now});
+            "VALUES(?, 'Администратор', 'admin', ?, ?, ?, 1, ?, ?, ?)",
+            {login, h.salt, h.hash, h.iterations, now, now, now});
     tx.commit();
-    return {"admin", password, "admin"};
+    return {login, password, "admin"};
 }
 
 void addSyntheticAccounts(Db &db, QRandomGenerator &rng, int count) {

@@ -21,7 +21,8 @@ struct DemoLogin {
 QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts);
 
 // An empty database without the demo gets one administrator, "admin", with a one-time password
-// that must be changed at the first sign-in; otherwise nobody could ever sign in.
+// that must be changed at the first sign-in; otherwise nobody could ever sign in. A team left
+// without any administrator gets one the same way, under the first free login of admin, admin2...
 DemoLogin seedFirstAdmin(Db &db);
 
 // Adds `count` synthetic accounts with devices and sessions (load testing).

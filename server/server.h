@@ -97,7 +97,7 @@ private:
     Reply postMe(Ctx &c);
     Reply postMyAvatar(Ctx &c);
     Reply getAvatar(Ctx &c);
-    void checkBackOff(const QString &login, const QString &address);
+    void checkBackOff(const QString &login, const QString &address, int heldMs);
     void noteFailure(const QString &login, const QString &address);
     // Roster (api_members.cpp).
     Reply getMembers(Ctx &c);
@@ -128,10 +128,11 @@ private:
     // Shared pieces.
     QJsonObject memberJson(const QString &id);
     QJsonArray membersJson(const QString &onlyId);
-    QString storePhoto(const QString &memberId, const QJsonValue &base64); // returns error text or ""
+    QString decodePhoto(const QJsonValue &base64, QByteArray *png);  // returns error text or ""
+    void storePhoto(const QString &memberId, const QByteArray &png);
     double photoTime(const QString &memberId);
     void revokeCredentials(const QString &memberId);
-    int activeAdmins(const QString &except);
+    void requireActiveAdmin(const QString &error);  // refuses (409) a change that left none
 
     Db &m_db;
     Vault &m_vault;
