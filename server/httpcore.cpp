@@ -87,7 +87,7 @@ Reply refusal(int status, const char *error) {
 // The bytes of the request line and headers as the client sent them, give or take the spaces
 // around each value.
 qsizetype headSize(const HttpRequest &req) {
-    qsizetype n = req.method.size() + req.target.size() + 13;  // " HTTP/1.1\r\n" and the blank line
+    qsizetype n = req.method.size() + req.target.size() + 14;  // two spaces, "HTTP/1.1\r\n", the blank line
     for (const auto &h : req.headers) n += h.first.size() + h.second.size() + 4;
     return n;
 }

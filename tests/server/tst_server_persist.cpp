@@ -175,6 +175,35 @@ private slots:
         QCOMPARE(a.value("must_change"), QJsonValue(true));
     }
 
+    // A team left without an active administrator (every one disabled, or demoted) gets one back
+    // at the next start: the first administrator enabled again, or failing that a new one.
+    void administratorRevived_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("login");
+        QTest::newRow("all disabled") << "UPDATE members SET active = 0 WHERE role = 'admin'" << "admin";
+        QTest::newRow("all demoted") << "UPDATE members SET role = 'viewer' WHERE role = 'admin'" << "admin2";
+    }
+    void administratorRevived() {
+        QFETCH(QString, change);
+        QFETCH(QString, login);
+        ReferenceServer s;
+        QVERIFY(s.start());
+        s.stop();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "revive");
+            db.setDatabaseName(s.dbPath());
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(change));
+        }
+        QSqlDatabase::removeDatabase("revive");
+        QVERIFY(s.start({}, ReferenceServer::Seed::None));
+        QCOMPARE(s.logins().size(), 1);
+        QCOMPARE(s.logins().first().login, login);
+        const QString session = s.signIn(login, s.logins().first().password);
+        QVERIFY(!session.isEmpty());
+        QCOMPARE(s.get("/api/me", session).json().value("role").toString(), QString("admin"));
+    }
+
     // Two server processes on one PostgreSQL database: a credential issued by one is good at the
     // other, a write through one shows in the other's cached list, a revocation through one holds
     // in the other as soon as it next reads the counters (200 ms).
