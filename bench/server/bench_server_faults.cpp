@@ -4,7 +4,11 @@
 //  2. a 50 MiB body, declared and then chunked: refused, with the server's peak memory printed
 //     (target: under 100 MiB);
 //  3. kill -9 in the middle of a stream of writes, then a restart: every acknowledged write is
-//     there and SQLite's integrity check says ok.
+//     there and SQLite's integrity check says ok;
+//  4. one address holding 500 connections against a cap of 400 (its share: 100), while a member
+//     on another address is timed;
+//  5. one member sending image bombs (photos whose data inflates to 80 MiB) eight at a time,
+//     while another member's POST /api/me is timed.
 #include "benchkit.h"
 
 #include <QCoreApplication>
@@ -17,6 +21,7 @@
 #include <QMutex>
 #include <QThread>
 #include <QUrl>
+#include <QtEndian>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -31,8 +36,15 @@
 
 namespace {
 
-int connectTo(const QString &url) {
+// `from` is a loopback address of the client's (all of 127/8 reaches the server).
+int connectTo(const QString &url, const char *from = nullptr) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (from) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &local.sin_addr);
+        (void)!::bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local);
+    }
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(quint16(QUrl(url).port()));
@@ -112,6 +124,90 @@ int hugeBody(const QString &url, bool chunked, double *sentMiB) {
     const ssize_t n = ::recv(fd, buf, sizeof buf - 1, 0);
     ::close(fd);
     return n > 12 && QByteArray(buf).startsWith("HTTP/1.1 ") ? QByteArray(buf + 9, 3).toInt() : 0;
+}
+
+// Percentiles of `ms` as figures NAME_p50 / NAME_p99 / NAME_max.
+void latencyFigures(const QByteArray &name, QList<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    figure((name + "_p50").constData(), ms.value(ms.size() / 2), "ms");
+    figure((name + "_p99").constData(), ms.value(int(ms.size() * 0.99)), "ms");
+    figure((name + "_max").constData(), ms.value(ms.size() - 1), "ms");
+}
+
+void addressAtItsCap() {
+    TeamServerProcess s;
+    if (!s.start({"--demo", "--seed", "1", "--max-connections", "400"})) return;
+    const QString viewer = signIn(s.url, "anna", s.password("anna")).value("session").toString();
+    std::vector<int> held;
+    for (int i = 0; i < 500; ++i)
+        if (const int fd = connectTo(s.url, "127.0.0.2"); fd >= 0) held.push_back(fd);
+    QList<double> ms;
+    int failures = 0;
+    for (int i = 0; i < 200; ++i) {
+        QElapsedTimer t;
+        t.start();
+        if (request("GET", s.url + "/api/my/status", viewer).status != 200) ++failures;
+        ms << t.nsecsElapsed() / 1e6;
+    }
+    for (const int fd : held) ::close(fd);
+    latencyFigures("address_at_cap_status", ms);
+    figure("address_at_cap_status_failures", failures, "");
+}
+
+// A PNG of 256x256 grey pixels whose image data inflates to 80 MiB, when its rows need 64 KiB.
+QByteArray imageBomb() {
+    const auto be = [](quint32 v) {
+        QByteArray b(4, 0);
+        qToBigEndian(v, b.data());
+        return b;
+    };
+    const auto chunk = [&](const QByteArray &type, const QByteArray &data) {
+        quint32 crc = 0xffffffff;
+        for (const char ch : type + data) {
+            crc ^= quint8(ch);
+            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xedb88320 : crc >> 1;
+        }
+        return be(quint32(data.size())) + type + data + be(~crc);
+    };
+    return QByteArray("\x89PNG\r\n\x1a\n") + chunk("IHDR", be(256) + be(256) + QByteArray("\x08\0\0\0\0", 5)) +
+           chunk("IDAT", qCompress(QByteArray(80 << 20, '\0'), 9).mid(4)) + chunk("IEND", {});
+}
+
+void imageBombs() {
+    TeamServerProcess s;
+    if (!s.start({"--demo", "--seed", "1"})) return;
+    const QString bomber = signIn(s.url, "anna", s.password("anna")).value("session").toString();
+    const QString other = signIn(s.url, "dmitry", s.password("dmitry")).value("session").toString();
+    const QByteArray bomb = QJsonDocument(QJsonObject{{"avatar_base64", QString::fromLatin1(imageBomb().toBase64())}}).toJson();
+    std::atomic<bool> done{false};
+    std::atomic<int> refused{0}, sent{0};
+    QList<QThread *> bombers;
+    for (int b = 0; b < 8; ++b)
+        bombers << QThread::create([&] {
+            while (!done) {
+                ++sent;
+                if (request("POST", s.url + "/api/me/avatar", bomber, bomb, 20000).status == 400) ++refused;
+            }
+        });
+    for (QThread *t : bombers) t->start();
+    QThread::msleep(500);
+    QList<double> ms;
+    int failures = 0;
+    for (int i = 0; i < 100; ++i) {
+        QElapsedTimer t;
+        t.start();
+        if (request("POST", s.url + "/api/me", other, R"({"note":"bench"})").status != 200) ++failures;
+        ms << t.nsecsElapsed() / 1e6;
+    }
+    done = true;
+    for (QThread *t : bombers) {
+        t->wait(30000);
+        delete t;
+    }
+    latencyFigures("image_bombs_post_me", ms);
+    figure("image_bombs_post_me_failures", failures, "");
+    figure("image_bombs_sent", sent, "");
+    figure("image_bombs_refused", refused, "");
 }
 
 bool killDuringWrites() {
@@ -198,5 +294,7 @@ int main(int argc, char **argv) {
         ok = ok && refused;
     }
     ok = killDuringWrites() && ok;
+    addressAtItsCap();
+    imageBombs();
     return ok ? 0 : 1;
 }
