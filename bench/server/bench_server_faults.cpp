@@ -10,6 +10,7 @@
 //  5. one member sending image bombs (photos whose data inflates to 80 MiB) eight at a time,
 //     while another member's POST /api/me is timed.
 #include "benchkit.h"
+#include "imagebomb.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,7 +22,6 @@
 #include <QMutex>
 #include <QThread>
 #include <QUrl>
-#include <QtEndian>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -154,24 +154,6 @@ void addressAtItsCap() {
     figure("address_at_cap_status_failures", failures, "");
 }
 
-// A PNG of 256x256 grey pixels whose image data inflates to 80 MiB, when its rows need 64 KiB.
-QByteArray imageBomb() {
-    const auto be = [](quint32 v) {
-        QByteArray b(4, 0);
-        qToBigEndian(v, b.data());
-        return b;
-    };
-    const auto chunk = [&](const QByteArray &type, const QByteArray &data) {
-        quint32 crc = 0xffffffff;
-        for (const char ch : type + data) {
-            crc ^= quint8(ch);
-            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xedb88320 : crc >> 1;
-        }
-        return be(quint32(data.size())) + type + data + be(~crc);
-    };
-    return QByteArray("\x89PNG\r\n\x1a\n") + chunk("IHDR", be(256) + be(256) + QByteArray("\x08\0\0\0\0", 5)) +
-           chunk("IDAT", qCompress(QByteArray(80 << 20, '\0'), 9).mid(4)) + chunk("IEND", {});
-}
 
 void imageBombs() {
     TeamServerProcess s;

@@ -2,6 +2,7 @@
 // bodies, a request that trickles in, more connections than allowed, a client that pipelines and
 // never reads, and a process that runs out of file descriptors. Each time the server must go on
 // answering everyone else.
+#include "imagebomb.h"
 #include "kit.h"
 
 #include <QElapsedTimer>
@@ -10,7 +11,6 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
-#include <QtEndian>
 
 #include <sys/resource.h>
 
@@ -65,24 +65,6 @@ int quickGet(const ReferenceServer &s, const QByteArray &path, int ms = 2000, co
     return statusOf(exchange(*sock, "GET " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n", ms));
 }
 
-// A PNG of 256×256 grey pixels whose image data inflates to 80 MiB, when its rows need 64 KiB.
-QByteArray imageBomb() {
-    const auto be = [](quint32 v) {
-        QByteArray b(4, 0);
-        qToBigEndian(v, b.data());
-        return b;
-    };
-    const auto chunk = [&](const QByteArray &type, const QByteArray &data) {
-        quint32 crc = 0xffffffff;
-        for (const char ch : type + data) {
-            crc ^= quint8(ch);
-            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xedb88320 : crc >> 1;
-        }
-        return be(quint32(data.size())) + type + data + be(~crc);
-    };
-    return QByteArray("\x89PNG\r\n\x1a\n") + chunk("IHDR", be(256) + be(256) + QByteArray("\x08\0\0\0\0", 5)) +
-           chunk("IDAT", qCompress(QByteArray(80 << 20, '\0'), 9).mid(4)) + chunk("IEND", {});
-}
 
 } // namespace
 
