@@ -10,9 +10,10 @@
 //
 // Threads: one acceptor (it owns the listening socket, caps the open connections and waits out a
 // shortage of file descriptors), a few I/O threads that parse requests and answer the cheap ones,
-// a watchdog that closes connections whose request does not arrive in time, and two worker pools
-// for work that must not hold an I/O thread: password hashing ("crypto") and database writes,
-// cache rebuilds and heavy reads ("work").
+// a watchdog that closes connections whose request does not arrive in time (and hands parked
+// requests back when their delay is over), and worker pools for work that must not hold an I/O
+// thread: password hashing ("crypto"), decoding uploaded photos ("photo", one at a time) and
+// database writes, cache rebuilds and heavy reads ("work").
 #pragma once
 
 #include <QByteArray>
