@@ -161,7 +161,6 @@ CompactResult compact(Db &db, double now) {
     db.exec(QStringLiteral("DELETE FROM history_series WHERE NOT EXISTS(SELECT 1 FROM window_readings r "
                            "WHERE r.series = history_series.id)"));
     db.exec(QStringLiteral("DELETE FROM usage_daily WHERE day < ?"), {dayOf(now - (kCostDays - 1) * 86400.0)});
-    tx.touch(Topic::Activity);
     tx.commit();
     return result;
 }
