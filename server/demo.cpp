@@ -194,7 +194,7 @@ QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts
         const AccountNow state =
             insertAccountState(db, provider, email, a.five, a.seven, a.extra, a.monitor, a.telemetry, now, rng, model,
                                QString::fromUtf8(QJsonDocument(scoped).toJson(QJsonDocument::Compact)));
-        seedWindowHistory(db, historyRng, state, now);
+        if (a.five > 0 || a.seven > 0) seedWindowHistory(db, historyRng, state, now);  // key-based: no windows
         if (!a.telemetry) continue;
 
         // Devices and sessions of the people who use the account.
