@@ -10,10 +10,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-constexpr double kDay = 86400.0;
-
 int intParam(const Ctx &c, const QString &key, int fallback, int lo, int hi) {
     if (!c.has(key)) return fallback;
     bool ok = false;
@@ -22,6 +18,10 @@ int intParam(const Ctx &c, const QString &key, int fallback, int lo, int hi) {
         TeamServer::refuse(400, QStringLiteral("%1: число от %2 до %3").arg(key).arg(lo).arg(hi));
     return v;
 }
+
+namespace {
+
+constexpr double kDay = 86400.0;
 
 qint64 longParam(const Ctx &c, const QString &key) {
     bool ok = false;

@@ -105,6 +105,22 @@ INSERT INTO changes(topic, n) VALUES('activity', 0);
 INSERT INTO changes(topic, n) VALUES('access', 0);
 CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 )",
+    // 3 -> 4: usage history: readings of every limit window over time, cost and tokens per
+    // account, member and day.
+    R"(
+CREATE TABLE history_series(
+  id INTEGER PRIMARY KEY, provider TEXT NOT NULL, email TEXT NOT NULL, win TEXT NOT NULL,
+  UNIQUE(provider, email, win));
+CREATE TABLE window_readings(
+  series BIGINT NOT NULL REFERENCES history_series(id) ON DELETE CASCADE, ts REAL NOT NULL,
+  pct REAL NOT NULL, resets_at REAL NOT NULL, source TEXT NOT NULL DEFAULT '',
+  kind INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(series, ts));
+CREATE INDEX window_readings_raw ON window_readings(series, ts) WHERE kind = 0;
+CREATE TABLE usage_daily(
+  day TEXT NOT NULL, provider TEXT NOT NULL, email TEXT NOT NULL, member_id TEXT NOT NULL DEFAULT '',
+  cost_usd REAL NOT NULL DEFAULT 0, tokens_in REAL NOT NULL DEFAULT 0, tokens_out REAL NOT NULL DEFAULT 0,
+  PRIMARY KEY(day, provider, email, member_id));
+)",
 };
 static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == Db::kSchemaVersion);
 

@@ -1,5 +1,7 @@
 #include "demo.h"
 
+#include "demo_history.h"
+#include "history.h"
 #include "secrets.h"
 
 #include <QDate>
@@ -105,9 +107,9 @@ QString projectsFor(const QString &dept, int i) {
     return kWorkProjects.at(i % 3 == 0 ? 0 : i % 3 == 1 ? 4 : 6);
 }
 
-void insertAccountState(Db &db, const QString &provider, const QString &email, double five, double seven,
-                        double extra, bool monitor, bool telemetry, double now, QRandomGenerator &rng,
-                        const QString &model, const QString &scoped) {
+AccountNow insertAccountState(Db &db, const QString &provider, const QString &email, double five, double seven,
+                              double extra, bool monitor, bool telemetry, double now, QRandomGenerator &rng,
+                              const QString &model, const QString &scoped) {
     const double fiveAt = now + uniform(rng, 0.2, 4.8) * 3600;
     const double sevenAt = now + uniform(rng, 0.5, 6.5) * kDay;
     // Burning fast enough to run out before the reset: tell when.
@@ -119,6 +121,10 @@ void insertAccountState(Db &db, const QString &provider, const QString &email, d
              monitor ? "pull" : telemetry ? "push" : "", monitor ? now - uniform(rng, 60, 900) : 0.0,
              extra >= 0 ? QVariant(extra) : QVariant(), scoped, eta > now && eta < fiveAt ? eta : 0.0,
              monitor, telemetry, model});
+    const QString source = monitor ? "pull" : telemetry ? "push" : "demo";
+    history::recordWindow(db, provider, email, "five_hour", five, fiveAt, source, now);
+    history::recordWindow(db, provider, email, "seven_day", seven, sevenAt, source, now);
+    return {provider, email, five, fiveAt, seven, sevenAt};
 }
 
 } // namespace
@@ -156,6 +162,9 @@ QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts
     }
 
     QList<ActivityRow> rows;
+    // The window history draws from its own generator, so that the rest of a seeded demo stays
+    // as it was without it.
+    QRandomGenerator historyRng(seed ? *seed ^ 0x5eedu : QRandomGenerator::system()->generate());
     const QDate today = QDateTime::currentDateTimeUtc().date();
     const double midnight = QDateTime(today, QTime(0, 0), QTimeZone::utc()).toSecsSinceEpoch();
     int deviceNo = 0;
@@ -182,8 +191,10 @@ QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts
             scoped = {QJsonObject{{"model", "opus"}, {"pct", std::round(a.seven * 0.8)}},
                       QJsonObject{{"model", "sonnet"}, {"pct", std::round(a.seven * 0.45)}}};
         const QString model = QString::fromLatin1(a.model).isEmpty() ? kModels.at(rng.bounded(kModels.size())) : a.model;
-        insertAccountState(db, provider, email, a.five, a.seven, a.extra, a.monitor, a.telemetry, now, rng, model,
-                           QString::fromUtf8(QJsonDocument(scoped).toJson(QJsonDocument::Compact)));
+        const AccountNow state =
+            insertAccountState(db, provider, email, a.five, a.seven, a.extra, a.monitor, a.telemetry, now, rng, model,
+                               QString::fromUtf8(QJsonDocument(scoped).toJson(QJsonDocument::Compact)));
+        if (a.five > 0 || a.seven > 0) seedWindowHistory(db, historyRng, state, now);  // key-based: no windows
         if (!a.telemetry) continue;
 
         // Devices and sessions of the people who use the account.
@@ -278,6 +289,16 @@ QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts
                 "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,1)",
                 {r.member, r.provider, r.email, r.project, r.work, r.source, r.startedAt, qint64(r.seconds), r.cost,
                  r.points, r.added, r.removed, r.commits, r.prs, r.accepts, r.rejects, r.outTokens});
+
+    // Cost and tokens per account, member and day, as the telemetry would have added them up.
+    struct Day { QString member, provider, email; double ts, cost = 0, tokens = 0; };
+    QHash<QString, Day> days;
+    for (const ActivityRow &r : rows) {
+        Day &d = days[QString::number(qint64(r.startedAt / kDay)) + u'|' + r.member + u'|' + r.provider + u'|' + r.email];
+        d = {r.member, r.provider, r.email, r.startedAt, d.cost + r.cost, d.tokens + double(r.outTokens)};
+    }
+    for (const Day &d : std::as_const(days))
+        history::recordUsage(db, d.provider, d.email, d.member, d.ts, d.cost, d.tokens * 7, d.tokens);
 
     // Telemetry totals of each account follow from its devices and history.
     db.exec("UPDATE account_state SET "
@@ -388,6 +409,8 @@ void Simulator::tick() {
                       "burn_eta = ? WHERE provider = ? AND email = ?",
                       {std::round(r.five * 10) / 10, r.fiveAt, std::round(r.seven * 10) / 10, r.sevenAt, now,
                        eta < r.fiveAt ? eta : 0.0, r.p, r.e});
+            history::recordWindow(m_db, r.p, r.e, "five_hour", std::round(r.five * 10) / 10, r.fiveAt, "demo", now);
+            history::recordWindow(m_db, r.p, r.e, "seven_day", std::round(r.seven * 10) / 10, r.sevenAt, "demo", now);
         }
         // A few machines come and go; the online ones report.
         m_db.exec(QStringLiteral("UPDATE devices SET online = 1 - online WHERE %1 AND "

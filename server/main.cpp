@@ -2,6 +2,7 @@
 // stdout, then (with --demo) one line per demo sign-in.
 #include "db.h"
 #include "demo.h"
+#include "history.h"
 #include "server.h"
 
 #include "secrets.h"
@@ -285,6 +286,7 @@ int main(int argc, char **argv) {
         say(QStringLiteral("login %1 password %2 role %3").arg(l->login, l->password, l->role));
     }
     if (!http.start(limits, [&server](HttpRequest &r) { return server.handle(r); }, &error)) die(error);
+    history::Keeper historyKeeper(db);
     std::unique_ptr<Simulator> sim;
     if (p.isSet("simulate")) sim = std::make_unique<Simulator>(db, seed.value_or(1), stepMs);
     return app.exec();

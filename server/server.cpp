@@ -50,6 +50,8 @@ void TeamServer::addRoutes() {
     add("POST", "/api/refresh-limits", A::Admin, &T::refreshLimits);
     add("GET", "/api/accounts/breakdown", A::Admin, &T::breakdown);
     add("GET", "/api/stats", A::Admin, &T::stats);
+    add("GET", "/api/accounts/history", A::Member, &T::accountHistory);
+    add("GET", "/api/stats/cost", A::Admin, &T::costHistory);
     add("GET", "/api/mirrors/limits", A::Admin, &T::mirrors);
     add("GET", "/api/team/result", A::Admin, &T::teamResult);
     add("GET", "/api/team/analytics", A::Admin, &T::analytics);

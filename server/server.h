@@ -50,6 +50,9 @@ struct Ctx {
     QString param(const QString &key) const { return req.query.queryItemValue(key, QUrl::FullyDecoded); }
 };
 
+// A whole-number query parameter within [lo, hi], `fallback` when absent; otherwise a 400 refusal.
+int intParam(const Ctx &c, const QString &key, int fallback, int lo, int hi);
+
 // A refusal raised anywhere inside a handler; the dispatcher turns it into the JSON answer.
 struct Refusal {
     int status;
@@ -119,6 +122,9 @@ private:
     Reply mirrors(Ctx &c);
     Reply teamResult(Ctx &c);
     Reply analytics(Ctx &c);
+    // Usage history (api_history.cpp).
+    Reply accountHistory(Ctx &c);
+    Reply costHistory(Ctx &c);
     // Pages without credential (pages.cpp).
     Reply installScript(Ctx &c);
     Reply appcast(Ctx &c);

@@ -69,6 +69,16 @@ Line line(double runOut, double reset, double now)
     return {QStringLiteral("закончится ") + when, left < kWarnSeconds};
 }
 
+QString pace(double perHour)
+{
+    const double tenths = std::round(perHour * 10);
+    if (tenths < 1)
+        return QStringLiteral("темп <0,1%/ч");
+    const QString figure = tenths >= 100 ? QString::number(std::round(perHour))
+                                         : QString::number(tenths / 10, 'f', 1).replace(u'.', u',');
+    return QStringLiteral("темп ") + figure + QStringLiteral("%/ч");
+}
+
 Line cell(double runOut, double reset, double now)
 {
     if (runOut <= 0)

@@ -37,6 +37,10 @@ struct Line {
 };
 Line line(double runOut, double reset, double now);
 
+// The rate of use as the line under a gauge gives it: "темп 12%/ч"; tenths below 10 % an hour
+// ("темп 2,5%/ч"), and "темп <0,1%/ч" for a rate that rounds to nothing.
+QString pace(double perHour);
+
 // The short form of the same for a table cell: "—", "до сброса" or the time left ("1ч 20м").
 Line cell(double runOut, double reset, double now);
 

@@ -70,7 +70,12 @@ QVariantMap Forecasts::line(const QVariant &acct, const QString &window, int, in
 {
     const Acct a = acct.value<Acct>();
     const double reset = window == QLatin1String("five") ? a.fiveReset : a.sevenReset;
-    return forecastLineMap(forecast::line(runOutAt(a, window), reset, Clock::now()));
+    const QList<forecast::Reading> readings = m_history.readings(key(a, window));
+    forecast::Line l = forecast::line(forecast::runOutAt(readings), reset, Clock::now());
+    // The rate behind the estimate, so that a member sees how fast the window fills.
+    if (const auto rate = forecast::ratePerHour(readings); rate && !l.text.isEmpty())
+        l.text += QStringLiteral(" · ") + forecast::pace(*rate);
+    return forecastLineMap(l);
 }
 
 QVariantMap Forecasts::teamLine(double burnEta, double fiveReset, int) const

@@ -90,6 +90,22 @@ private Q_SLOTS:
         QTEST(l.warn, "warn");
         QTEST(cell(runOut, reset, now).text, "cellText");
     }
+
+    void paces_data()
+    {
+        QTest::addColumn<double>("perHour");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole percent from ten") << 12.4 << "темп 12%/ч";
+        QTest::newRow("tenths below ten") << 2.46 << "темп 2,5%/ч";
+        QTest::newRow("rounds up to ten") << 9.97 << "темп 10%/ч";
+        QTest::newRow("too slow to round") << 0.04 << "темп <0,1%/ч";
+        QTest::newRow("past the limit in an hour") << 135.0 << "темп 135%/ч";
+    }
+    void paces()
+    {
+        QFETCH(double, perHour);
+        QTEST(pace(perHour), "text");
+    }
 };
 
 QTEST_GUILESS_MAIN(TstForecast)

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSet>
 #include <QUrlQuery>
 #include <QTest>
 
@@ -295,6 +296,46 @@ private slots:
         QVERIFY(!b.value("members").toArray().isEmpty());
         for (const QJsonValue &v : b.value("members").toArray())
             CHECK_SHAPE(v.toObject(), "name:s pct_of_window:n cost_usd:n");
+    }
+
+    void usageHistory() {
+        const QString core1 = "/api/accounts/history?provider=claude&email=" + enc("core-1@corvane.dev");
+        const QJsonObject month = s.get(core1 + "&days=30", admin).json();
+        const double now = month.value("now").toDouble();
+        for (const char *window : {"five_hour", "seven_day"}) {
+            const QJsonArray points = month.value("windows").toObject().value(window).toObject().value("points").toArray();
+            // The demo's thirty days, oldest first, ending where the account stands now.
+            QVERIFY(points.size() > 100);
+            QVERIFY(points.first().toArray().at(0).toDouble() < now - 25 * 86400);
+            QVERIFY(points.last().toArray().at(0).toDouble() > now - 600);
+            for (qsizetype i = 1; i < points.size(); ++i)
+                QVERIFY(points[i].toArray().at(0).toDouble() > points[i - 1].toArray().at(0).toDouble());
+        }
+        const QJsonArray week = s.get(core1, admin).json().value("windows").toObject().value("five_hour")
+                                    .toObject().value("points").toArray();
+        QVERIFY(!week.isEmpty() && week.first().toArray().at(0).toDouble() >= now - 7 * 86400 - 5);
+
+        // Administrators see every account; anyone else the accounts used on their machines.
+        const QString front1 = "/api/accounts/history?provider=claude&email=" + enc("front-1@corvane.dev");
+        QCOMPARE(s.get(front1, viewer).status, 200);
+        QCOMPARE(s.get(core1, adminToken).status, 200);
+        checkRefusal(s.get(core1, viewer), 403);
+        checkRefusal(s.get("/api/accounts/history?provider=claude&email=" + enc("core-2@corvane.dev"), adminToken), 403);
+        checkRefusal(s.get(core1), 401);
+        checkRefusal(s.get(core1 + "&days=31", admin), 400);
+        checkRefusal(s.get("/api/accounts/history?provider=claude", admin), 400);
+        checkRefusal(s.get("/api/accounts/history?provider=claude&email=nobody%40x.y", admin), 404);
+
+        const QJsonObject cost = s.get("/api/stats/cost?days=30", admin).json();
+        QSet<QString> days;
+        for (const QJsonValue &v : cost.value("rows").toArray()) {
+            CHECK_SHAPE(v.toObject(), "day:s provider:s cost_usd:n tokens_in:n tokens_out:n");
+            QVERIFY(v.toObject().value("day").toString() >= cost.value("from").toString());
+            days.insert(v.toObject().value("day").toString());
+        }
+        QVERIFY(days.size() >= 20);
+        checkRefusal(s.get("/api/stats/cost?days=30", viewer), 403);
+        checkRefusal(s.get("/api/stats/cost?days=91", admin), 400);
     }
 
     void rosterShape() {
