@@ -14,8 +14,9 @@ void Store::refreshHome()
     if (m_accounts.isEmpty())
         setLoadingHome(true);
     getStatus(QStringLiteral("/api/my/status"), [this](const HttpReply &r) {
-        // A failed load keeps the gauges it showed; the screens say how old they are.
-        if (loaded(r) != answer::Verdict::Ok) {
+        // A failed load keeps the gauges it showed; the screens say how old they are. A refusal
+        // here is not read as a lost role: this is the call that learns the role after one.
+        if (answer::sort(r, answer::Kind::Load) == answer::Verdict::Refused || loaded(r) != answer::Verdict::Ok) {
             setLoadingHome(false);
             return;
         }

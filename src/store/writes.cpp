@@ -58,7 +58,12 @@ QString doneText(Write w, const HttpReply &r)
 
 Outcome outcome(Write w, const HttpReply &r)
 {
-    switch (answer::sort(r, answer::Kind::Write)) {
+    answer::Verdict v = answer::sort(r, answer::Kind::Write);
+    // The own password change checks the current password and answers a wrong one with 401:
+    // that is a refusal of what was typed, not the end of the session.
+    if (w == Write::ChangeMyPassword && v == answer::Verdict::Expired)
+        v = answer::Verdict::Failed;
+    switch (v) {
     case answer::Verdict::Ok:
         return {true, false, doneText(w, r)};
     case answer::Verdict::Expired:
@@ -69,6 +74,9 @@ Outcome outcome(Write w, const HttpReply &r)
     }
     if (!r.ok)
         return {false, false, kNetwork};
+    // The password change's refusal is a code ("invalid_credentials"), not a sentence.
+    if (w == Write::ChangeMyPassword)
+        return {false, false, fallbackOf(w, r)};
     // The registry save names the status, and the server's reason after it.
     if (w == Write::SaveAccount) {
         const QString why = answer::errorText(r, QString());

@@ -100,6 +100,7 @@ private slots:
         QTest::newRow("save 409 text") << Write::SaveAccount << taken << false << false << "Ошибка сохранения (код 409): логин занят";
         QTest::newRow("save html 500") << Write::SaveAccount << reply(500, "<html/>") << false << false << "Ошибка сохранения (код 500)";
         QTest::newRow("password 200 without ok") << Write::ChangeMyPassword << reply(200, "{}") << true << false << "Пароль изменён";
+        QTest::newRow("password wrong current 401") << Write::ChangeMyPassword << reply(401, R"({"ok":false,"error":"invalid_credentials"})") << false << false << "Не удалось сменить пароль (проверь текущий)";
         QTest::newRow("password refused") << Write::ChangeMyPassword << reply(400, R"({"ok":false})") << false << false << "Не удалось сменить пароль (проверь текущий)";
         QTest::newRow("photo refused") << Write::AvatarUpload << reply(413, R"({"error":"слишком большое"})") << false << false << "слишком большое";
     }
