@@ -66,6 +66,7 @@ Rectangle {
         // Quick Layout (Qt 6.4) can keep a delegate its Repeater has destroyed.
         Column {
             id: panelAccounts
+            objectName: "panelAccountList"
             Layout.fillWidth: true
             spacing: col.spacing
             Repeater {
