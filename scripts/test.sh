@@ -11,15 +11,9 @@ sanitize=0
 if [ "${1:-}" = "--sanitize" ]; then sanitize=1; shift; fi
 
 if [ $sanitize = 1 ]; then
-  build="${CORVANE_ASAN_BUILD_DIR:-$root/build-asan}"
-  if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_SANITIZE=ON >/dev/null
-  fi
+  . "$root/scripts/sanitizer-env.sh"
+  build="$(sanitizer_build "$root")"
   ninja -C "$build"
-  supp="$root/tests/sanitizers"
-  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:suppressions=$supp/asan.supp"
-  export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
-  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   timeout=900
 else
   "$root/scripts/build.sh"

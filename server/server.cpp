@@ -46,6 +46,7 @@ void TeamServer::addRoutes() {
     add("POST", "/api/me/avatar", A::Member, &T::postMyAvatar);
     add("GET", "/api/avatar", A::Member, &T::getAvatar, true);
     add("GET", "/api/events", A::Admin, &T::events);
+    add("POST", "/api/events/read", A::Admin, &T::readEvents);
     add("GET", "/api/accounts", A::Admin, &T::getAccounts);
     add("POST", "/api/refresh-limits", A::Admin, &T::refreshLimits);
     add("GET", "/api/accounts/breakdown", A::Admin, &T::breakdown);

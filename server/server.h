@@ -115,6 +115,7 @@ private:
     Reply myStatus(Ctx &c);
     QByteArray buildStatus(const Caller &who, double *validUntil);
     Reply events(Ctx &c);
+    Reply readEvents(Ctx &c); // api_events.cpp
     Reply breakdown(Ctx &c);
     // Statistics and activity (api_stats.cpp).
     Reply stats(Ctx &c);

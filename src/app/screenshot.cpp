@@ -107,7 +107,7 @@ void ScreenshotRunner::openTarget()
         s->loadMe();
         return;
     }
-    if (m_screen == QLatin1String("panel")) {
+    if (shotvariant::baseScreen(m_screen) == QLatin1String("panel")) {
         s->reload();
         if (QQuickWindow *panel = m_app->panelWindow()) {
             panel->setPosition(40, 40);
@@ -221,7 +221,8 @@ bool ScreenshotRunner::applyState()
 
 void ScreenshotRunner::grab()
 {
-    QQuickWindow *window = m_screen == QLatin1String("panel") ? m_app->panelWindow() : m_app->mainWindow();
+    QQuickWindow *window = shotvariant::baseScreen(m_screen) == QLatin1String("panel") ? m_app->panelWindow()
+                                                                                      : m_app->mainWindow();
     if (!window || !window->isVisible()) {
         fail(QStringLiteral("the window to capture is not shown"));
         return;

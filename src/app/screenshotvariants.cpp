@@ -15,12 +15,15 @@ const QStringList &variantsOf(const QString &base)
 {
     static const QStringList accounts{QStringLiteral("flat"), QStringLiteral("expanded"), QStringLiteral("form"),
                                       QStringLiteral("edit")};
-    static const QStringList dashboard{QStringLiteral("expanded")};
+    static const QStringList dashboard{QStringLiteral("expanded"), QStringLiteral("alerts"), QStringLiteral("offline")};
+    static const QStringList panel{QStringLiteral("offline")};
     static const QStringList none;
     if (base == QLatin1String("accounts"))
         return accounts;
     if (base == QLatin1String("dashboard"))
         return dashboard;
+    if (base == QLatin1String("panel"))
+        return panel;
     return none;
 }
 
@@ -90,10 +93,30 @@ void beforeLoad(Store *store, const QString &name)
 
 bool apply(Store *store, QQuickWindow *window, const QString &name)
 {
+    const QString v = variant(name);
+    if (v == QLatin1String("offline")) {
+        // The server goes away after the first load: from here on every load finds nobody, and
+        // the screen keeps what it had and says how old it is.
+        if (store->serverLost())
+            return true;
+        const QString gone = QStringLiteral("http://127.0.0.1:9");
+        if (store->serverUrl() != gone) {
+            store->setServerUrl(gone);
+            store->reload();
+            store->loadAlerts();
+        }
+        return false;
+    }
     // Anyone but an administrator has no table, cards or form: the section as it is.
     if (!store->isAdmin())
         return true;
-    const QString v = variant(name);
+    if (v == QLatin1String("alerts")) {
+        QObject *view = findNamed(window, QStringLiteral("dashboardView"));
+        if (!view)
+            return false;
+        view->setProperty("alertsOpen", true);
+        return true;
+    }
     if (baseScreen(name) == QLatin1String("dashboard")) {
         // The card nearest the top of the list.
         QQuickItem *card = topmost(window, QStringLiteral("teamCard"));

@@ -91,10 +91,13 @@ QString panelCase(const QString &phaseKey, int accountCount)
     return QStringLiteral("accounts");
 }
 
-QString panelText(const QString &panelCase, bool telemetryOk)
+QString panelText(const QString &panelCase, bool telemetryOk, bool serverLost)
 {
     if (panelCase == QLatin1String("signin"))
         return QStringLiteral("Войди в приложение, чтобы видеть лимиты.");
+    // No limits from a server that does not answer is not "no limits".
+    if (panelCase == QLatin1String("empty") && serverLost)
+        return QStringLiteral("Нет связи с сервером.");
     if (panelCase == QLatin1String("empty"))
         return telemetryOk ? QStringLiteral("Нет активных лимитов.")
                            : QStringLiteral("Телеметрия не активна — запусти Claude Code.");
@@ -158,7 +161,7 @@ Shell::Shell(Store *store, QObject *parent)
     connect(store, &Store::roleChanged, this, &Shell::roleChanged);
     for (auto sig : {&Store::roleChanged, &Store::teamAccountsChanged, &Store::accountsChanged})
         connect(store, sig, this, &Shell::projectsChanged);
-    for (auto sig : {&Store::phaseChanged, &Store::accountsChanged, &Store::telemetryOkChanged})
+    for (auto sig : {&Store::phaseChanged, &Store::accountsChanged, &Store::telemetryOkChanged, &Store::serverLostChanged})
         connect(store, sig, this, &Shell::panelChanged);
     for (auto sig : {&Store::roleChanged, &Store::teamAccountsChanged})
         connect(store, sig, this, &Shell::teamRowChanged);
@@ -212,7 +215,7 @@ QString Shell::panelCase() const
 
 QString Shell::panelText() const
 {
-    return shell::panelText(panelCase(), m_store && m_store->telemetryOk());
+    return shell::panelText(panelCase(), m_store && m_store->telemetryOk(), m_store && m_store->serverLost());
 }
 
 QVariantList Shell::panelAccounts() const

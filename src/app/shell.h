@@ -45,7 +45,7 @@ QStringList projects(bool isAdmin, const QList<TeamAcct> &team, const QList<Acct
 // else "accounts".
 QString panelCase(const QString &phaseKey, int accountCount);
 // The caption of the "signin" and "empty" cases ("" for "accounts").
-QString panelText(const QString &panelCase, bool telemetryOk);
+QString panelText(const QString &panelCase, bool telemetryOk, bool serverLost = false);
 // The accounts the panel lists: the first four, in list order.
 QList<Acct> panelAccounts(const QList<Acct> &accounts);
 // The team row: administrators only, and only when some account has telemetry.

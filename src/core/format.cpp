@@ -157,6 +157,12 @@ QString dateShort(double t) { return formatAt(t, QStringLiteral("d MMM")); }
 
 QString fmtDateLong(double t) { return formatAt(t, QStringLiteral("d MMMM yyyy")); }
 
+QString timeSeen(double t)
+{
+    const bool today = formatAt(t, QStringLiteral("yyyyMMdd")) == formatAt(Clock::now(), QStringLiteral("yyyyMMdd"));
+    return formatAt(t, today ? QStringLiteral("HH:mm") : QStringLiteral("d MMM HH:mm"));
+}
+
 QString countdown(double t) { return timeLeft(t, true); }
 
 QString remainShort(double t) { return timeLeft(t, false); }

@@ -30,5 +30,7 @@ QString shortModel(const QString &m);
 bool ccOld(const QString &version);
 // "d MMMM yyyy" in ru_RU (genitive month), empty for t <= 0.
 QString fmtDateLong(double t);
+// "HH:mm" when t falls on the local day of Clock::now(), else "d MMM HH:mm"; empty for t <= 0.
+QString timeSeen(double t);
 
 } // namespace fmt

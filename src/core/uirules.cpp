@@ -1,5 +1,7 @@
 #include "uirules.h"
 
+#include "format.h"
+
 #include <cmath>
 
 namespace ui {
@@ -47,6 +49,20 @@ QList<TextRun> markRuns(const QString &text)
         from = at + 1;
     }
     return runs;
+}
+
+QString staleLine(bool lost, double dataAt)
+{
+    if (!lost)
+        return QString();
+    const QString when = fmt::timeSeen(dataAt);
+    return when.isEmpty() ? QStringLiteral("Нет связи с сервером")
+                          : QStringLiteral("Нет связи с сервером · данные от ") + when;
+}
+
+QString liveTone(const QString &tone, bool lost)
+{
+    return lost ? QStringLiteral("textTertiary") : tone;
 }
 
 } // namespace ui

@@ -16,6 +16,13 @@ QString gaugeText(double pct);
 // A share bar's fraction limited to 0..1 (NaN gives 0).
 double clamp01(double frac);
 
+// The quiet line over a screen whose newest load got no usable answer, saying how old what it
+// shows is: "Нет связи с сервером · данные от 14:32"; empty while the data is current.
+QString staleLine(bool lost, double dataAt);
+// A presence colour role as shown: no dot stays green (or amber) on data the server has not
+// confirmed lately.
+QString liveTone(const QString &tone, bool lost);
+
 // One piece of a line of text: words, or the check-mark emoji (U+2705) drawn as an icon,
 // since none of the bundled faces has a glyph for it.
 struct TextRun {

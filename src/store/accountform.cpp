@@ -73,9 +73,16 @@ QString AccountFormState::title() const
     return m_editing ? QStringLiteral("Редактировать аккаунт") : QStringLiteral("Новый аккаунт");
 }
 
-bool AccountFormState::priceValid() const
+QString AccountFormState::priceProblem() const
 {
-    return m_price.trimmed().isEmpty() || readPrice(m_price).has_value();
+    if (m_price.trimmed().isEmpty())
+        return QString();
+    const std::optional<double> v = readPrice(m_price);
+    if (!v)
+        return QStringLiteral("Цена — число, например 19,99");
+    if (*v < 0)
+        return QStringLiteral("Цена не может быть отрицательной");
+    return QString();
 }
 
 bool AccountFormState::canSave() const

@@ -47,6 +47,8 @@ class AccountFormState : public QObject
     Q_PROPERTY(bool editing READ editing NOTIFY changed)
     Q_PROPERTY(QString title READ title NOTIFY changed)
     Q_PROPERTY(bool priceValid READ priceValid NOTIFY changed)
+    // Why the price cannot be saved, under its field; empty while it can.
+    Q_PROPERTY(QString priceProblem READ priceProblem NOTIFY changed)
     Q_PROPERTY(bool canSave READ canSave NOTIFY changed)
     Q_PROPERTY(bool showKeyFields READ showKeyFields NOTIFY changed)
     // [{label, value}]: "— не задан —", the entry's own owner when the roster does not know it,
@@ -67,7 +69,8 @@ public:
     bool saving() const { return m_saving; }
     bool editing() const { return m_editing; }
     QString title() const;
-    bool priceValid() const;
+    bool priceValid() const { return priceProblem().isEmpty(); }
+    QString priceProblem() const;
     bool canSave() const;
     bool showKeyFields() const { return m_authType == QLatin1String("api_key"); }
     QVariantList ownerOptions() const;

@@ -29,7 +29,8 @@ void Store::loadActivity()
         }
         if (!m_activityLoads.isNewest(seq))
             return;
-        setActPeople(decode::activity(r.ok ? r.json : QJsonObject()));
+        if (loaded(r) == answer::Verdict::Ok)
+            setActPeople(decode::activity(r.json));
         setLoadingActivity(false);
     });
 }

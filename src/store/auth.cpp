@@ -108,6 +108,10 @@ void Store::logOut()
     Keychain::clear(*m_secrets);
     setToken(QString());
     setAccounts({});
+    setTelemetryOk(false);
+    setLastSeen(0);
+    // The next user of this machine starts from nothing of this session.
+    clearAdminData();
     setPhase(Phase::Auth);
 }
 

@@ -2,6 +2,9 @@
 #include "store/store.h"
 
 #include "core/decode.h"
+#include "store/writes.h"
+
+#include <QJsonArray>
 
 #include <algorithm>
 #include <limits>
@@ -11,7 +14,9 @@ void Store::refreshHome()
     if (m_accounts.isEmpty())
         setLoadingHome(true);
     getStatus(QStringLiteral("/api/my/status"), [this](const HttpReply &r) {
-        if (!r.ok) {
+        // A failed load keeps the gauges it showed; the screens say how old they are. A refusal
+        // here is not read as a lost role: this is the call that learns the role after one.
+        if (answer::sort(r, answer::Kind::Load) == answer::Verdict::Refused || loaded(r) != answer::Verdict::Ok) {
             setLoadingHome(false);
             return;
         }
@@ -36,8 +41,36 @@ void Store::loadAlerts()
     getStatus(QStringLiteral("/api/events?limit=100"), [this](const HttpReply &r) {
         if (!isAdmin())
             return; // the server made the user a non-administrator meanwhile
-        const decode::Alerts a = decode::alerts(r.ok ? r.json : QJsonObject());
+        if (loaded(r) != answer::Verdict::Ok)
+            return;
+        const decode::Alerts a = decode::alerts(r.json);
         setAlerts(a.events);
         setAlertsUnread(int(std::clamp<qint64>(a.unread, 0, std::numeric_limits<int>::max())));
+    });
+}
+
+void Store::markAlertsRead()
+{
+    if (!isAdmin())
+        return;
+    QJsonArray ids;
+    for (const AlertEvent &e : std::as_const(m_alerts))
+        if (!e.ack && e.evId > 0)
+            ids.append(e.evId);
+    if (ids.isEmpty())
+        return;
+    postAuthedStatus(QStringLiteral("/api/events/read"), QJsonObject{{QStringLiteral("ids"), ids}},
+                     [this, ids](const HttpReply &r) {
+        // A failure changes nothing: the events stay unread and the next opening sends them again.
+        if (!isAdmin() || !writes::settle(*this, writes::outcome(writes::Write::MarkAlertsRead, r)))
+            return;
+        QList<AlertEvent> list = m_alerts;
+        for (AlertEvent &e : list)
+            if (ids.contains(QJsonValue(e.evId)))
+                e.ack = true;
+        setAlerts(list);
+        const QJsonValue unread = r.json.value(QLatin1String("unread"));
+        if (unread.isDouble())
+            setAlertsUnread(int(std::clamp<double>(unread.toDouble(), 0, std::numeric_limits<int>::max())));
     });
 }

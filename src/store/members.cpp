@@ -23,7 +23,8 @@ void Store::loadMembers()
         }
         if (!m_membersLoads.isNewest(ticket))
             return;
-        setMembers(decode::members(r.ok ? r.json : QJsonObject()));
+        if (loaded(r) == answer::Verdict::Ok)
+            setMembers(decode::members(r.json));
         setLoadingMembers(false);
     });
 }

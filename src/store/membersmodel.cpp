@@ -317,10 +317,28 @@ QVariant RosterView::memberAt(int row) const
 
 void RosterView::open(const QVariant &member) { setEditing(member); }
 
-void RosterView::resetPassword(const QVariant &member)
+QString RosterView::resetTitle() const
 {
-    if (m_store && isMember(member))
-        m_store->memberAction(QStringLiteral("reset_password"), memberOf(member).memberId, {});
+    return QStringLiteral("Сбросить пароль ") + memberOf(m_pendingReset).name + QStringLiteral("?");
+}
+
+void RosterView::askReset(const QVariant &member)
+{
+    m_pendingReset = isMember(member) ? member : QVariant();
+    Q_EMIT pendingResetChanged();
+}
+
+void RosterView::confirmReset()
+{
+    if (m_store && isMember(m_pendingReset))
+        m_store->memberAction(QStringLiteral("reset_password"), memberOf(m_pendingReset).memberId, {});
+    cancelReset();
+}
+
+void RosterView::cancelReset()
+{
+    m_pendingReset = QVariant();
+    Q_EMIT pendingResetChanged();
 }
 
 void RosterView::toggleActive(const QVariant &member)

@@ -84,6 +84,9 @@ class RosterView : public QObject
     Q_PROPERTY(QVariant pendingDelete READ pendingDelete WRITE setPendingDelete NOTIFY pendingDeleteChanged)
     Q_PROPERTY(QString deleteButtonText READ deleteButtonText NOTIFY pendingDeleteChanged)
     Q_PROPERTY(bool hasPendingDelete READ hasPendingDelete NOTIFY pendingDeleteChanged)
+    // A password reset waiting for its confirmation (it signs the member out everywhere).
+    Q_PROPERTY(bool hasPendingReset READ hasPendingReset NOTIFY pendingResetChanged)
+    Q_PROPERTY(QString resetTitle READ resetTitle NOTIFY pendingResetChanged)
     Q_PROPERTY(QVariant editing READ editing WRITE setEditing NOTIFY editingChanged)
     Q_PROPERTY(bool hasEditing READ hasEditing NOTIFY editingChanged)
     // The one-time credential sheet: shown while Store holds a credential.
@@ -112,6 +115,8 @@ public:
     void setPendingDelete(const QVariant &member);
     QString deleteButtonText() const;
     bool hasPendingDelete() const { return m_pendingDelete.isValid(); }
+    bool hasPendingReset() const { return m_pendingReset.isValid(); }
+    QString resetTitle() const;
     QVariant editing() const { return m_editing; }
     void setEditing(const QVariant &member);
     bool hasEditing() const { return m_editing.isValid(); }
@@ -129,7 +134,10 @@ public:
     // The member shown at a row of the list (a Member value), or null.
     Q_INVOKABLE QVariant memberAt(int row) const;
     Q_INVOKABLE void open(const QVariant &member);
-    Q_INVOKABLE void resetPassword(const QVariant &member);
+    // "Сбросить пароль" in a card menu or in the profile sheet: asks first, then resets.
+    Q_INVOKABLE void askReset(const QVariant &member);
+    Q_INVOKABLE void confirmReset();
+    Q_INVOKABLE void cancelReset();
     Q_INVOKABLE void toggleActive(const QVariant &member);
     // "Удалить" in a card menu or in the profile sheet: asks first.
     Q_INVOKABLE void askDelete(const QVariant &member);
@@ -145,6 +153,7 @@ Q_SIGNALS:
     void sortChanged();
     void contentChanged();
     void pendingDeleteChanged();
+    void pendingResetChanged();
     void editingChanged();
     void secretChanged();
 
@@ -157,5 +166,5 @@ private:
     MembersModel *m_model;
     MemberFilter *m_filter;
     QList<roster::Dept> m_depts;
-    QVariant m_pendingDelete, m_editing;
+    QVariant m_pendingDelete, m_pendingReset, m_editing;
 };

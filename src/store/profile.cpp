@@ -44,7 +44,7 @@ QImage Store::serverPhoto(const QByteArray &data)
 void Store::loadMe()
 {
     getStatus(QStringLiteral("/api/me"), [this](const HttpReply &r) {
-        if (!r.ok)
+        if (loaded(r) != answer::Verdict::Ok)
             return;
         const decode::Profile p = decode::profile(r.json);
         if (!p.ok)

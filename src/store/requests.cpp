@@ -2,6 +2,8 @@
 // They never turn an HTTP status into an error; each caller reads the status itself.
 #include "store/store.h"
 
+#include "core/clock.h"
+
 Store::ReplyFn Store::inSession(ReplyFn done) const
 {
     // An answer belongs to the session that asked. Once a sign-in, sign-out or restore has begun
@@ -46,14 +48,48 @@ void Store::getData(const QString &path, std::function<void(const std::optional<
 {
     m_http->send(HttpMethod::Get, m_serverUrl + path, bearerFor(m_session, m_token), nullptr, this,
                  inSession([done = std::move(done)](const HttpReply &r) {
-                     if (r.ok && r.status >= 200 && r.status <= 299 && !r.body.isEmpty())
+                     // A photo that is missing is no news about the server: no state changes here.
+                     if (answer::sort(r, answer::Kind::Data) == answer::Verdict::Ok)
                          done(r.body);
                      else
                          done(std::nullopt);
                  }));
 }
 
+answer::Verdict Store::loaded(const HttpReply &r)
+{
+    const answer::Verdict v = answer::sort(r, answer::Kind::Load);
+    switch (v) {
+    case answer::Verdict::Ok:
+        if (m_authExpired)
+            setAuthExpired(false);
+        if (m_serverLost)
+            setServerLost(false);
+        setDataAt(Clock::now());
+        break;
+    case answer::Verdict::Failed:
+        if (!m_serverLost)
+            setServerLost(true);
+        break;
+    case answer::Verdict::Expired:
+        if (!m_authExpired)
+            setAuthExpired(true);
+        break;
+    case answer::Verdict::Refused:
+        // The server no longer takes this user for an administrator: what only an administrator
+        // may see goes now, and the user's own status says what the role has become.
+        if (isAdmin()) {
+            clearAdminData();
+            refreshHome();
+        }
+        break;
+    }
+    return v;
+}
+
 bool Store::needsRelogin() const
 {
-    return isAdmin() && (m_session.isEmpty() || m_authExpired);
+    // Every authorised request that came back 401 asks for a new sign-in; an administrator also
+    // needs a session of their own (the member token does not reach the team's data).
+    return m_authExpired || (isAdmin() && m_session.isEmpty());
 }

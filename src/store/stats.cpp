@@ -11,6 +11,7 @@ namespace {
 struct StatsAnswers {
     QJsonObject stats, results, mirrors;
     int pending = 3;
+    bool failed = false; // one of the three had no usable answer: nothing of this load is shown
 };
 } // namespace
 
@@ -36,6 +37,10 @@ void Store::loadStats()
         }
         if (!m_statsLoads.isNewest(seq))
             return; // a newer load owns the spinner and the lists
+        if (answers->failed) {
+            setLoadingStats(false);
+            return;
+        }
         const decode::Stats s = decode::stats(answers->stats);
         setStatMembers(s.members);
         setStatAccounts(s.accounts);
@@ -44,11 +49,14 @@ void Store::loadStats()
         setMirrors(decode::mirrors(answers->mirrors));
         setLoadingStats(false);
     };
-    // A failed request counts as an empty answer; the status is not examined.
-    auto into = [finish](QJsonObject StatsAnswers::*slot, const std::shared_ptr<StatsAnswers> &a) {
-        return [finish, slot, a](const HttpReply &r) {
-            if (r.ok)
+    // The lists are published together or not at all: a screen never mixes a fresh answer
+    // with an emptied one.
+    auto into = [this, finish](QJsonObject StatsAnswers::*slot, const std::shared_ptr<StatsAnswers> &a) {
+        return [this, finish, slot, a](const HttpReply &r) {
+            if (isAdmin() && loaded(r) == answer::Verdict::Ok)
                 (*a).*slot = r.json;
+            else
+                a->failed = true;
             finish();
         };
     };

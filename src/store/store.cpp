@@ -191,6 +191,13 @@ quint64 Store::beginSession()
         if ((this->*f.first)())
             (this->*f.second)(false);
     }
+    // How old the shown data is belongs to the session that showed it.
+    if (m_serverLost)
+        setServerLost(false);
+    if (m_dataAt != 0)
+        setDataAt(0);
+    if (m_authExpired)
+        setAuthExpired(false);
     return m_generation;
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/records.h"
 #include "core/teamacct.h"
+#include "net/answer.h"
 #include "net/http.h"
 #include "store/fields.h"
 
@@ -151,6 +152,10 @@ public:
     CV_FIELD(bool, loadingMembers, LoadingMembers, false)
     CV_LIST(AlertEvent, alerts, Alerts)
     CV_FIELD(int, alertsUnread, AlertsUnread, 0)
+    // The newest load got no usable answer (no connection, a time-out, a 5xx, not the server's
+    // JSON): the screens keep what they showed and say how old it is.
+    CV_FIELD(bool, serverLost, ServerLost, false)
+    CV_FIELD(double, dataAt, DataAt, 0)   // when a load last brought data (Unix seconds); 0: never
 
     // Derived values.
     Q_PROPERTY(int teamOnline READ teamOnline NOTIFY teamAccountsChanged)
@@ -194,6 +199,8 @@ public:
     // Home, alerts and team accounts.
     Q_INVOKABLE void refreshHome();
     Q_INVOKABLE void loadAlerts();
+    // The alert list was shown: its unread events are marked read on the server, then here.
+    Q_INVOKABLE void markAlertsRead();
     Q_INVOKABLE void loadTeam();
     Q_INVOKABLE void refreshLimits();
     // Assigns a decoded team list (main thread); the list it replaces is freed on a worker.
@@ -310,6 +317,10 @@ private:
     quint64 beginSession();
     void restore(const QHash<QString, std::optional<QString>> &saved);
     ReplyFn inSession(ReplyFn done) const;
+    // Sorts a load's answer and applies what every load shares: the server marked lost or
+    // answering, the session expired on a 401, an administrator's data dropped on a 403.
+    // The caller publishes only on Ok and otherwise keeps what it showed.
+    answer::Verdict loaded(const HttpReply &r);
     void onInstallOutput(const QString &text);
     void onInstallFinished(int status);
 

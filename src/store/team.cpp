@@ -2,6 +2,7 @@
 #include "store/store.h"
 
 #include "core/teamanswer.h"
+#include "store/writes.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -24,16 +25,10 @@ void Store::loadTeam()
             setLoadingTeam(false);
             return;
         }
-        if (!r.ok) {
+        if (loaded(r) != answer::Verdict::Ok) {
             setLoadingTeam(false);
             return;
         }
-        if (r.status == 401) {
-            setAuthExpired(true);
-            setLoadingTeam(false);
-            return;
-        }
-        setAuthExpired(false);
         QtConcurrent::run(decodeTeamAnswer, r.body).then(this, [this, ticket, gen = generation()](const QList<TeamAcct> &list) {
             // While it was decoded a newer load may have started, or the session ended.
             if (!m_teamLoads.isNewest(ticket) || gen != generation() || !isAdmin())
@@ -59,9 +54,10 @@ void Store::refreshLimits()
     if (!isAdmin() || m_refreshingLimits)
         return;
     setRefreshingLimits(true);
-    postAuthedStatus(QStringLiteral("/api/refresh-limits"), QJsonObject(), [this](const HttpReply &) {
+    postAuthedStatus(QStringLiteral("/api/refresh-limits"), QJsonObject(), [this](const HttpReply &r) {
         setRefreshingLimits(false);
-        loadTeam();
+        if (writes::settle(*this, writes::outcome(writes::Write::RefreshLimits, r)))
+            loadTeam();
     });
 }
 

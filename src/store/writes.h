@@ -1,5 +1,6 @@
 #pragma once
 // Small rules shared by the administration writes.
+#include "net/answer.h"
 #include "net/http.h"
 #include "store/store.h"
 
@@ -9,20 +10,6 @@
 #include <QVariantMap>
 
 namespace writes {
-
-// A write went through: "ok" is the Boolean true or the status is 2xx.
-inline bool succeeded(const HttpReply &r)
-{
-    const QJsonValue ok = r.json.value(QLatin1String("ok"));
-    return (ok.isBool() && ok.toBool()) || (r.status >= 200 && r.status <= 299);
-}
-
-// The server's refusal text when it sent one as a string, else `fallback`.
-inline QString refusal(const HttpReply &r, const QString &fallback = QStringLiteral("Ошибка"))
-{
-    const QJsonValue e = r.json.value(QLatin1String("error"));
-    return e.isString() ? e.toString() : fallback;
-}
 
 // A value for a query string: everything but the unreserved characters is encoded, so "&",
 // "=", "+", spaces and non-ASCII letters reach the server as they were typed.
@@ -46,7 +33,7 @@ inline const QString &sessionExpired()
 // The writes, each with its own wording of the outcome.
 enum class Write {
     CreateMember, UpdateMember, MemberAction, ResetPassword, DeleteMember,
-    UpdateMe, ChangeMyPassword, AvatarUpload, SaveAccount, DeleteAccount,
+    UpdateMe, ChangeMyPassword, AvatarUpload, SaveAccount, DeleteAccount, RefreshLimits, MarkAlertsRead,
 };
 
 // How a write ended for the user, decided from the answer alone.

@@ -69,6 +69,9 @@ Dialog {
         id: scroll
         clip: true
         contentWidth: availableWidth
+        // Enter in any one-line field saves, as "Сохранить" would.
+        Keys.onReturnPressed: if (f.canSave) f.save()
+        Keys.onEnterPressed: if (f.canSave) f.save()
 
         ColumnLayout {
             width: scroll.availableWidth - 32
@@ -267,6 +270,17 @@ Dialog {
                         onTextEdited: f.currency = text
                     }
                 }
+            }
+            Text {
+                objectName: "priceProblem"
+                Layout.fillWidth: true
+                visible: text !== ""
+                text: f.priceProblem
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                color: T.danger
+                font.family: T.font
+                font.pixelSize: T.caption
             }
             RowLayout {
                 Layout.fillWidth: true

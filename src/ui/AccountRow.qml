@@ -296,7 +296,7 @@ Item {
                         implicitWidth: 5
                         implicitHeight: 5
                         radius: 2.5
-                        color: T.ok
+                        color: T.role(AcRules.liveTone("ok", Store.serverLost))
                     }
                     Text {
                         objectName: "presence"

@@ -45,7 +45,7 @@ ColumnLayout {
             Text {
                 objectName: "onlineCount"
                 text: String(Store.teamOnline)
-                color: T.ok
+                color: T.role(AcRules.liveTone("ok", Store.serverLost))
                 font.family: T.font
                 font.pixelSize: T.caption
                 font.bold: true
@@ -152,6 +152,11 @@ ColumnLayout {
                     Accessible.name: placeholderText
                     text: Store.acQuery
                     onTextEdited: Store.acQuery = text
+                    Keys.onEscapePressed: (event) => {
+                        event.accepted = text !== ""
+                        if (event.accepted)
+                            Store.acQuery = ""
+                    }
                     color: T.text
                     font.family: T.font
                     font.pixelSize: T.caption

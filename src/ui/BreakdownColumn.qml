@@ -83,34 +83,40 @@ ColumnLayout {
                 }
             }
         }
-        Repeater {
-            model: bd.segs
-            delegate: RowLayout {
-                required property var modelData
-                objectName: "legendLine"
-                Layout.fillWidth: true
-                spacing: 6
-                Rectangle {
-                    implicitWidth: 9
-                    implicitHeight: 9
-                    radius: 2
-                    color: modelData.color !== "" ? modelData.color : T.textTertiary
-                }
-                Text {
-                    Layout.fillWidth: true
-                    text: modelData.name
-                    textFormat: Text.PlainText
-                    elide: Text.ElideRight
-                    color: T.text
-                    font.family: T.font
-                    font.pixelSize: T.caption
-                }
-                Text {
-                    text: modelData.pctText
-                    textFormat: Text.PlainText
-                    color: T.textSecondary
-                    font.family: T.font
-                    font.pixelSize: T.caption
+        // A positioner holds the legend (see DevicesColumn).
+        Column {
+            id: legend
+            Layout.fillWidth: true
+            spacing: 8
+            Repeater {
+                model: bd.segs
+                delegate: RowLayout {
+                    required property var modelData
+                    objectName: "legendLine"
+                    width: legend.width
+                    spacing: 6
+                    Rectangle {
+                        implicitWidth: 9
+                        implicitHeight: 9
+                        radius: 2
+                        color: modelData.color !== "" ? modelData.color : T.textTertiary
+                    }
+                    Text {
+                        Layout.fillWidth: true
+                        text: modelData.name
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                        color: T.text
+                        font.family: T.font
+                        font.pixelSize: T.caption
+                    }
+                    Text {
+                        text: modelData.pctText
+                        textFormat: Text.PlainText
+                        color: T.textSecondary
+                        font.family: T.font
+                        font.pixelSize: T.caption
+                    }
                 }
             }
         }

@@ -11,6 +11,7 @@ ColumnLayout {
     objectName: "dashboardView"
     readonly property bool admin: Store.isAdmin
     readonly property var page: pageLoader.item
+    property bool alertsOpen: false
 
     spacing: 14
     Component.onCompleted: AcRules.dashboardShown()
@@ -34,7 +35,7 @@ ColumnLayout {
         ColumnLayout {
             objectName: "adminPage"
             readonly property alias cards: cardList
-            readonly property string listCase: AcRules.dashboardCase(firstSix.count, Store.loadingTeam)
+            readonly property string listCase: AcRules.dashboardCase(firstSix.count, Store.loadingTeam, Store.serverLost)
             spacing: 14
 
             // The first six accounts in load order; cards keep their own state by account.
@@ -43,21 +44,31 @@ ColumnLayout {
                 limit: 6
             }
 
-            RowLayout {
+            // The tiles stay the same four items while their figures change with every load, and
+            // a positioner, not a Quick Layout, holds them: a layout (Qt 6.4) can keep an item its
+            // Repeater has destroyed and crash on the next rearrange (a resize, say).
+            Item {
                 id: tiles
+                readonly property var list: AcRules.tiles
+                readonly property real spacing: 12
                 Layout.fillWidth: true
-                spacing: 12
-                Repeater {
-                    model: AcRules.tiles
-                    delegate: StatTile {
-                        required property var modelData
-                        objectName: "tile_" + modelData.title
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: (tiles.width - 3 * tiles.spacing) / 4
-                        title: modelData.title
-                        value: modelData.value
-                        accent: T.role(modelData.tone)
-                        sub: modelData.sub
+                implicitHeight: tileRow.implicitHeight
+                Row {
+                    id: tileRow
+                    width: parent.width
+                    spacing: tiles.spacing
+                    Repeater {
+                        model: tiles.list.length
+                        delegate: StatTile {
+                            required property int index
+                            readonly property var tile: tiles.list[index] || ({})
+                            objectName: "tile_" + (tile.title || "")
+                            width: (tiles.width - (tiles.list.length - 1) * tiles.spacing) / Math.max(1, tiles.list.length)
+                            title: tile.title || ""
+                            value: tile.value || ""
+                            accent: T.role(tile.tone || "text")
+                            sub: tile.sub || ""
+                        }
                     }
                 }
             }
@@ -96,7 +107,7 @@ ColumnLayout {
                         hoverEnabled: true
                         text: "Открыть"
                         Accessible.name: text
-                        onClicked: Store.setNavByName("team")
+                        onClicked: root.alertsOpen = true
                         contentItem: Text {
                             text: openAlerts.text
                             color: openAlerts.hovered ? Qt.lighter(T.accent, 1.15) : T.accent
@@ -165,11 +176,11 @@ ColumnLayout {
                     implicitWidth: 8
                     implicitHeight: 8
                     radius: 4
-                    color: T.role(AcRules.telemetryTone(Store.telemetryOk))
+                    color: T.role(AcRules.telemetryTone(Store.telemetryOk, Store.serverLost))
                 }
                 Text {
                     objectName: "telemetryText"
-                    text: AcRules.telemetryText(Store.telemetryOk)
+                    text: AcRules.telemetryText(Store.telemetryOk, Store.serverLost)
                     color: T.textSecondary
                     font.family: T.font
                     font.pixelSize: T.callout
@@ -189,6 +200,18 @@ ColumnLayout {
                 title: "Всё настроено"
                 note: "Открой терминал и запусти Claude Code —\nтут появятся твои лимиты."
             }
+        }
+    }
+
+    Sheet {
+        objectName: "alertsSheetHost"
+        width: 560
+        height: 600
+        z: 1
+        shown: root.alertsOpen && root.admin
+        onDismissed: root.alertsOpen = false
+        body: AlertsSheet {
+            onCloseRequested: root.alertsOpen = false
         }
     }
 }

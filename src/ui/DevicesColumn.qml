@@ -22,91 +22,98 @@ ColumnLayout {
         font.family: T.font
         font.pixelSize: T.caption
     }
-    Repeater {
-        model: root.devices
-        delegate: Rectangle {
-            required property var modelData
-            objectName: "deviceCard"
-            Layout.fillWidth: true
-            implicitHeight: lines.implicitHeight + 16
-            radius: 8
-            color: T.surface
-            border.width: 1
-            border.color: T.border
+    // A positioner holds the cards: the list is rebuilt every second, and a Quick Layout
+    // (Qt 6.4) can keep a delegate its Repeater has destroyed and crash on the next rearrange.
+    Column {
+        id: cards
+        Layout.fillWidth: true
+        spacing: root.spacing
+        Repeater {
+            model: root.devices
+            delegate: Rectangle {
+                required property var modelData
+                objectName: "deviceCard"
+                width: cards.width
+                implicitHeight: lines.implicitHeight + 16
+                radius: 8
+                color: T.surface
+                border.width: 1
+                border.color: T.border
 
-            ColumnLayout {
-                id: lines
-                anchors.fill: parent
-                anchors.margins: 8
-                spacing: 3
-                RowLayout {
-                    spacing: 6
-                    Layout.fillWidth: true
-                    Rectangle {
-                        implicitWidth: 6
-                        implicitHeight: 6
-                        radius: 3
-                        color: modelData.online ? T.ok : T.textTertiary
+                ColumnLayout {
+                    id: lines
+                    anchors.fill: parent
+                    anchors.margins: 8
+                    spacing: 3
+                    RowLayout {
+                        spacing: 6
+                        Layout.fillWidth: true
+                        Rectangle {
+                            implicitWidth: 6
+                            implicitHeight: 6
+                            radius: 3
+                            color: T.role(AcRules.liveTone(modelData.online ? "ok" : "textTertiary", Store.serverLost))
+                        }
+                        Text {
+                            objectName: "deviceName"
+                            Layout.fillWidth: true
+                            text: modelData.name
+                            textFormat: Text.PlainText
+                            elide: Text.ElideRight
+                            color: T.text
+                            font.family: T.font
+                            font.pixelSize: 12
+                            font.weight: Font.Medium
+                        }
+                        Text {
+                            text: modelData.seen
+                            textFormat: Text.PlainText
+                            color: T.textTertiary
+                            font.family: T.font
+                            font.pixelSize: 9
+                        }
                     }
                     Text {
-                        objectName: "deviceName"
+                        objectName: "deviceDetails"
                         Layout.fillWidth: true
-                        text: modelData.name
+                        text: modelData.details
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
-                        color: T.text
-                        font.family: T.font
-                        font.pixelSize: 12
-                        font.weight: Font.Medium
-                    }
-                    Text {
-                        text: modelData.seen
-                        textFormat: Text.PlainText
                         color: T.textTertiary
                         font.family: T.font
                         font.pixelSize: 9
                     }
-                }
-                Text {
-                    objectName: "deviceDetails"
-                    Layout.fillWidth: true
-                    text: modelData.details
-                    textFormat: Text.PlainText
-                    elide: Text.ElideRight
-                    color: T.textTertiary
-                    font.family: T.font
-                    font.pixelSize: 9
-                }
-                RowLayout {
-                    spacing: 6
-                    Text {
-                        visible: modelData.cc !== ""
-                        text: modelData.cc
-                        textFormat: Text.PlainText
-                        color: T.textTertiary
-                        font.family: T.font
-                        font.pixelSize: 9
-                    }
-                    Text {
-                        visible: modelData.br !== ""
-                        text: modelData.br
-                        textFormat: Text.PlainText
-                        color: T.accent
-                        font.family: T.font
-                        font.pixelSize: 9
-                    }
-                    Icon {
-                        visible: modelData.outdated
-                        name: "exclamationmark.triangle.fill"
-                        size: 8
-                        color: T.warn
-                    }
-                    Text {
-                        text: modelData.figures
-                        textFormat: Text.PlainText
-                        color: T.textTertiary
-                        font.family: T.font
-                        font.pixelSize: 9
+                    RowLayout {
+                        spacing: 6
+                        Text {
+                            visible: modelData.cc !== ""
+                            text: modelData.cc
+                            textFormat: Text.PlainText
+                            color: T.textTertiary
+                            font.family: T.font
+                            font.pixelSize: 9
+                        }
+                        Text {
+                            visible: modelData.br !== ""
+                            text: modelData.br
+                            textFormat: Text.PlainText
+                            color: T.accent
+                            font.family: T.font
+                            font.pixelSize: 9
+                        }
+                        Icon {
+                            visible: modelData.outdated
+                            name: "exclamationmark.triangle.fill"
+                            size: 8
+                            color: T.warn
+                        }
+                        Text {
+                            text: modelData.figures
+                            textFormat: Text.PlainText
+                            color: T.textTertiary
+                            font.family: T.font
+                            font.pixelSize: 9
+                        }
                     }
                 }
             }

@@ -186,7 +186,7 @@ Rectangle {
                 Layout.alignment: Qt.AlignRight
                 text: card.presence
                 textFormat: Text.PlainText
-                color: card.online ? T.ok : T.textTertiary
+                color: T.role(AcRules.liveTone(card.online ? "ok" : "textTertiary", Store.serverLost))
                 font.family: T.font
                 font.pixelSize: T.caption
             }
@@ -225,7 +225,7 @@ Rectangle {
             MenuEntry {
                 objectName: "menuReset"
                 text: "Сбросить пароль"
-                onTriggered: card.roster.resetPassword(card.member)
+                onTriggered: card.roster.askReset(card.member)
             }
             MenuEntry {
                 objectName: "menuToggle"

@@ -139,7 +139,9 @@ FocusScope {
                 spacing: 14
 
                 Item { implicitHeight: 6 }
-                RowLayout {
+                // A positioner holds the tiles, which follow every roster reload (see DevicesColumn).
+                Row {
+                    id: memberTiles
                     Layout.fillWidth: true
                     Layout.leftMargin: 20
                     Layout.rightMargin: 20
@@ -148,8 +150,7 @@ FocusScope {
                         model: draft.tiles
                         delegate: Rectangle {
                             required property var modelData
-                            Layout.fillWidth: true
-                            Layout.preferredWidth: 1
+                            width: (memberTiles.width - (draft.tiles.length - 1) * memberTiles.spacing) / Math.max(1, draft.tiles.length)
                             implicitHeight: tile.implicitHeight + 16
                             radius: 10
                             color: T.surface
@@ -364,7 +365,7 @@ FocusScope {
                         objectName: "resetPasswordButton"
                         Layout.columnSpan: 2
                         text: "Сбросить пароль"
-                        onClicked: draft.resetPassword()
+                        onClicked: sheet.roster.askReset(draft.member)
                     }
                 }
                 Item { implicitHeight: 6 }

@@ -48,6 +48,9 @@ Rectangle {
         }
         Divider {}
 
+        StaleLine {
+            Layout.fillWidth: true
+        }
         Text {
             objectName: "panelText"
             Layout.fillWidth: true
@@ -59,42 +62,50 @@ Rectangle {
             font.family: T.font
             font.pixelSize: T.caption
         }
-        Repeater {
-            objectName: "panelAccounts"
-            model: Shell.panelAccounts
-            delegate: ColumnLayout {
-                required property var modelData
-                objectName: "panelAccount"
-                Layout.fillWidth: true
-                spacing: 4
-                Text {
-                    objectName: "accountEmail"
-                    Layout.fillWidth: true
-                    text: modelData.email
-                    textFormat: Text.PlainText
-                    elide: Text.ElideRight
-                    maximumLineCount: 1
-                    color: T.text
-                    font.family: T.font
-                    font.pixelSize: T.caption
-                }
-                MiniGauge {
-                    Layout.fillWidth: true
-                    label: "5ч"
-                    pct: modelData.fivePct
-                }
-                ForecastLine {
-                    indent: 24
-                    line: Forecasts.line(modelData, "five", Forecasts.revision, AcRules.tick)
-                }
-                MiniGauge {
-                    Layout.fillWidth: true
-                    label: "7д"
-                    pct: modelData.sevenPct
-                }
-                ForecastLine {
-                    indent: 24
-                    line: Forecasts.line(modelData, "seven", Forecasts.revision, AcRules.tick)
+        // A positioner holds the accounts: they are handed over anew with every refresh, and a
+        // Quick Layout (Qt 6.4) can keep a delegate its Repeater has destroyed.
+        Column {
+            id: panelAccounts
+            objectName: "panelAccountList"
+            Layout.fillWidth: true
+            spacing: col.spacing
+            Repeater {
+                objectName: "panelAccounts"
+                model: Shell.panelAccounts
+                delegate: ColumnLayout {
+                    required property var modelData
+                    objectName: "panelAccount"
+                    width: panelAccounts.width
+                    spacing: 4
+                    Text {
+                        objectName: "accountEmail"
+                        Layout.fillWidth: true
+                        text: modelData.email
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                        maximumLineCount: 1
+                        color: T.text
+                        font.family: T.font
+                        font.pixelSize: T.caption
+                    }
+                    MiniGauge {
+                        Layout.fillWidth: true
+                        label: "5ч"
+                        pct: modelData.fivePct
+                    }
+                    ForecastLine {
+                        indent: 24
+                        line: Forecasts.line(modelData, "five", Forecasts.revision, AcRules.tick)
+                    }
+                    MiniGauge {
+                        Layout.fillWidth: true
+                        label: "7д"
+                        pct: modelData.sevenPct
+                    }
+                    ForecastLine {
+                        indent: 24
+                        line: Forecasts.line(modelData, "seven", Forecasts.revision, AcRules.tick)
+                    }
                 }
             }
         }
@@ -116,7 +127,7 @@ Rectangle {
                 objectName: "teamRatio"
                 text: Shell.teamRatio
                 textFormat: Text.PlainText
-                color: T.ok
+                color: T.role(AcRules.liveTone("ok", Store.serverLost))
                 font.family: T.font
                 font.pixelSize: T.caption2
                 font.bold: true

@@ -36,37 +36,44 @@ Rectangle {
                 width: parent.width - 32
                 spacing: 10
 
-                Repeater {
-                    model: Store.steps
-                    delegate: RowLayout {
-                        required property var modelData
-                        objectName: "step"
-                        readonly property bool done: modelData.done
-                        spacing: 10
-                        Item {
-                            implicitWidth: 16
-                            implicitHeight: 16
-                            Icon {
-                                anchors.centerIn: parent
-                                visible: modelData.done
-                                name: "checkmark.circle.fill"
-                                size: 16
-                                color: T.ok
+                // A positioner holds the steps, which change as set-up runs (see DevicesColumn).
+                Column {
+                    id: stepList
+                    Layout.fillWidth: true
+                    spacing: steps.spacing
+                    Repeater {
+                        model: Store.steps
+                        delegate: RowLayout {
+                            required property var modelData
+                            objectName: "step"
+                            width: stepList.width
+                            readonly property bool done: modelData.done
+                            spacing: 10
+                            Item {
+                                implicitWidth: 16
+                                implicitHeight: 16
+                                Icon {
+                                    anchors.centerIn: parent
+                                    visible: modelData.done
+                                    name: "checkmark.circle.fill"
+                                    size: 16
+                                    color: T.ok
+                                }
+                                Spinner {
+                                    anchors.centerIn: parent
+                                    running: !modelData.done
+                                    size: 13
+                                }
                             }
-                            Spinner {
-                                anchors.centerIn: parent
-                                running: !modelData.done
-                                size: 13
+                            Text {
+                                Layout.fillWidth: true
+                                text: modelData.label
+                                textFormat: Text.PlainText
+                                elide: Text.ElideRight
+                                color: T.text
+                                font.family: T.font
+                                font.pixelSize: T.body
                             }
-                        }
-                        Text {
-                            Layout.fillWidth: true
-                            text: modelData.label
-                            textFormat: Text.PlainText
-                            elide: Text.ElideRight
-                            color: T.text
-                            font.family: T.font
-                            font.pixelSize: T.body
                         }
                     }
                 }

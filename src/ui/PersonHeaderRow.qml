@@ -30,7 +30,7 @@ Rectangle {
             implicitWidth: 7
             implicitHeight: 7
             radius: 3.5
-            color: root.online ? T.ok : T.textTertiary
+            color: T.role(AcRules.liveTone(root.online ? "ok" : "textTertiary", Store.serverLost))
         }
         Text {
             objectName: "groupName"

@@ -48,6 +48,9 @@ Rectangle {
                     BackRow {
                         visible: Store.showProfile
                     }
+                    StaleLine {
+                        Layout.fillWidth: true
+                    }
                     Loader {
                         id: sectionLoader
                         objectName: "sectionLoader"

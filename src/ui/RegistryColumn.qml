@@ -13,7 +13,11 @@ ColumnLayout {
     SectionLabel {
         t: "Реестр"
     }
-    GridLayout {
+    // A positioner, not a GridLayout, holds the values: they are rebuilt every second, and a
+    // Quick Layout (Qt 6.4) can keep a delegate its Repeater has destroyed and crash on the next
+    // rearrange.
+    Grid {
+        id: grid
         Layout.fillWidth: true
         columns: 2
         rowSpacing: 12
@@ -23,10 +27,7 @@ ColumnLayout {
             delegate: ColumnLayout {
                 required property var modelData
                 objectName: "registryItem"
-                Layout.fillWidth: true
-                Layout.minimumWidth: 10
-                Layout.preferredWidth: 1
-                Layout.alignment: Qt.AlignTop | Qt.AlignLeft
+                width: Math.max(10, (grid.width - grid.columnSpacing) / 2)
                 spacing: 2
                 Text {
                     Layout.fillWidth: true

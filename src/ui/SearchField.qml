@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Corvane
 
 // The roster search: a magnifying glass and a plain text field on a rounded plate. `edited`
-// carries every change the user makes.
+// carries every change the user makes; Escape clears it.
 Rectangle {
     id: root
     property string text
@@ -42,6 +42,12 @@ Rectangle {
             background: null
             Accessible.name: "Поиск"
             onTextEdited: root.edited(text)
+            // Escape empties a search that holds something; an empty one lets Escape through.
+            Keys.onEscapePressed: (event) => {
+                event.accepted = text !== ""
+                if (event.accepted)
+                    root.edited("")
+            }
         }
     }
 }

@@ -53,7 +53,7 @@ Rectangle {
                     implicitWidth: 8
                     implicitHeight: 8
                     radius: 4
-                    color: T.role(root.c.dotTone)
+                    color: T.role(AcRules.liveTone(root.c.dotTone, Store.serverLost))
                 }
                 Text {
                     objectName: "cardEmail"
@@ -145,12 +145,18 @@ Rectangle {
             RowLayout {
                 objectName: "activity"
                 spacing: 4
-                Repeater {
-                    model: root.c.projects
-                    delegate: Tag {
-                        required property string modelData
-                        objectName: "projectTag"
-                        text: modelData
+                // Positioners hold this card's repeated pieces: the card's figures are rebuilt
+                // every second, and a Quick Layout (Qt 6.4) can keep a delegate its Repeater has
+                // destroyed and crash on the next rearrange.
+                Row {
+                    spacing: 4
+                    Repeater {
+                        model: root.c.projects
+                        delegate: Tag {
+                            required property string modelData
+                            objectName: "projectTag"
+                            text: modelData
+                        }
                     }
                 }
                 Text {
@@ -198,7 +204,8 @@ Rectangle {
             implicitHeight: 1
             color: T.border
         }
-        ColumnLayout {
+        Column {
+            id: scopedRows
             Layout.fillWidth: true
             visible: root.c.scoped.length > 0
             spacing: 4
@@ -207,7 +214,7 @@ Rectangle {
                 delegate: RowLayout {
                     required property var modelData
                     objectName: "scopedRow"
-                    Layout.fillWidth: true
+                    width: scopedRows.width
                     spacing: 8
                     Text {
                         Layout.preferredWidth: 90
@@ -257,24 +264,27 @@ Rectangle {
                 font.family: T.font
                 font.pixelSize: 10
             }
-            Repeater {
-                model: root.c.users
-                delegate: RowLayout {
-                    required property var modelData
-                    objectName: "userPair"
-                    spacing: 3
-                    Rectangle {
-                        implicitWidth: 5
-                        implicitHeight: 5
-                        radius: 2.5
-                        color: T.role(modelData.dotTone)
-                    }
-                    Text {
-                        text: modelData.name
-                        textFormat: Text.PlainText
-                        color: T.textSecondary
-                        font.family: T.font
-                        font.pixelSize: T.caption2
+            Row {
+                spacing: 6
+                Repeater {
+                    model: root.c.users
+                    delegate: RowLayout {
+                        required property var modelData
+                        objectName: "userPair"
+                        spacing: 3
+                        Rectangle {
+                            implicitWidth: 5
+                            implicitHeight: 5
+                            radius: 2.5
+                            color: T.role(AcRules.liveTone(modelData.dotTone, Store.serverLost))
+                        }
+                        Text {
+                            text: modelData.name
+                            textFormat: Text.PlainText
+                            color: T.textSecondary
+                            font.family: T.font
+                            font.pixelSize: T.caption2
+                        }
                     }
                 }
             }

@@ -225,4 +225,14 @@ ColumnLayout {
         onConfirmed: rosterView.confirmDelete()
         onDismissed: rosterView.cancelDelete()
     }
+    // A reset signs the member out on every device and gives them a new one-time password.
+    ConfirmDialog {
+        objectName: "resetConfirm"
+        z: 3
+        shown: rosterView.hasPendingReset
+        title: rosterView.resetTitle
+        confirmText: "Сбросить пароль"
+        onConfirmed: rosterView.confirmReset()
+        onDismissed: rosterView.cancelReset()
+    }
 }

@@ -5,6 +5,7 @@
 #include "core/clock.h"
 #include "core/forecast.h"
 #include "core/format.h"
+#include "core/uirules.h"
 #include "store/store.h"
 
 #include <QQmlEngine>
@@ -45,6 +46,7 @@ AcRules::AcRules(QObject *parent)
     m_timer.start();
     if (m_store)
         connect(m_store, &Store::teamAccountsChanged, this, &AcRules::tilesChanged);
+        connect(m_store, &Store::serverLostChanged, this, &AcRules::tilesChanged);
 }
 
 AcRules *AcRules::create(QQmlEngine *qmlEngine, QJSEngine *)
@@ -89,7 +91,9 @@ QVariantList AcRules::tiles() const
     for (const acview::Tile &t : acview::dashboardTiles(c, int(m_store->teamAccounts().size())))
         out.append(QVariantMap{{QStringLiteral("title"), t.title},
                                {QStringLiteral("value"), t.value},
-                               {QStringLiteral("tone"), t.tone},
+                               // The online count is presence: not green on data the server has
+                               // not confirmed lately.
+                               {QStringLiteral("tone"), t.tone == QLatin1String("ok") ? ui::liveTone(t.tone, m_store->serverLost()) : t.tone},
                                {QStringLiteral("sub"), t.sub}});
     return out;
 }
@@ -231,30 +235,36 @@ QString AcRules::alertsBanner(int unread) const
     return unread >= 1 ? acview::alertsBanner(unread) : QString();
 }
 
-QString AcRules::panelCase(int total, bool loading, int shown) const
+QString AcRules::panelCase(int total, bool loading, int shown, bool lost) const
 {
     if (total == 0)
-        return loading ? QStringLiteral("loading") : QStringLiteral("empty");
+        return dashboardCase(total, loading, lost);
     return shown == 0 ? QStringLiteral("nomatch") : QStringLiteral("table");
 }
 
-QString AcRules::dashboardCase(int total, bool loading) const
+QString AcRules::dashboardCase(int total, bool loading, bool lost) const
 {
     if (total == 0)
-        return loading ? QStringLiteral("loading") : QStringLiteral("empty");
+        return loading ? QStringLiteral("loading") : lost ? QStringLiteral("lost") : QStringLiteral("empty");
     return QStringLiteral("cards");
 }
 
-QString AcRules::telemetryText(bool ok) const
+QString AcRules::telemetryText(bool ok, bool lost) const
 {
+    if (lost)
+        return QStringLiteral("Телеметрия: нет связи с сервером, данные не обновляются");
     return ok ? QStringLiteral("Телеметрия работает · всё обновляется само")
               : QStringLiteral("Телеметрия не активна — запусти Claude Code");
 }
 
-QString AcRules::telemetryTone(bool ok) const
+QString AcRules::telemetryTone(bool ok, bool lost) const
 {
-    return ok ? QStringLiteral("ok") : QStringLiteral("textTertiary");
+    return ok && !lost ? QStringLiteral("ok") : QStringLiteral("textTertiary");
 }
+
+QString AcRules::staleLine(bool lost, double dataAt) const { return ui::staleLine(lost, dataAt); }
+
+QString AcRules::liveTone(const QString &tone, bool lost) const { return ui::liveTone(tone, lost); }
 
 void AcRules::dashboardShown() const
 {

@@ -61,13 +61,18 @@ public:
     Q_INVOKABLE QVariantMap cellGauge(double pct) const;
     // The banner's text, "" while there is nothing unread (no banner).
     Q_INVOKABLE QString alertsBanner(int unread) const;
-    // What the panel's content shows: "loading", "empty", "nomatch" or "table".
-    Q_INVOKABLE QString panelCase(int total, bool loading, int shown) const;
-    // What the dashboard lists under its heading: "loading", "empty" or "cards".
-    Q_INVOKABLE QString dashboardCase(int total, bool loading) const;
-    // The member's telemetry line and its dot's colour role.
-    Q_INVOKABLE QString telemetryText(bool ok) const;
-    Q_INVOKABLE QString telemetryTone(bool ok) const;
+    // What the panel's content shows: "loading", "empty", "nomatch" or "table"; "lost" when
+    // nothing was ever loaded and the server does not answer (no claim that the team is empty).
+    Q_INVOKABLE QString panelCase(int total, bool loading, int shown, bool lost = false) const;
+    // What the dashboard lists under its heading: "loading", "empty", "lost" or "cards".
+    Q_INVOKABLE QString dashboardCase(int total, bool loading, bool lost = false) const;
+    // The member's telemetry line and its dot's colour role; with the server lost it claims
+    // nothing about updates.
+    Q_INVOKABLE QString telemetryText(bool ok, bool lost = false) const;
+    Q_INVOKABLE QString telemetryTone(bool ok, bool lost = false) const;
+    // The line over stale data, and a presence colour role on it (ui::staleLine, ui::liveTone).
+    Q_INVOKABLE QString staleLine(bool lost, double dataAt) const;
+    Q_INVOKABLE QString liveTone(const QString &tone, bool lost) const;
 
     // Loads a section starts when it is shown, and the dashboard's refresh.
     Q_INVOKABLE void dashboardShown() const;

@@ -130,10 +130,11 @@ private slots:
         QVERIFY(f->telemetryOk());
         QCOMPARE(f->lastSeen(), 1700000000.0);
 
-        // An HTML error page empties the list and keeps telemetry and name.
+        // An HTML error page keeps the gauges, telemetry and name, and marks the server lost.
         fake->on(u"/api/my/status"_s, Reply::html500());
         f->refreshHome();
-        QTRY_VERIFY(f->accounts().isEmpty());
+        QTRY_VERIFY(f->serverLost());
+        QCOMPARE(f->accounts().size(), 1);
         QVERIFY(f->telemetryOk());
         QCOMPARE(f->name(), u"Иван"_s);
 
@@ -169,21 +170,26 @@ private slots:
         QTRY_VERIFY(f->authExpired());
         QCOMPARE(f->teamAccounts().size(), 2);
         QVERIFY(f->needsRelogin());
-        // Any other status clears it; an error object without "accounts" empties the list.
+        // A 500 changes nothing shown: the list and the banner stay, the server is marked lost.
         fake->on(u"/api/accounts"_s, json(R"({"error":"x"})", 500));
         f->loadTeam();
-        // The list is decoded on a worker thread after the flag is cleared: wait for the list.
+        QTRY_VERIFY(f->serverLost());
+        QCOMPARE(f->teamAccounts().size(), 2);
+        QVERIFY(f->needsRelogin());
+        // The server's own answer clears both; an empty team is an empty list.
+        fake->on(u"/api/accounts"_s, json(R"({"accounts":[]})"));
+        f->loadTeam();
         QTRY_VERIFY(f->teamAccounts().isEmpty());
-        QVERIFY(!f->authExpired());
+        QVERIFY(!f->authExpired() && !f->serverLost());
         QVERIFY(!f->needsRelogin());
         // An administrator with no session must sign in again; a viewer never.
         f->setSession(QString());
         QVERIFY(f->needsRelogin());
-        // A failed alerts load empties them.
+        // A failed alerts load keeps them.
         f->setServerUrl(kDeadUrl);
         f->loadAlerts();
-        QTRY_VERIFY(f->alerts().isEmpty());
-        QCOMPARE(f->alertsUnread(), 0);
+        QTRY_VERIFY(f->serverLost());
+        QCOMPARE(f->alertsUnread(), 3);
 
         f->setRole(u"viewer"_s);
         QVERIFY(!f->needsRelogin());

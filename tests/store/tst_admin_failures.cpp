@@ -109,55 +109,89 @@ private slots:
         QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty());
     }
 
-    // Every loader over a failed exchange: its lists are emptied (a failed load replaces what was
-    // shown), no spinner stays on, and none of them marks the session expired.
+    // Every loader over a failed exchange keeps what it showed and when it was last good, and no
+    // spinner stays on. No answer, a time-out, a 5xx or a page that is not the server's JSON marks
+    // the server lost; a 401 asks for a new sign-in; a 403 drops what only an administrator sees.
     void loadersOnFailure_data()
     {
         QTest::addColumn<Reply>("answer");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("401") << Reply::json({{"error", "unauthorized"}}, 401) << false;
-        // An answer that is no JSON object (its decoding is the decoders' table), and no answer
-        // at all (a time-out takes the same path as a refused connection).
-        QTest::newRow("500 html") << Reply::html500() << false;
-        QTest::newRow("refused") << Reply() << true;
+        QTest::addColumn<QString>("after");
+        QTest::newRow("401") << Reply::json({{"error", "unauthorized"}}, 401) << false << "expired";
+        QTest::newRow("403") << Reply::json({{"error", "forbidden"}}, 403) << false << "dropped";
+        QTest::newRow("500 html") << Reply::html500() << false << "lost";
+        QTest::newRow("200 proxy page") << Reply::raw(200, "<html>login</html>", "text/html") << false << "lost";
+        QTest::newRow("refused") << Reply() << true << "lost";
     }
     void loadersOnFailure()
     {
         QFETCH(Reply, answer);
         QFETCH(bool, refused);
+        QFETCH(QString, after);
         FakeServer server;
         bool failing = false;
         server.answer = [&](const Request &s) { return failing ? answer : adminData(s, "ok"); };
         StoreFixture kit({.httpTimeoutMs = 400});
         Store &store = kit.signedIn(server.url());
-        store.loadStats();
-        store.loadActivity();
-        store.loadMembers();
+        Clock::setFixed(1700000000);
+        auto loadAll = [&] {
+            store.loadStats();
+            store.loadActivity();
+            store.loadMembers();
+            store.loadAlerts();
+        };
+        loadAll();
         QTRY_VERIFY(!store.statMembers().isEmpty() && !store.mirrors().isEmpty() && !store.actPeople().isEmpty()
                     && !store.members().isEmpty());
+        QTRY_COMPARE(store.http()->inFlight(), 0);
+        QCOMPARE(store.dataAt(), 1700000000.0);
+        const auto shown = [&] {
+            return QList<qsizetype>{store.statMembers().size(), store.mirrors().size(), store.actPeople().size(),
+                                    store.members().size()};
+        };
+        const QList<qsizetype> before = shown();
 
         failing = true;
         if (refused)
             store.setServerUrl(FakeServer::refusedUrl());
-        QSignalSpy statsDone(&store, &Store::loadingStatsChanged);
-        QSignalSpy actDone(&store, &Store::actPeopleChanged);
-        QSignalSpy membersDone(&store, &Store::membersChanged);
-        store.loadStats();
-        store.loadActivity();
-        store.loadMembers();
+        Clock::setFixed(1700000600);
+        loadAll();
         QVERIFY(!store.loadingStats()); // a reload over shown data shows no spinner
-        QTRY_VERIFY_WITH_TIMEOUT(statsDone.size() >= 1 && actDone.size() == 1 && membersDone.size() == 1, 5000);
-        QTRY_VERIFY(store.statMembers().isEmpty());
-        QVERIFY(store.statAccounts().isEmpty() && store.statSources().isEmpty());
-        QVERIFY(store.resultMembers().isEmpty() && store.mirrors().isEmpty());
-        QVERIFY(store.actPeople().isEmpty() && store.members().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(store.http()->inFlight() == 0, 5000);
         QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers());
-        QVERIFY(!store.authExpired());
+        QCOMPARE(store.serverLost(), after == "lost");
+        QCOMPARE(store.needsRelogin(), after == "expired");
+        if (after == "dropped") {
+            QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty());
+            return;
+        }
+        QCOMPARE(shown(), before);
+        QCOMPARE(store.dataAt(), 1700000000.0); // the time of what is shown, not of the failure
 
-        const Store::BreakdownResult b = fetchBreakdownNow(store, "claude", "a@x", "week");
-        QVERIFY(b.rows.isEmpty());
-        QCOMPARE(b.residualPct, 0.0);
-        QVERIFY(!store.authExpired());
+        // The server answers again: the mark goes, the time moves on; a sign-out leaves nothing.
+        failing = false;
+        store.setServerUrl(server.url());
+        store.loadMembers();
+        QTRY_VERIFY(!store.serverLost() && !store.needsRelogin());
+        QCOMPARE(store.dataAt(), 1700000600.0);
+        store.logOut();
+        QVERIFY(store.members().isEmpty() && store.statMembers().isEmpty() && store.dataAt() == 0);
+    }
+
+    // A viewer's own status and an administrator's write answered 401 both ask for a new sign-in.
+    void anyUnauthorisedAnswerAsksForSignIn()
+    {
+        FakeServer server;
+        server.answer = [](const Request &) { return Reply::json({{"error", "unauthorized"}}, 401); };
+        StoreFixture kit;
+        Store &viewer = kit.signedIn(server.url(), "viewer");
+        viewer.refreshHome();
+        QTRY_VERIFY(viewer.needsRelogin());
+        StoreFixture kit2;
+        Store &admin = kit2.signedIn(server.url());
+        QVERIFY(!admin.needsRelogin());
+        admin.updateMe({{"note", "x"}}, {});
+        QTRY_VERIFY(admin.needsRelogin());
     }
 
     // The first load over an empty screen shows its spinner until the exchange ends, even when

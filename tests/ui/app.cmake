@@ -13,3 +13,7 @@ add_dependencies(tst_app_start corvane-team)
 
 # The tray needs an X server with a tray host: Xvfb and trayer.
 corvane_test(tst_app_tray LIBS corvaneplugin SOURCES tst_app_tray.cpp ENV QT_QPA_PLATFORM=xcb WRAPPER xvfb-run -a)
+
+# The main window driven by mouse and keyboard against a server whose figures move, with window
+# resizes while answers land; one round here, many under the sanitizers in scripts/soak.sh.
+corvane_test(tst_gui_soak LIBS corvaneplugin SOURCES tst_gui_soak.cpp ENV QT_QPA_PLATFORM=xcb WRAPPER xvfb-run -a -s "-screen 0 1700x1100x24")

@@ -24,7 +24,7 @@ Item {
 
         function accountRows(panel) {
             const out = [];
-            const col = panel.children[0];
+            const col = findChild(panel, "panelAccountList");
             for (let i = 0; i < col.children.length; ++i)
                 if (col.children[i].objectName === "panelAccount")
                     out.push(col.children[i]);

@@ -1,0 +1,17 @@
+import QtQuick
+import Corvane
+
+// One quiet line in the warning colour while what is shown is older than the server's: the
+// newest load got no usable answer. Hidden while the data is current.
+Text {
+    objectName: "staleLine"
+    text: AcRules.staleLine(Store.serverLost, Store.dataAt)
+    visible: text !== ""
+    textFormat: Text.PlainText
+    wrapMode: Text.WordWrap
+    color: T.warn
+    font.family: T.font
+    font.pixelSize: T.caption
+    Accessible.role: Accessible.StaticText
+    Accessible.name: text
+}
