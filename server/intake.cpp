@@ -107,11 +107,11 @@ void touchDevice(Db &db, Tx &tx, const Source &src, const QString &provider, con
         const QString known = provider == QLatin1String("codex") ? codexVersion : claudeVersion;
         // It shows the account's windows as they stand until it reports its own.
         db.exec("INSERT INTO devices(provider, email, device_host, os_user, member_id, model, version, br_rev, "
-                "project, last_seen, online, five_hour_pct, seven_day_pct) SELECT ?,?,?,?,?,?,?,?,?,?,1, "
-                "COALESCE(MAX(five_hour_pct), 0), COALESCE(MAX(seven_day_pct), 0) FROM account_state "
-                "WHERE provider = ? AND email = ?",
+                "project, last_seen, online, five_hour_pct, seven_day_pct) VALUES(?,?,?,?,?,?,?,?,?,?,1, "
+                "COALESCE((SELECT five_hour_pct FROM account_state WHERE provider = ? AND email = ?), 0), "
+                "COALESCE((SELECT seven_day_pct FROM account_state WHERE provider = ? AND email = ?), 0))",
                 {provider, email, src.host, osUser, src.member, model, version.isEmpty() ? known : version, tooling,
-                 project, src.now, provider, email});
+                 project, src.now, provider, email, provider, email});
         tx.touch(Topic::Team);
         return;
     }
@@ -142,8 +142,10 @@ void addActivity(Db &db, Tx &tx, const QString &member, const QString &provider,
     QSqlQuery q = db.exec("SELECT id FROM activity WHERE member_id = ? AND session_id = ? AND provider = ? "
                           "AND started_at >= ? AND started_at < ? ORDER BY id LIMIT 1",
                           {member, session, provider, dayStart, dayStart + kDay});
-    const QVariantList values{w.seconds, w.cost, w.points, w.added, w.removed, w.commits, w.prs, w.accepts,
-                              w.rejects, w.outputTokens};
+    // Whole numbers for the integer columns (PostgreSQL takes no fraction there).
+    auto whole = [](double v) { return QVariant(qint64(std::llround(v))); };
+    const QVariantList values{whole(w.seconds), w.cost, w.points, whole(w.added), whole(w.removed), whole(w.commits),
+                              whole(w.prs), whole(w.accepts), whole(w.rejects), whole(w.outputTokens)};
     if (q.next()) {
         const qint64 id = q.value(0).toLongLong();
         q.finish();
@@ -458,9 +460,7 @@ void metrics(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
     for (auto it = work.constBegin(); it != work.constEnd(); ++it) {
         const QString sid = it.key().section(QChar(0x1f), 0, 0);
         const BatchSession &s = sessions[sid];
-        Work w = it.value();
-        w.seconds = std::round(w.seconds);
-        addActivity(db, tx, src.member, s.provider, s.info.email, s.info.project, sid, w);
+        addActivity(db, tx, src.member, s.provider, s.info.email, s.info.project, sid, it.value());
     }
     for (auto it = usage.constBegin(); it != usage.constEnd(); ++it) {
         const QStringList k = it.key().split(QChar(0x1f));
