@@ -52,6 +52,9 @@ std::optional<Window> windowOf(const QJsonValue &v, const char *pctKey) {
     return Window{pct.toDouble(), epochOf(o.value("resets_at"))};
 }
 
+// A report's field changes what is stored only when it says something, and something else.
+bool differs(const QString &given, const QVariant &stored) { return !given.isEmpty() && given != stored.toString(); }
+
 QString dayOf(double t) {
     return QDateTime::fromSecsSinceEpoch(qint64(t), QTimeZone::utc()).date().toString(Qt::ISODate);
 }
@@ -76,8 +79,7 @@ void touchAccount(Db &db, Tx &tx, const QString &provider, const QString &email,
         tx.touch(Topic::Team);
         return;
     }
-    if (!q.value(0).toBool() || !q.value(1).toBool() || (!model.isEmpty() && model != q.value(2).toString()) ||
-        (!version.isEmpty() && version != q.value(3).toString()))
+    if (!q.value(0).toBool() || !q.value(1).toBool() || differs(model, q.value(2)) || differs(version, q.value(3)))
         tx.touch(Topic::Team);
     q.finish();
     db.exec(QStringLiteral("UPDATE account_state SET has_telemetry = 1, online = 1, last_seen = %1, "
@@ -116,9 +118,7 @@ void touchDevice(Db &db, Tx &tx, const Source &src, const QString &provider, con
         return;
     }
     const qint64 id = q.value(0).toLongLong();
-    if (!q.value(1).toBool() || (!model.isEmpty() && model != q.value(2).toString()) ||
-        (!version.isEmpty() && version != q.value(3).toString()) ||
-        (!project.isEmpty() && project != q.value(4).toString()))
+    if (!q.value(1).toBool() || differs(model, q.value(2)) || differs(version, q.value(3)) || differs(project, q.value(4)))
         tx.touch(Topic::Team);
     q.finish();
     db.exec("UPDATE devices SET online = 1, last_seen = ?, model = CASE WHEN ? <> '' THEN ? ELSE model END, "
@@ -210,8 +210,7 @@ SessionInfo touchSession(Db &db, Tx &tx, const Source &src, const QString &provi
     // A session over stays over (its last telemetry is flushed after the end); a new start revives it.
     const bool ended = q.value(5).toDouble() > 0 && !start;
     const bool active = !ended;
-    if (learnt || project != q.value(2).toString() || (!model.isEmpty() && model != q.value(3).toString()) ||
-        active != q.value(4).toBool())
+    if (learnt || project != q.value(2).toString() || differs(model, q.value(3)) || active != q.value(4).toBool())
         tx.touch(Topic::Team);
     q.finish();
     db.exec(QStringLiteral("UPDATE live_sessions SET email = ?, project = ?, model = CASE WHEN ? <> '' THEN ? ELSE model END, "
