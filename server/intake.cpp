@@ -28,8 +28,9 @@ QString providerOf(const QString &serviceName) {
 }
 
 // A machine's clock may run a little ahead; a time from the future counts as now. Old times
-// stay: a report spooled while the server was away arrives late but tells of its own moment.
-double timeOf(double t, double now) { return t > 0 && t < now ? t : now; }
+// stay (a report spooled while the server was away arrives late but tells of its own moment),
+// unless older than any spool keeps them: then the clock that wrote it was wrong.
+double timeOf(double t, double now) { return t > now - 30 * kDay && t < now ? t : now; }
 
 // Epoch seconds from a number, a numeric string or an ISO date; milliseconds are recognised.
 double epochOf(const QJsonValue &v) {
