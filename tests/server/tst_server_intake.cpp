@@ -38,7 +38,7 @@ QByteArray metric(const QString &name, const QString &points, const QString &sum
         "scopeMetrics":[{"metrics":[{"name":"%1","sum":{%2,"dataPoints":[%3]}}]}]}]})").arg(name, sum, points).toUtf8();
 }
 
-QString attrs(const QString &email, const QString &session = "s-otlp") {
+QString attrs(const QString &email, const QString &session) {
     return QStringLiteral(R"("attributes":[{"key":"session.id","value":{"stringValue":"%1"}},{"key":"user.email","value":{"stringValue":"%2"}},{"key":"model","value":{"stringValue":"claude-opus-4-5"}}])").arg(session, email);
 }
 
@@ -102,7 +102,7 @@ private slots:
         // Each row reports for an account named after it: row-<tag>@otlp.test.
         QString e;
         auto one = [&](const QString &value, const QString &sum = R"("aggregationTemporality":1)") {
-            return metric("claude_code.cost.usage", "{" + attrs(e) + "," + value + "}", sum);
+            return metric("claude_code.cost.usage", "{" + attrs(e, e) + "," + value + "}", sum);
         };
         auto row = [&](const char *tag) -> QTestData & {
             e = QStringLiteral("row-%1@otlp.test").arg(QLatin1String(tag));
@@ -122,12 +122,12 @@ private slots:
                                              << QByteArray() << 200 << "" << 7.0;
         row("retried batch counts once") << QList{one(R"("asDouble":1)"), one(R"("asDouble":1)")} << QByteArray() << 200 << "" << 1.0;
         row("gzip") << QList{gzip(one(R"("asDouble":0.75)"))} << QByteArray("gzip") << 200 << "" << 0.75;
-        row("no value: partial success") << QList{metric("claude_code.cost.usage", "{" + attrs(e) + R"(},{)" + attrs(e) + R"(,"asDouble":1})")}
+        row("no value: partial success") << QList{metric("claude_code.cost.usage", "{" + attrs(e, e) + R"(},{)" + attrs(e, e) + R"(,"asDouble":1})")}
                                                    << QByteArray() << 200 << "1" << 1.0;
         row("no attributes at all") << QList{metric("claude_code.cost.usage", R"({"asDouble":1})")} << QByteArray() << 200 << "" << 0.0;
         row("NaN is no value") << QList{one(R"("asDouble":"NaN")")} << QByteArray() << 200 << "1" << 0.0;
         row("not JSON") << QList{QByteArray("{\"resourceMetrics\":[")} << QByteArray() << 400 << "" << 0.0;
-        row("wrong shape stores nothing") << QList{metric("claude_code.cost.usage", "{" + attrs(e) + R"(,"asDouble":1},"x")")}
+        row("wrong shape stores nothing") << QList{metric("claude_code.cost.usage", "{" + attrs(e, e) + R"(,"asDouble":1},"x")")}
                                                     << QByteArray() << 400 << "" << 0.0;
         row("bad gzip") << QList{one(R"("asDouble":1)")} << QByteArray("gzip") << 400 << "" << 0.0;
         row("gzip bomb") << QList{gzip(QByteArray(9 << 20, ' '))} << QByteArray("gzip") << 413 << "" << 0.0;
@@ -240,7 +240,7 @@ private slots:
                      "{" + attrs("nik@new.test", "n1") + R"(,"asDouble":90})")).status, 200);
         const QJsonObject acc = account("nik@new.test");
         QCOMPARE(acc.value("users").toArray(), (QJsonArray{QJsonObject{{"name", "Никита Попов"}, {"online", true}}}));
-        const double t = QDateTime::currentSecsSinceEpoch();
+        const qint64 t = QDateTime::currentSecsSinceEpoch();
         const QJsonArray people = s.get(QStringLiteral("/api/team/analytics?from=%1&to=%2").arg(t - 3600).arg(t + 60), admin)
                                       .json().value("people").toArray();
         QJsonObject nikita;
