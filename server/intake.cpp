@@ -249,7 +249,7 @@ void reading(Db &db, Tx &tx, const Source &src, const QString &session, const Se
         db.exec("INSERT INTO pending_readings(member_id, session_id, provider, ts, reading) VALUES(?,?,?,?,?) "
                 "ON CONFLICT(member_id, session_id) DO UPDATE SET ts = excluded.ts, reading = excluded.reading "
                 "WHERE excluded.ts >= pending_readings.ts",
-                {src.member, session, r.provider, r.at, readingToJson(r)});
+                {src.member, session, r.provider, r.at, QString::fromUtf8(readingToJson(r))});
     }
 }
 

@@ -1,6 +1,7 @@
 // The team server's intake against what members' machines send: OTLP decoding (tables), then
 // what the reports become in the answers the client reads, who may write what, floods, retries,
-// refusals that store nothing, and a kill -9 right after an acknowledged report.
+// refusals that store nothing, and a kill -9 right after an acknowledged report. On SQLite, or on
+// PostgreSQL when CORVANE_TEST_POSTGRES is set.
 #include "kit.h"
 
 #include <QFile>
@@ -52,6 +53,7 @@ QJsonObject accountOf(const QJsonObject &accounts, const QString &email) {
 
 class ServerIntakeTest : public QObject {
     Q_OBJECT
+    PostgresCluster pg;  // before the server: it outlives it
     ReferenceServer s;
     QString admin;
     QHash<QString, QString> tokens;  // member tokens by login
@@ -77,7 +79,7 @@ class ServerIntakeTest : public QObject {
         return report(login, path, QJsonDocument(body).toJson(QJsonDocument::Compact), host);
     }
     QJsonObject account(const QString &email) { return accountOf(s.get("/api/accounts", admin).json(), email); }
-    QByteArray stored() {  // every byte of the database, log included
+    QByteArray stored() {  // every byte of the SQLite database, log included (nothing on PostgreSQL)
         QByteArray all;
         for (const char *suffix : {"", "-wal"}) {
             QFile f(s.dbPath() + suffix);
@@ -88,6 +90,10 @@ class ServerIntakeTest : public QObject {
 
 private slots:
     void initTestCase() {
+        if (qEnvironmentVariableIsSet("CORVANE_TEST_POSTGRES")) {
+            QVERIFY2(pg.start(), qPrintable(pg.error()));
+            s.setDatabase(pg.createDatabase("intake"));
+        }
         QVERIFY(s.start({"--intake-rate", "5"}));  // 50 at once per credential
         admin = s.signIn("admin", s.login("admin").password);
         QVERIFY(!admin.isEmpty());
