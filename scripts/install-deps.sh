@@ -24,7 +24,7 @@ PKGS=(
   # the CSV test reads the export back with Python's csv module
   python3
   # the team server: HTTP, sealed keys, PostgreSQL (driver and, for its tests, the server itself)
-  libmicrohttpd-dev libsodium-dev libqt6sql6-psql postgresql
+  libmicrohttpd-dev libsodium-dev zlib1g-dev libqt6sql6-psql postgresql
   # server benches: a load generator and a static-file floor
   wrk nginx-light
   # packages: dependencies of the .debs, checks of the desktop entry and the AppStream file

@@ -161,6 +161,7 @@ CompactResult compact(Db &db, double now) {
     db.exec(QStringLiteral("DELETE FROM history_series WHERE NOT EXISTS(SELECT 1 FROM window_readings r "
                            "WHERE r.series = history_series.id)"));
     db.exec(QStringLiteral("DELETE FROM usage_daily WHERE day < ?"), {dayOf(now - (kCostDays - 1) * 86400.0)});
+    db.exec(QStringLiteral("DELETE FROM usage_model_daily WHERE usage_day < ?"), {dayOf(now - (kCostDays - 1) * 86400.0)});
     tx.commit();
     return result;
 }

@@ -3,6 +3,7 @@
 #include "db.h"
 #include "demo.h"
 #include "history.h"
+#include "intake.h"
 #include "server.h"
 
 #include "secrets.h"
@@ -17,6 +18,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include <sys/resource.h>
@@ -157,6 +159,9 @@ int main(int argc, char **argv) {
     otpLife.setFlags(QCommandLineOption::HiddenFromHelp);
     p.addOption(signInWindow);
     p.addOption(otpLife);
+    QCommandLineOption intakeRate(QStringLiteral("intake-rate"), "Reports per second and credential.", "N");
+    intakeRate.setFlags(QCommandLineOption::HiddenFromHelp);
+    p.addOption(intakeRate);
     p.process(app);
     if (!p.positionalArguments().isEmpty()) die("unexpected argument: " + p.positionalArguments().first());
 
@@ -182,6 +187,9 @@ int main(int argc, char **argv) {
     limits.maxPerAddress = intOption(p, "max-per-address", std::min(256, std::max(1, limits.maxConnections / 4)), 1, 1000000);
     limits.ioThreads = std::max(4, 2 * QThread::idealThreadCount());
     limits.cryptoThreads = std::max(1, QThread::idealThreadCount());
+    // Reports wait on a worker for the group commit that takes them; enough workers for a batch
+    // to form while another request's cache is rebuilt.
+    limits.workThreads = 8;
     const int port = intOption(p, "port", 8787, 0, 65535);
     ServerOptions opt;
     opt.installExit = intOption(p, "install-exit", 0, 0, 255);
@@ -208,6 +216,7 @@ int main(int argc, char **argv) {
     const int stepMs = intOption(p, simulateMs.names().first(), 4000, 100, 3600000);
     opt.signInWindow = doubleOption(p, signInWindow.names().first(), opt.signInWindow, 1, 86400);
     opt.oneTimePasswordLife = doubleOption(p, otpLife.names().first(), opt.oneTimePasswordLife, 0, 3650 * 86400.0);
+    opt.intakeRate = doubleOption(p, intakeRate.names().first(), opt.intakeRate, 0.1, 1e6);
 
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QString dbPath = p.value("db");
@@ -287,6 +296,18 @@ int main(int argc, char **argv) {
     }
     if (!http.start(limits, [&server](HttpRequest &r) { return server.handle(r); }, &error)) die(error);
     history::Keeper historyKeeper(db);
+    // Sessions and machines that fell silent are closed and taken offline every half minute.
+    QTimer sweeper;
+    QObject::connect(&sweeper, &QTimer::timeout, [&db] {
+        try {
+            Tx tx(db);
+            intake::sweep(db, tx, QDateTime::currentMSecsSinceEpoch() / 1000.0);
+            tx.commit();
+        } catch (const DbError &e) {
+            qWarning("sweep failed: %s", e.what());
+        }
+    });
+    sweeper.start(30000);
     std::unique_ptr<Simulator> sim;
     if (p.isSet("simulate")) sim = std::make_unique<Simulator>(db, seed.value_or(1), stepMs);
     return app.exec();
