@@ -27,7 +27,7 @@ PKGS=(
   # use it too, and the end-to-end test drives the Claude Code CLI in a terminal
   python3 tmux
   # the team server: HTTP, sealed keys, PostgreSQL (driver and, for its tests, the server itself)
-  libmicrohttpd-dev libsodium-dev libqt6sql6-psql postgresql
+  libmicrohttpd-dev libsodium-dev zlib1g-dev libqt6sql6-psql postgresql
   # server benches: a load generator and a static-file floor
   wrk nginx-light
   # packages: dependencies of the .debs, checks of the desktop entry and the AppStream file

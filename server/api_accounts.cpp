@@ -2,6 +2,8 @@
 // own status, alerts and the per-person breakdown of an account.
 #include "server.h"
 
+#include "intake.h"
+
 #include <QDate>
 #include <QHash>
 #include <QJsonDocument>
@@ -188,15 +190,18 @@ QByteArray TeamServer::buildAccounts(double *validUntil) {
             {"last_seen", q.value(12).toDouble()}, {"online", q.value(13).toBool()}});
         addUser(k, member, q.value(13).toBool());
     }
-    for (QSqlQuery q = m_db.exec("SELECT provider, email, project, member_id, model, active FROM live_sessions "
-                                 "ORDER BY active DESC, started_at DESC, id");
+    for (QSqlQuery q = m_db.exec("SELECT provider, email, project, member_id, model, active, device_host, started_at, "
+                                 "last_activity FROM live_sessions ORDER BY active DESC, started_at DESC, id");
          q.next();) {
         const QString k = key(q.value(0).toString(), q.value(1).toString());
         if (!accounts.contains(k)) continue;
         sessions[k].append(QJsonObject{{"project", q.value(2).toString()},
                                        {"person", personName(q.value(3).toString())},
                                        {"model", q.value(4).toString()},
-                                       {"active", q.value(5).toBool()}});
+                                       {"active", q.value(5).toBool()},
+                                       {"device_host", q.value(6).toString()},
+                                       {"started_at", q.value(7).toDouble()},
+                                       {"last_activity", q.value(8).toDouble()}});
         addUser(k, q.value(3).toString(), q.value(5).toBool());
     }
 
@@ -223,13 +228,16 @@ QByteArray TeamServer::buildAccounts(double *validUntil) {
 }
 
 Reply TeamServer::refreshLimits(Ctx &) {
-    // Limit figures of monitored accounts count as fetched now; the figures themselves come from
-    // the monitor (or, in a demo, the simulation).
+    // Nothing is fetched from the providers: window figures arrive only with members' reports,
+    // and "fetched_at" stays the moment the newest of them was measured. A refresh ends silent
+    // sessions and takes silent machines offline now rather than at the next sweep; a window
+    // whose reset has passed already reads 0 % in every answer. The answer tells how fresh the
+    // newest reading is.
     Tx tx(m_db);
-    m_db.exec("UPDATE account_state SET fetched_at = ? WHERE has_monitor = 1", {now()});
-    tx.touch(Topic::Team);
+    const int aged = intake::sweep(m_db, tx, now());
+    const double newest = m_db.scalar("SELECT MAX(fetched_at) FROM account_state").toDouble();
     tx.commit();
-    return json(QJsonObject{{"ok", true}});
+    return json(QJsonObject{{"ok", true}, {"aged_out", aged}, {"newest_reading_at", newest}});
 }
 
 Reply TeamServer::postRegistry(Ctx &c) {
@@ -342,9 +350,11 @@ QByteArray TeamServer::buildStatus(const Caller &who, double *validUntil) {
     d.next();
     const double lastSeen = std::max(d.value(0).toDouble(),
                                      m_db.scalar("SELECT last_seen FROM members WHERE id = ?", {who.id}).toDouble());
-    const bool online = d.value(1).toBool();
-    const bool pushOk = online || (lastSeen > 0 && t - lastSeen < kOnlineWindow);
-    if (!online && pushOk) until = std::min(until, lastSeen + kOnlineWindow);
+    // Telemetry counts as arriving while the member's tools reported within ten minutes; a
+    // heartbeat alone is presence, not telemetry.
+    const double telemetryAt = m_db.scalar("SELECT telemetry_at FROM members WHERE id = ?", {who.id}).toDouble();
+    const bool pushOk = telemetryAt > 0 && t - telemetryAt < kTelemetryWindow;
+    if (pushOk) until = std::min(until, telemetryAt + kTelemetryWindow);
     *validUntil = until;
     return json(QJsonObject{{"ok", true},
                             {"accounts", accounts},

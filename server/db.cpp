@@ -105,6 +105,45 @@ INSERT INTO changes(topic, n) VALUES('activity', 0);
 INSERT INTO changes(topic, n) VALUES('access', 0);
 CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 )",
+    // 3 -> 4: what members' machines report. Windows keep when they were measured (the newest
+    // reading wins) and which alert was raised in them; sessions are known by the tool's own
+    // id; presence and telemetry are told apart; usage per model and day; retried batches and
+    // running totals are recognised; readings wait for their account.
+    R"(
+ALTER TABLE account_state ADD COLUMN five_hour_at REAL NOT NULL DEFAULT 0;
+ALTER TABLE account_state ADD COLUMN seven_day_at REAL NOT NULL DEFAULT 0;
+ALTER TABLE account_state ADD COLUMN five_hour_alert INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE account_state ADD COLUMN five_hour_alert_reset REAL NOT NULL DEFAULT 0;
+ALTER TABLE account_state ADD COLUMN seven_day_alert INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE account_state ADD COLUMN seven_day_alert_reset REAL NOT NULL DEFAULT 0;
+ALTER TABLE members ADD COLUMN reported_at REAL NOT NULL DEFAULT 0;
+ALTER TABLE members ADD COLUMN telemetry_at REAL NOT NULL DEFAULT 0;
+ALTER TABLE live_sessions ADD COLUMN session_id TEXT NOT NULL DEFAULT '';
+ALTER TABLE live_sessions ADD COLUMN device_host TEXT NOT NULL DEFAULT '';
+ALTER TABLE live_sessions ADD COLUMN last_activity REAL NOT NULL DEFAULT 0;
+ALTER TABLE live_sessions ADD COLUMN ended_at REAL NOT NULL DEFAULT 0;
+CREATE INDEX live_sessions_session ON live_sessions(member_id, session_id);
+ALTER TABLE activity ADD COLUMN session_id TEXT NOT NULL DEFAULT '';
+CREATE INDEX activity_session ON activity(member_id, session_id, started_at);
+CREATE INDEX devices_host ON devices(member_id, device_host);
+CREATE TABLE member_hosts(
+  member_id TEXT NOT NULL, host TEXT NOT NULL, os_user TEXT NOT NULL DEFAULT '',
+  claude_version TEXT NOT NULL DEFAULT '', codex_version TEXT NOT NULL DEFAULT '',
+  tooling TEXT NOT NULL DEFAULT '', last_seen REAL NOT NULL DEFAULT 0, PRIMARY KEY(member_id, host));
+CREATE TABLE usage_daily(
+  provider TEXT NOT NULL, email TEXT NOT NULL, usage_day TEXT NOT NULL, model TEXT NOT NULL,
+  cost_usd REAL NOT NULL DEFAULT 0, input_tokens REAL NOT NULL DEFAULT 0, output_tokens REAL NOT NULL DEFAULT 0,
+  cache_read_tokens REAL NOT NULL DEFAULT 0, cache_creation_tokens REAL NOT NULL DEFAULT 0,
+  PRIMARY KEY(provider, email, usage_day, model));
+CREATE TABLE pending_readings(
+  member_id TEXT NOT NULL, session_id TEXT NOT NULL, provider TEXT NOT NULL, ts REAL NOT NULL,
+  reading TEXT NOT NULL, PRIMARY KEY(member_id, session_id));
+CREATE TABLE otlp_series(
+  member_id TEXT NOT NULL, series TEXT NOT NULL, start_at TEXT NOT NULL DEFAULT '', value REAL NOT NULL,
+  updated_at REAL NOT NULL, PRIMARY KEY(member_id, series));
+CREATE TABLE intake_batches(hash TEXT PRIMARY KEY, received_at REAL NOT NULL);
+CREATE INDEX intake_batches_time ON intake_batches(received_at);
+)",
 };
 static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == Db::kSchemaVersion);
 

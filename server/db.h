@@ -27,7 +27,7 @@ class Db {
 public:
     // The newest schema this build knows. A database written by a newer build is refused
     // rather than guessed at.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     Db();
     ~Db();

@@ -1,5 +1,7 @@
 #include "demo.h"
 
+#include "intake.h"
+#include "readings.h"
 #include "secrets.h"
 
 #include <QDate>
@@ -8,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QTimeZone>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -306,6 +309,8 @@ QList<DemoLogin> seedDemo(Db &db, std::optional<quint32> seed, int extraAccounts
         db.exec("INSERT INTO events(ts, severity, title, account_email, ack) VALUES(?,?,?,?,?)",
                 {now - e.hoursAgo * 3600, e.severity, QString::fromUtf8(e.title), e.email, e.ack});
     if (extraAccounts > 0) addSyntheticAccounts(db, rng, extraAccounts);
+    // Those at work have their tools' telemetry arriving.
+    db.exec("UPDATE members SET telemetry_at = last_seen WHERE online = 1");
     tx.touch(Topic::Team);
     tx.touch(Topic::Activity);
     tx.commit();
@@ -358,58 +363,91 @@ Simulator::Simulator(Db &db, quint32 seed, int intervalMs, QObject *parent)
 }
 
 void Simulator::tick() {
+    // The demo's machines report as real ones do, through the intake: heartbeats, status lines
+    // (Claude), window readings (Codex), hooks at the end of a session.
     const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     try {
         Tx tx(m_db);
-        QSqlQuery q = m_db.exec("SELECT provider, email, five_hour_pct, five_hour_resets_at, seven_day_pct, "
-                                "seven_day_resets_at, online FROM account_state");
-        struct Row { QString p, e; double five, fiveAt, seven, sevenAt; bool online; };
-        QList<Row> rows;
-        while (q.next())
-            rows.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toDouble(), q.value(3).toDouble(),
-                         q.value(4).toDouble(), q.value(5).toDouble(), q.value(6).toBool()});
-        q.finish();
-        for (Row &r : rows) {
-            if (r.fiveAt <= now) { r.five = uniform(m_rng, 0, 5); r.fiveAt = now + 5 * 3600; }
-            if (r.sevenAt <= now) { r.seven = uniform(m_rng, 0, 5); r.sevenAt = now + 7 * kDay; }
-            if (r.online) {
-                r.five = std::min(130.0, r.five + uniform(m_rng, 0, 1.5));
-                r.seven = std::min(130.0, r.seven + uniform(m_rng, 0, 0.2));
-            }
-            // The five-hour estimate at the mean rise of a step, while the account is in use and
-            // would run out before its reset.
-            const double perSecond = 0.75 / (m_timer.interval() / 1000.0);
-            const double eta = r.online && r.five < 100 ? now + (100 - r.five) / perSecond : 0;
-            m_db.exec("UPDATE account_state SET five_hour_pct = ?, five_hour_resets_at = ?, seven_day_pct = ?, "
-                      "seven_day_resets_at = ?, fetched_at = CASE WHEN has_monitor = 1 THEN ? ELSE fetched_at END, "
-                      "burn_eta = ? WHERE provider = ? AND email = ?",
-                      {std::round(r.five * 10) / 10, r.fiveAt, std::round(r.seven * 10) / 10, r.sevenAt, now,
-                       eta < r.fiveAt ? eta : 0.0, r.p, r.e});
+        if (!m_started) {
+            // The seeded sessions were a snapshot; from now on sessions are the machines' own.
+            m_db.exec("UPDATE live_sessions SET active = 0 WHERE active = 1 AND session_id = ''");
+            tx.touch(Topic::Team);
         }
-        // A few machines come and go; the online ones report.
-        m_db.exec(QStringLiteral("UPDATE devices SET online = 1 - online WHERE %1 AND "
-                                 "member_id IN (SELECT id FROM members WHERE active = 1)")
-                      .arg(m_db.isPostgres() ? "random() < 0.04" : "abs(random() % 100) < 4"));
-        m_db.exec("UPDATE devices SET last_seen = ? WHERE online = 1", {now});
-        m_db.exec(QStringLiteral("UPDATE members SET online = CASE WHEN EXISTS(SELECT 1 FROM devices d WHERE "
-                                 "d.member_id = members.id AND d.online = 1) THEN 1 ELSE 0 END, last_seen = %1")
-                      .arg(m_db.greatest("last_seen", "COALESCE((SELECT MAX(last_seen) FROM devices d WHERE d.member_id = members.id), 0)")));
-        m_db.exec(QStringLiteral("UPDATE account_state SET online = COALESCE((SELECT MAX(online) FROM devices d WHERE "
-                                 "d.provider = account_state.provider AND d.email = account_state.email), 0), last_seen = %1")
-                      .arg(m_db.greatest("last_seen", "COALESCE((SELECT MAX(last_seen) FROM devices d WHERE "
-                                                      "d.provider = account_state.provider AND d.email = account_state.email), 0)")));
-        // Sessions end with their machine going offline; a machine that comes online starts one.
-        m_db.exec("UPDATE live_sessions SET active = 0 WHERE active = 1 AND NOT EXISTS(SELECT 1 FROM devices d "
-                  "WHERE d.member_id = live_sessions.member_id AND d.provider = live_sessions.provider "
-                  "AND d.email = live_sessions.email AND d.online = 1)");
-        m_db.exec("INSERT INTO live_sessions(provider, email, project, member_id, model, active, started_at) "
-                  "SELECT d.provider, d.email, d.project, d.member_id, d.model, 1, ? FROM devices d WHERE d.online = 1 "
-                  "AND NOT EXISTS(SELECT 1 FROM live_sessions s WHERE s.member_id = d.member_id AND "
-                  "s.provider = d.provider AND s.email = d.email AND s.active = 1)", {now});
-        m_db.exec("DELETE FROM live_sessions WHERE active = 0 AND started_at < ?", {now - 2 * kDay});
-        tx.touch(Topic::Team);
+        struct Machine { qint64 id; QString provider, email, member, host, model, version, project; bool online; };
+        QList<Machine> machines;
+        for (QSqlQuery q = m_db.exec("SELECT d.id, d.provider, d.email, d.member_id, d.device_host, d.model, d.version, "
+                                     "d.project, d.online FROM devices d JOIN members m ON m.id = d.member_id "
+                                     "WHERE m.active = 1 ORDER BY d.id");
+             q.next();)
+            machines.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                             q.value(4).toString(), q.value(5).toString(), q.value(6).toString(), q.value(7).toString(),
+                             q.value(8).toBool()});
+        QHash<QString, QPair<Window, Window>> windows;  // by account
+        for (QSqlQuery q = m_db.exec("SELECT provider, email, five_hour_pct, five_hour_resets_at, seven_day_pct, "
+                                     "seven_day_resets_at FROM account_state");
+             q.next();)
+            windows.insert(q.value(0).toString() + u'/' + q.value(1).toString(),
+                           {Window{q.value(2).toDouble(), q.value(3).toDouble()},
+                            Window{q.value(4).toDouble(), q.value(5).toDouble()}});
+        QSet<QString> reported;
+        for (const Machine &m : machines) {
+            intake::Source src{m.member, m.host, m.email, QStringLiteral("r412"), now};
+            bool &atWork = m_atWork[m.id];
+            if (!m_started) atWork = m.online;
+            else if (rngChance(4)) {
+                atWork = !atWork;
+                if (!atWork) {
+                    intake::hook(m_db, tx, src, QJsonObject{{"hook_event_name", "SessionEnd"},
+                                                            {"session_id", m_sessions.value(m.id)},
+                                                            {"reason", "logout"}});
+                    m_sessions.remove(m.id);
+                    continue;
+                }
+            }
+            if (!atWork) continue;
+            if (!m_sessions.contains(m.id) || m_sessions.value(m.id).isEmpty())
+                m_sessions[m.id] = QStringLiteral("sim-%1-%2").arg(m.id).arg(qint64(now));
+            const QString session = m_sessions.value(m.id);
+            const QString cwd = QStringLiteral("/home/%1/%2").arg(m.member, m.project);
+            intake::heartbeat(m_db, tx, src, QJsonObject{{"host", m.host}, {"os_user", m.member},
+                                                         {"claude_version", m.version}, {"tooling", "r412"}});
+            const QString account = m.provider + u'/' + m.email;
+            const bool windowed = m.provider == QLatin1String("claude") || m.provider == QLatin1String("codex");
+            if (!windowed || reported.contains(account) || !windows.contains(account)) {
+                intake::hook(m_db, tx, src, QJsonObject{{"hook_event_name", "Stop"}, {"session_id", session},
+                                                        {"cwd", cwd}});
+                continue;
+            }
+            // One reading per account and step: the account's windows rise while it is in use and
+            // start over when they reset.
+            reported.insert(account);
+            auto [five, seven] = windows.value(account);
+            if (five.resetsAt <= now) five = Window{uniform(m_rng, 0, 5), now + 5 * 3600};
+            if (seven.resetsAt <= now) seven = Window{uniform(m_rng, 0, 5), now + 7 * kDay};
+            five.pct = std::round(std::min(130.0, five.pct + uniform(m_rng, 0, 1.5)) * 10) / 10;
+            seven.pct = std::round(std::min(130.0, seven.pct + uniform(m_rng, 0, 0.2)) * 10) / 10;
+            if (m.provider == QLatin1String("codex")) {
+                auto w = [](const Window &x, int minutes) {
+                    return QJsonObject{{"used_percent", x.pct}, {"window_minutes", minutes}, {"resets_at", x.resetsAt}};
+                };
+                intake::codex(m_db, tx, src, QJsonObject{{"session_id", session}, {"ts", now}, {"model", m.model},
+                                                         {"cwd", cwd}, {"account", m.email},
+                                                         {"rate_limits", QJsonObject{{"primary", w(five, 300)},
+                                                                                     {"secondary", w(seven, 10080)}}}});
+            } else {
+                auto w = [](const Window &x) { return QJsonObject{{"used_percentage", x.pct}, {"resets_at", x.resetsAt}}; };
+                intake::statusLine(m_db, tx, src, QJsonObject{
+                    {"session_id", session}, {"cwd", cwd}, {"version", m.version},
+                    {"model", QJsonObject{{"id", m.model}, {"display_name", m.model}}},
+                    {"rate_limits", QJsonObject{{"five_hour", w(five)}, {"seven_day", w(seven)}}}});
+            }
+        }
+        intake::sweep(m_db, tx, now);
+        m_started = true;
         tx.commit();
     } catch (const DbError &e) {
         qWarning("simulation step failed: %s", e.what());
     }
 }
+
+bool Simulator::rngChance(int percent) { return int(m_rng.bounded(100)) < percent; }

@@ -1,9 +1,11 @@
-// Demo team: seeded into an empty database on request, and an optional slow drift of limits
-// and presence so that the screens have something moving.
+// Demo team: seeded into an empty database on request, and an optional simulation of the team's
+// machines at work, reporting through the same intake as real ones, so that the screens have
+// something moving.
 #pragma once
 
 #include "db.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QRandomGenerator>
@@ -33,7 +35,13 @@ public:
     void tick();
 
 private:
+    bool rngChance(int percent);
+
     Db &m_db;
     QRandomGenerator m_rng;
     QTimer m_timer;
+    bool m_started = false;
+    QHash<qint64, bool> m_atWork;       // by device: the simulated machine is in use
+    QHash<qint64, QString> m_sessions;  // by device: its current session
+
 };

@@ -2,6 +2,7 @@
 // stdout, then (with --demo) one line per demo sign-in.
 #include "db.h"
 #include "demo.h"
+#include "intake.h"
 #include "server.h"
 
 #include "secrets.h"
@@ -16,6 +17,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include <sys/resource.h>
@@ -152,6 +154,9 @@ int main(int argc, char **argv) {
     otpLife.setFlags(QCommandLineOption::HiddenFromHelp);
     p.addOption(signInWindow);
     p.addOption(otpLife);
+    QCommandLineOption intakeRate(QStringLiteral("intake-rate"), "Reports per second and credential.", "N");
+    intakeRate.setFlags(QCommandLineOption::HiddenFromHelp);
+    p.addOption(intakeRate);
     p.process(app);
     if (!p.positionalArguments().isEmpty()) die("unexpected argument: " + p.positionalArguments().first());
 
@@ -200,6 +205,7 @@ int main(int argc, char **argv) {
     const int stepMs = intOption(p, simulateMs.names().first(), 4000, 100, 3600000);
     opt.signInWindow = doubleOption(p, signInWindow.names().first(), opt.signInWindow, 1, 86400);
     opt.oneTimePasswordLife = doubleOption(p, otpLife.names().first(), opt.oneTimePasswordLife, 0, 3650 * 86400.0);
+    opt.intakeRate = doubleOption(p, intakeRate.names().first(), opt.intakeRate, 0.1, 1e6);
 
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QString dbPath = p.value("db");
@@ -278,6 +284,18 @@ int main(int argc, char **argv) {
         say(QStringLiteral("login %1 password %2 role %3").arg(l->login, l->password, l->role));
     }
     if (!http.start(limits, [&server](HttpRequest &r) { return server.handle(r); }, &error)) die(error);
+    // Sessions and machines that fell silent are closed and taken offline every half minute.
+    QTimer sweeper;
+    QObject::connect(&sweeper, &QTimer::timeout, [&db] {
+        try {
+            Tx tx(db);
+            intake::sweep(db, tx, QDateTime::currentMSecsSinceEpoch() / 1000.0);
+            tx.commit();
+        } catch (const DbError &e) {
+            qWarning("sweep failed: %s", e.what());
+        }
+    });
+    sweeper.start(30000);
     std::unique_ptr<Simulator> sim;
     if (p.isSet("simulate")) sim = std::make_unique<Simulator>(db, seed.value_or(1), stepMs);
     return app.exec();

@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include "otlp.h"
 #include "secrets.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 
 TeamServer::TeamServer(Db &db, Vault &vault, ServerOptions options)
     : m_db(db), m_vault(vault), m_opt(std::move(options)) {
+    m_throttle.configure(m_opt.intakeRate, m_opt.intakeRate * 10);
     addRoutes();
 }
 
@@ -58,6 +60,12 @@ void TeamServer::addRoutes() {
     add("DELETE", "/api/members", A::Admin, &T::deleteMembers);
     add("POST", "/api/registry", A::Admin, &T::postRegistry);
     add("DELETE", "/api/registry", A::Admin, &T::deleteRegistry);
+    add("POST", "/v1/metrics", A::Member, &T::intakeMetrics);
+    add("POST", "/v1/logs", A::Member, &T::intakeLogs);
+    add("POST", "/api/intake/statusline", A::Member, &T::intakeStatusLine);
+    add("POST", "/api/intake/hook", A::Member, &T::intakeHook);
+    add("POST", "/api/intake/heartbeat", A::Member, &T::intakeHeartbeat);
+    add("POST", "/api/intake/codex", A::Member, &T::intakeCodex);
     add("GET", "/raw/install.sh", A::Open, &T::installScript);
     add("GET", "/appcast.xml", A::Open, &T::appcast);
     if (!m_opt.feedPackageName.isEmpty())
@@ -89,12 +97,13 @@ bool TeamServer::authenticate(const HttpRequest &request, Caller *who) {
             {hash});
         if (!q.next()) return false;
         known.who = Caller{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                           q.value(4).toString() == QLatin1String("session"), q.value(3).toBool()};
+                           q.value(4).toString() == QLatin1String("session"), q.value(3).toBool(), {}};
         known.version = version;
         known.lastUsed = q.value(5).toDouble();
         known.lastAddress = q.value(6).toString();
     }
     *who = known.who;
+    who->credential = hash;
     // Where and when a credential was last used decides which survive a password change; a
     // minute's precision is enough, so most requests write nothing.
     const double t = now();
@@ -141,7 +150,7 @@ Reply TeamServer::dispatch(const HttpRequest &request) {
         return r;
     }
 
-    Ctx ctx{request, {}, {}};
+    Ctx ctx{request, {}, {}, {}};
     if (route->access != Access::Open) {
         if (!authenticate(request, &ctx.who)) {
             Reply r = fail(401, QStringLiteral("Требуется вход"));
@@ -161,8 +170,19 @@ Reply TeamServer::dispatch(const HttpRequest &request) {
         const QByteArray type = request.header("content-type").toLower();
         const QByteArray mime = type.split(';').first().trimmed();
         if (mime != "application/json") return fail(415, QStringLiteral("Нужен JSON (Content-Type: application/json)"));
+        // Telemetry exporters compress their batches; nothing else may arrive encoded.
+        ctx.raw = request.body;
+        const QByteArray encoding = request.header("content-encoding").trimmed().toLower();
+        if (encoding == "gzip") {
+            bool tooBig = false;
+            if (!otlp::gunzip(request.body, 8 * 1024 * 1024, &ctx.raw, &tooBig))
+                return tooBig ? fail(413, QStringLiteral("Слишком большой запрос после распаковки"))
+                              : fail(400, QStringLiteral("Неверный gzip"));
+        } else if (!encoding.isEmpty() && encoding != "identity") {
+            return fail(415, QStringLiteral("Поддерживается только Content-Encoding: gzip"));
+        }
         QJsonParseError err{};
-        const QJsonDocument doc = QJsonDocument::fromJson(request.body, &err);
+        const QJsonDocument doc = QJsonDocument::fromJson(ctx.raw, &err);
         if (err.error != QJsonParseError::NoError || !doc.isObject())
             return fail(400, QStringLiteral("Неверный JSON: ожидается объект"));
         ctx.body = doc.object();

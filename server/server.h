@@ -7,6 +7,7 @@
 #include "cache.h"
 #include "db.h"
 #include "httpcore.h"
+#include "throttle.h"
 #include "vault.h"
 
 #include <QHash>
@@ -30,6 +31,7 @@ struct ServerOptions {
     double signInWindow = 15 * 60;        // failures counted over this many seconds
     int signInFailures = 5;               // this many failures in the window lock the login/address
     double oneTimePasswordLife = 7 * 86400;
+    double intakeRate = 20;  // reports per second and credential, on average (ten times that at once)
 };
 
 // The signed-in member behind a bearer credential.
@@ -39,12 +41,14 @@ struct Caller {
     QString role;
     bool session = false;      // a session credential (sign-in), not the machine's member token
     bool mustChange = false;   // signed in with a one-time password not yet replaced
+    QString credential;        // the credential's hash: what the intake's flood limit counts by
     bool admin() const { return role == QLatin1String("admin"); }
 };
 
 struct Ctx {
     const HttpRequest &req;
     QJsonObject body;
+    QByteArray raw;  // the body as JSON text (inflated when it came compressed)
     Caller who;
     bool has(const QString &key) const { return req.query.hasQueryItem(key); }
     QString param(const QString &key) const { return req.query.queryItemValue(key, QUrl::FullyDecoded); }
@@ -60,6 +64,7 @@ struct Refusal {
 class TeamServer {
 public:
     static constexpr double kOnlineWindow = 300; // a presence report this recent counts as online
+    static constexpr double kTelemetryWindow = 600;  // telemetry this recent counts as arriving
 
     TeamServer(Db &db, Vault &vault, ServerOptions options);
     void setPublicUrl(const QString &url) { m_opt.publicUrl = url; }
@@ -119,6 +124,15 @@ private:
     Reply mirrors(Ctx &c);
     Reply teamResult(Ctx &c);
     Reply analytics(Ctx &c);
+    // Reports from members' machines (api_intake.cpp).
+    Reply intakeMetrics(Ctx &c);
+    Reply intakeLogs(Ctx &c);
+    Reply intakeOtlp(Ctx &c, bool metrics);
+    Reply intakeStatusLine(Ctx &c);
+    Reply intakeHook(Ctx &c);
+    Reply intakeHeartbeat(Ctx &c);
+    Reply intakeCodex(Ctx &c);
+    void throttleIntake(const Ctx &c);
     // Pages without credential (pages.cpp).
     Reply installScript(Ctx &c);
     Reply appcast(Ctx &c);
@@ -137,6 +151,7 @@ private:
     Vault &m_vault;
     ServerOptions m_opt;
     QList<Route> m_routes;
+    Throttle m_throttle;
     Cached m_accounts;
     CachedMap m_status;
     CachedMap m_stats;
