@@ -388,7 +388,9 @@ def merge(path, url):
         elif os.path.exists(member):
             os.remove(member)
         kept = {k: v for k, v in line.items() if k not in ("type", "command")}
-        data["statusLine"] = {"type": "command", "command": STATUSLINE, **kept}
+        # Re-run while idle too, so the server's answer to the last reading shows without waiting
+        # for the next message (a refresh the member set stays).
+        data["statusLine"] = {"type": "command", "command": STATUSLINE, "refreshInterval": 10, **kept}
 
     hooks = data.setdefault("hooks", {})
     for event in EVENTS:
@@ -488,7 +490,8 @@ elif [ ! -s "$SETTINGS" ] || ! grep -q '[^[:space:]]' "$SETTINGS"; then
   "otelHeadersHelper": "$jb/bin/otel-headers.sh",
   "statusLine": {
     "type": "command",
-    "command": "$jb/bin/statusline.sh"
+    "command": "$jb/bin/statusline.sh",
+    "refreshInterval": 10
   },
   "hooks": {
     "SessionStart": [{"hooks": [{"type": "command", "command": "$jb/bin/hook.sh", "async": true, "timeout": 15}]}],

@@ -235,7 +235,7 @@ private slots:
         QCOMPARE(runSetup(m_server.url(), QStringLiteral("tok-merge")), status);
         if (status != 0) {
             QCOMPARE(readAll(path), before);
-            QVERIFY2(m_log.contains(QLatin1String("не JSON")), qPrintable(m_log));
+            QVERIFY2(m_log.contains(QStringLiteral("не JSON")), qPrintable(m_log));
             return;
         }
         const QByteArray merged = readAll(path);
