@@ -658,8 +658,10 @@ EOF
 
 # A systemd user service where the member has a user manager; otherwise the hooks run a round of
 # the same script at every session start and answer.
+# Only a user manager that runs for this very home reads the unit written below.
 unit_dir="$HOME/.config/systemd/user"
-if have systemctl && systemctl --user show-environment >/dev/null 2>&1; then
+rm -f "$B/state/presence-service"
+if have systemctl && systemctl --user show-environment 2>/dev/null | grep -qxF "HOME=$HOME"; then
   mkdir -p "$unit_dir"
   put "$unit_dir/corvane-presence.service" 644 <<EOF
 [Unit]
@@ -674,14 +676,12 @@ RestartSec=30
 [Install]
 WantedBy=default.target
 EOF
-  systemctl --user daemon-reload
-  systemctl --user enable corvane-presence.service >/dev/null 2>&1
-  systemctl --user restart corvane-presence.service
-  touch "$B/state/presence-service"
-else
-  rm -f "$B/state/presence-service"
-  "$B/bin/presence.sh" --once </dev/null >/dev/null 2>&1 || true
+  if systemctl --user daemon-reload && systemctl --user enable corvane-presence.service >/dev/null 2>&1 &&
+     systemctl --user restart corvane-presence.service; then
+    touch "$B/state/presence-service"
+  fi
 fi
+[ -f "$B/state/presence-service" ] || "$B/bin/presence.sh" --once </dev/null >/dev/null 2>&1 || true
 
 if [ "$settings_failed" = 3 ]; then
   echo "Настройка не завершена: $SETTINGS не JSON" >&2
