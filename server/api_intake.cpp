@@ -1,7 +1,8 @@
 // The intake: reports from members' machines (Claude Code's OpenTelemetry export, status line
 // and hooks; the presence agent's heartbeat and Codex readings). Each is authorised by the
 // member's credential, and the member is always the credential's: a body never names who it is
-// from. A report is stored in full and committed before it is acknowledged, or not at all.
+// from. A report is stored in full and committed before it is acknowledged, or not at all;
+// reports arriving together share one commit (groupcommit.h).
 #include "server.h"
 
 #include "intake.h"
@@ -50,12 +51,11 @@ Reply TeamServer::intakeOtlp(Ctx &c, bool metrics) {
     QCryptographicHash h(QCryptographicHash::Sha256);
     h.addData(c.who.id.toUtf8() + '\n' + c.req.path.toUtf8() + '\n');
     h.addData(c.raw);
-    Tx tx(m_db);
-    if (intake::firstSight(m_db, h.result(), now())) {
-        const intake::Source src = sourceOf(c);
-        metrics ? intake::metrics(m_db, tx, src, batch) : intake::logs(m_db, tx, src, batch);
-    }
-    tx.commit();
+    const intake::Source src = sourceOf(c);
+    m_intake.run([&](Tx &tx) {
+        if (intake::firstSight(m_db, h.result(), src.now))
+            metrics ? intake::metrics(m_db, tx, src, batch) : intake::logs(m_db, tx, src, batch);
+    });
     QJsonObject answer;
     if (batch.rejected > 0)
         answer["partialSuccess"] = QJsonObject{
@@ -67,9 +67,8 @@ Reply TeamServer::intakeOtlp(Ctx &c, bool metrics) {
 Reply TeamServer::intakeStatusLine(Ctx &c) {
     throttleIntake(c);
     capReport(c);
-    Tx tx(m_db);
-    const QString line = intake::statusLine(m_db, tx, sourceOf(c), c.body);
-    tx.commit();
+    QString line;
+    m_intake.run([&](Tx &tx) { line = intake::statusLine(m_db, tx, sourceOf(c), c.body); });
     Reply r;
     r.body = line.toUtf8();
     r.contentType = "text/plain; charset=utf-8";
@@ -79,26 +78,20 @@ Reply TeamServer::intakeStatusLine(Ctx &c) {
 Reply TeamServer::intakeHook(Ctx &c) {
     throttleIntake(c);
     capReport(c);
-    Tx tx(m_db);
-    intake::hook(m_db, tx, sourceOf(c), c.body);
-    tx.commit();
+    m_intake.run([&](Tx &tx) { intake::hook(m_db, tx, sourceOf(c), c.body); });
     return ok();
 }
 
 Reply TeamServer::intakeHeartbeat(Ctx &c) {
     throttleIntake(c);
     capReport(c);
-    Tx tx(m_db);
-    intake::heartbeat(m_db, tx, sourceOf(c), c.body);
-    tx.commit();
+    m_intake.run([&](Tx &tx) { intake::heartbeat(m_db, tx, sourceOf(c), c.body); });
     return ok();
 }
 
 Reply TeamServer::intakeCodex(Ctx &c) {
     throttleIntake(c);
     capReport(c);
-    Tx tx(m_db);
-    intake::codex(m_db, tx, sourceOf(c), c.body);
-    tx.commit();
+    m_intake.run([&](Tx &tx) { intake::codex(m_db, tx, sourceOf(c), c.body); });
     return ok();
 }

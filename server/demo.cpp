@@ -369,8 +369,11 @@ void Simulator::tick() {
     try {
         Tx tx(m_db);
         if (!m_started) {
-            // The seeded sessions were a snapshot; from now on sessions are the machines' own.
-            m_db.exec("UPDATE live_sessions SET active = 0 WHERE active = 1 AND session_id = ''");
+            // The seeded Claude and Codex sessions were a snapshot; from now on those are the
+            // machines' own. Key-based accounts (other providers) keep theirs: their machines
+            // only send heartbeats here, having no windows to report.
+            m_db.exec("UPDATE live_sessions SET active = 0 WHERE active = 1 AND session_id = '' "
+                      "AND provider IN ('claude', 'codex')");
             tx.touch(Topic::Team);
         }
         struct Machine { qint64 id; QString provider, email, member, host, model, version, project; bool online; };
@@ -397,7 +400,9 @@ void Simulator::tick() {
             else if (rngChance(4)) {
                 atWork = !atWork;
                 if (!atWork) {
-                    intake::hook(m_db, tx, src, QJsonObject{{"hook_event_name", "SessionEnd"},
+                    // Claude Code says when a session ends; a Codex session just falls silent.
+                    if (m.provider == QLatin1String("claude"))
+                        intake::hook(m_db, tx, src, QJsonObject{{"hook_event_name", "SessionEnd"},
                                                             {"session_id", m_sessions.value(m.id)},
                                                             {"reason", "logout"}});
                     m_sessions.remove(m.id);
@@ -413,9 +418,14 @@ void Simulator::tick() {
                                                          {"claude_version", m.version}, {"tooling", "r412"}});
             const QString account = m.provider + u'/' + m.email;
             const bool windowed = m.provider == QLatin1String("claude") || m.provider == QLatin1String("codex");
-            if (!windowed || reported.contains(account) || !windows.contains(account)) {
-                intake::hook(m_db, tx, src, QJsonObject{{"hook_event_name", "Stop"}, {"session_id", session},
-                                                        {"cwd", cwd}});
+            if (!windowed) continue;
+            if (reported.contains(account) || !windows.contains(account)) {
+                if (m.provider == QLatin1String("codex"))
+                    intake::codex(m_db, tx, src, QJsonObject{{"session_id", session}, {"ts", now}, {"model", m.model},
+                                                             {"cwd", cwd}, {"account", m.email}});
+                else
+                    intake::hook(m_db, tx, src, QJsonObject{{"hook_event_name", "Stop"}, {"session_id", session},
+                                                            {"cwd", cwd}});
                 continue;
             }
             // One reading per account and step: the account's windows rise while it is in use and

@@ -28,8 +28,9 @@ QString providerOf(const QString &serviceName) {
 }
 
 // A machine's clock may run a little ahead; a time from the future counts as now. Old times
-// stay: a report spooled while the server was away arrives late but tells of its own moment.
-double timeOf(double t, double now) { return t > 0 && t < now ? t : now; }
+// stay (a report spooled while the server was away arrives late but tells of its own moment),
+// unless older than any spool keeps them: then the clock that wrote it was wrong.
+double timeOf(double t, double now) { return t > now - 30 * kDay && t < now ? t : now; }
 
 // Epoch seconds from a number, a numeric string or an ISO date; milliseconds are recognised.
 double epochOf(const QJsonValue &v) {
@@ -51,6 +52,9 @@ std::optional<Window> windowOf(const QJsonValue &v, const char *pctKey) {
         return std::nullopt;
     return Window{pct.toDouble(), epochOf(o.value("resets_at"))};
 }
+
+// A report's field changes what is stored only when it says something, and something else.
+bool differs(const QString &given, const QVariant &stored) { return !given.isEmpty() && given != stored.toString(); }
 
 QString dayOf(double t) {
     return QDateTime::fromSecsSinceEpoch(qint64(t), QTimeZone::utc()).date().toString(Qt::ISODate);
@@ -76,8 +80,7 @@ void touchAccount(Db &db, Tx &tx, const QString &provider, const QString &email,
         tx.touch(Topic::Team);
         return;
     }
-    if (!q.value(0).toBool() || !q.value(1).toBool() || (!model.isEmpty() && model != q.value(2).toString()) ||
-        (!version.isEmpty() && version != q.value(3).toString()))
+    if (!q.value(0).toBool() || !q.value(1).toBool() || differs(model, q.value(2)) || differs(version, q.value(3)))
         tx.touch(Topic::Team);
     q.finish();
     db.exec(QStringLiteral("UPDATE account_state SET has_telemetry = 1, online = 1, last_seen = %1, "
@@ -107,18 +110,16 @@ void touchDevice(Db &db, Tx &tx, const Source &src, const QString &provider, con
         const QString known = provider == QLatin1String("codex") ? codexVersion : claudeVersion;
         // It shows the account's windows as they stand until it reports its own.
         db.exec("INSERT INTO devices(provider, email, device_host, os_user, member_id, model, version, br_rev, "
-                "project, last_seen, online, five_hour_pct, seven_day_pct) SELECT ?,?,?,?,?,?,?,?,?,?,1, "
-                "COALESCE(MAX(five_hour_pct), 0), COALESCE(MAX(seven_day_pct), 0) FROM account_state "
-                "WHERE provider = ? AND email = ?",
+                "project, last_seen, online, five_hour_pct, seven_day_pct) VALUES(?,?,?,?,?,?,?,?,?,?,1, "
+                "COALESCE((SELECT five_hour_pct FROM account_state WHERE provider = ? AND email = ?), 0), "
+                "COALESCE((SELECT seven_day_pct FROM account_state WHERE provider = ? AND email = ?), 0))",
                 {provider, email, src.host, osUser, src.member, model, version.isEmpty() ? known : version, tooling,
-                 project, src.now, provider, email});
+                 project, src.now, provider, email, provider, email});
         tx.touch(Topic::Team);
         return;
     }
     const qint64 id = q.value(0).toLongLong();
-    if (!q.value(1).toBool() || (!model.isEmpty() && model != q.value(2).toString()) ||
-        (!version.isEmpty() && version != q.value(3).toString()) ||
-        (!project.isEmpty() && project != q.value(4).toString()))
+    if (!q.value(1).toBool() || differs(model, q.value(2)) || differs(version, q.value(3)) || differs(project, q.value(4)))
         tx.touch(Topic::Team);
     q.finish();
     db.exec("UPDATE devices SET online = 1, last_seen = ?, model = CASE WHEN ? <> '' THEN ? ELSE model END, "
@@ -142,8 +143,10 @@ void addActivity(Db &db, Tx &tx, const QString &member, const QString &provider,
     QSqlQuery q = db.exec("SELECT id FROM activity WHERE member_id = ? AND session_id = ? AND provider = ? "
                           "AND started_at >= ? AND started_at < ? ORDER BY id LIMIT 1",
                           {member, session, provider, dayStart, dayStart + kDay});
-    const QVariantList values{w.seconds, w.cost, w.points, w.added, w.removed, w.commits, w.prs, w.accepts,
-                              w.rejects, w.outputTokens};
+    // Whole numbers for the integer columns (PostgreSQL takes no fraction there).
+    auto whole = [](double v) { return QVariant(qint64(std::llround(v))); };
+    const QVariantList values{whole(w.seconds), w.cost, w.points, whole(w.added), whole(w.removed), whole(w.commits),
+                              whole(w.prs), whole(w.accepts), whole(w.rejects), whole(w.outputTokens)};
     if (q.next()) {
         const qint64 id = q.value(0).toLongLong();
         q.finish();
@@ -208,8 +211,7 @@ SessionInfo touchSession(Db &db, Tx &tx, const Source &src, const QString &provi
     // A session over stays over (its last telemetry is flushed after the end); a new start revives it.
     const bool ended = q.value(5).toDouble() > 0 && !start;
     const bool active = !ended;
-    if (learnt || project != q.value(2).toString() || (!model.isEmpty() && model != q.value(3).toString()) ||
-        active != q.value(4).toBool())
+    if (learnt || project != q.value(2).toString() || differs(model, q.value(3)) || active != q.value(4).toBool())
         tx.touch(Topic::Team);
     q.finish();
     db.exec(QStringLiteral("UPDATE live_sessions SET email = ?, project = ?, model = CASE WHEN ? <> '' THEN ? ELSE model END, "
@@ -247,7 +249,7 @@ void reading(Db &db, Tx &tx, const Source &src, const QString &session, const Se
         db.exec("INSERT INTO pending_readings(member_id, session_id, provider, ts, reading) VALUES(?,?,?,?,?) "
                 "ON CONFLICT(member_id, session_id) DO UPDATE SET ts = excluded.ts, reading = excluded.reading "
                 "WHERE excluded.ts >= pending_readings.ts",
-                {src.member, session, r.provider, r.at, readingToJson(r)});
+                {src.member, session, r.provider, r.at, QString::fromUtf8(readingToJson(r))});
     }
 }
 
@@ -458,9 +460,7 @@ void metrics(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
     for (auto it = work.constBegin(); it != work.constEnd(); ++it) {
         const QString sid = it.key().section(QChar(0x1f), 0, 0);
         const BatchSession &s = sessions[sid];
-        Work w = it.value();
-        w.seconds = std::round(w.seconds);
-        addActivity(db, tx, src.member, s.provider, s.info.email, s.info.project, sid, w);
+        addActivity(db, tx, src.member, s.provider, s.info.email, s.info.project, sid, it.value());
     }
     for (auto it = usage.constBegin(); it != usage.constEnd(); ++it) {
         const QStringList k = it.key().split(QChar(0x1f));

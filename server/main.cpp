@@ -179,6 +179,9 @@ int main(int argc, char **argv) {
     }
     limits.ioThreads = std::max(4, 2 * QThread::idealThreadCount());
     limits.cryptoThreads = std::max(1, QThread::idealThreadCount());
+    // Reports wait on a worker for the group commit that takes them; enough workers for a batch
+    // to form while another request's cache is rebuilt.
+    limits.workThreads = 8;
     const int port = intOption(p, "port", 8787, 0, 65535);
     ServerOptions opt;
     opt.installExit = intOption(p, "install-exit", 0, 0, 255);

@@ -12,7 +12,7 @@
 #include <cmath>
 
 TeamServer::TeamServer(Db &db, Vault &vault, ServerOptions options)
-    : m_db(db), m_vault(vault), m_opt(std::move(options)) {
+    : m_db(db), m_vault(vault), m_opt(std::move(options)), m_intake(db) {
     m_throttle.configure(m_opt.intakeRate, m_opt.intakeRate * 10);
     addRoutes();
 }

@@ -6,6 +6,7 @@
 
 #include "cache.h"
 #include "db.h"
+#include "groupcommit.h"
 #include "httpcore.h"
 #include "throttle.h"
 #include "vault.h"
@@ -152,6 +153,7 @@ private:
     ServerOptions m_opt;
     QList<Route> m_routes;
     Throttle m_throttle;
+    GroupCommit m_intake;
     Cached m_accounts;
     CachedMap m_status;
     CachedMap m_stats;

@@ -98,6 +98,8 @@ ReferenceServer::Answer ReferenceServer::send(const QByteArray &method, const QS
         req.setRawHeader("Authorization", "Bearer " + bearer.toUtf8());
     if (!m_forwardedFor.isEmpty())
         req.setRawHeader("X-Forwarded-For", m_forwardedFor.toLatin1());
+    for (const auto &[name, value] : m_headers)
+        req.setRawHeader(name, value);
     if (!contentType.isEmpty() && !body.isNull())
         req.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     if (!m_nam)

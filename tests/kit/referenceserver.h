@@ -51,6 +51,8 @@ public:
     qint64 pid() const { return m_proc.processId(); }
     void setDatabase(const QString &url) { m_database = url; }
     void setForwardedFor(const QString &address) { m_forwardedFor = address; }
+    // Headers sent with every request from now on (a machine's name, a body's encoding).
+    void setHeaders(const QList<QPair<QByteArray, QByteArray>> &headers) { m_headers = headers; }
     // Runs in the server's process between fork and exec (resource limits, say).
     void setChildSetup(std::function<void()> setup) { m_proc.setChildProcessModifier(std::move(setup)); }
     const QList<Login> &logins() const { return m_logins; }
@@ -74,5 +76,6 @@ private:
     QString m_url;
     QString m_database;
     QString m_forwardedFor;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
     QList<Login> m_logins;
 };
