@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package that building, running and testing Corvane Team needs.
 # Idempotent: when everything is already present it only checks and returns.
+# The Claude Code and Codex CLIs (npm, pinned) go to $CORVANE_CLI_DIR (default /opt/corvane-cli) for
+# the end-to-end tests of a member's machine; they run there only against fakes of their APIs.
 # Usage: scripts/install-deps.sh [--fuzz]   (--fuzz: also clang and libFuzzer, for scripts/fuzz.sh;
 # the sanitizer run of scripts/test.sh needs nothing more, g++ brings ASan and UBSan)
 set -euo pipefail
@@ -21,8 +23,9 @@ PKGS=(
   fonts-noto-core fonts-material-design-icons-iconfont
   # test services
   xvfb xauth dbus dbus-x11 gnome-keyring libsecret-tools trayer curl tzdata imagemagick
-  # the CSV test reads the export back with Python's csv module
-  python3
+  # the CSV test reads the export back with Python's csv module; the machine set-up's scripts
+  # use it too, and the end-to-end test drives the Claude Code CLI in a terminal
+  python3 tmux
   # the team server: HTTP, sealed keys, PostgreSQL (driver and, for its tests, the server itself)
   libmicrohttpd-dev libsodium-dev zlib1g-dev libqt6sql6-psql postgresql
   # server benches: a load generator and a static-file floor
@@ -40,13 +43,29 @@ for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
+# The watched CLIs: native binaries inside npm packages; their install scripts are not needed.
+CLI_DIR="${CORVANE_CLI_DIR:-/opt/corvane-cli}"
+CLIS=("@anthropic-ai/claude-code@2.1.337" "@openai/codex@0.171.0")
+install_clis() {
+  local want have=1
+  for want in "${CLIS[@]}"; do
+    local name="${want%@*}"
+    [ "$(node -p "require('$CLI_DIR/node_modules/$name/package.json').version" 2>/dev/null)" = "${want##*@}" ] || have=0
+  done
+  [ $have = 1 ] && return 0
+  echo "installing into $CLI_DIR: ${CLIS[*]}" >&2
+  $SUDO mkdir -p "$CLI_DIR"
+  $SUDO npm install --prefix "$CLI_DIR" --no-audit --no-fund --loglevel=error "${CLIS[@]}" >/dev/null
+}
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 if [ ${#missing[@]} -eq 0 ]; then
+  install_clis
   exit 0
 fi
 
 echo "installing: ${missing[*]}" >&2
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 # PostgreSQL and nginx are only run by the tests and benches, in folders of their own: the
 # packages must neither create a system cluster nor start services.
@@ -61,3 +80,4 @@ if [ ! -e /usr/sbin/policy-rc.d ]; then
 fi
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_clis

@@ -2,61 +2,22 @@
 // welcome page for new members.
 #include "server.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QLocale>
 #include <QXmlStreamWriter>
 
-namespace {
+#include "install_script.h"
 
-// Installs the team tooling below $HOME/.brindle only. Each step names itself in the output
-// (the client ticks its progress by these words) and takes about half a second.
-const char kInstallScript[] = R"SH(#!/usr/bin/env bash
-# Corvane Team: set-up of a member's machine.
-set -eu
-BRINDLE_URL="${BRINDLE_URL:-}"
-BRINDLE_TOKEN="${BRINDLE_TOKEN:-}"
-if [ -z "$BRINDLE_URL" ] || [ -z "$BRINDLE_TOKEN" ]; then
-  echo "ошибка: BRINDLE_URL и BRINDLE_TOKEN не заданы" >&2
-  exit 2
-fi
-root="$HOME/.brindle"
-mkdir -p "$root/bin" "$root/hooks" "$root/agent"
-step() { printf '%s\n' "$1"; sleep 0.5; }
-
-step "==> statusline: статуслайн и меню лимитов Claude Code"
-cat > "$root/bin/statusline.sh" <<'EOF'
-#!/usr/bin/env bash
-# Prints the five-hour and seven-day use of the current account.
-. "$HOME/.brindle/config" 2>/dev/null || exit 0
-echo "corvane"
-EOF
-chmod 0755 "$root/bin/statusline.sh"
-
-step "==> quick-cmds: алиасы opus / sonnet / glm / kimi / max"
-cat > "$root/bin/quick-cmds.sh" <<'EOF'
-# Quick model commands; source this file from your shell profile.
-alias opus='claude --model opus'
-alias sonnet='claude --model sonnet'
-EOF
-
-step "==> telemetry: OTEL + hooks"
-cat > "$root/hooks/telemetry.env" <<'EOF'
-CLAUDE_CODE_ENABLE_TELEMETRY=1
-OTEL_METRICS_EXPORTER=otlp
-EOF
-
-step "==> agent: агент присутствия"
-printf 'interval=60\n' > "$root/agent/agent.conf"
-
-echo "Готово: настройка завершена"
-exit __EXIT__
-)SH";
-
-} // namespace
-
+// The set-up script (server/install/install.sh) with its revision, which machines report back so
+// the team sees who runs old tooling, and the exit status tests may ask for.
 Reply TeamServer::installScript(Ctx &) {
+    static const QByteArray tooling =
+        QCryptographicHash::hash(kInstallScript, QCryptographicHash::Sha256).toHex().left(12);
     Reply r;
-    r.body = QByteArray(kInstallScript).replace("__EXIT__", QByteArray::number(m_opt.installExit));
+    r.body = QByteArray(kInstallScript)
+                 .replace("__TOOLING__", tooling)
+                 .replace("__EXIT__", QByteArray::number(m_opt.installExit));
     r.contentType = "text/x-shellscript; charset=utf-8";
     return r;
 }

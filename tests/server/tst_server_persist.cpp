@@ -58,7 +58,7 @@ private slots:
             env.insert("BRINDLE_TOKEN", "t");
             bash.setProcessEnvironment(env);
             bash.start("/bin/bash", {"-c", QString::fromUtf8(script.body)});
-            QVERIFY(bash.waitForFinished(15000));
+            QVERIFY(bash.waitForFinished(60000)); // the script sets a whole machine up
             QCOMPARE(bash.exitCode(), 3);
             const QByteArray feed = s.get("/appcast.xml").body;
             QVERIFY(feed.contains("<sparkle:version>42</sparkle:version>"));

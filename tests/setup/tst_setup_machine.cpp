@@ -30,6 +30,22 @@ QByteArray configText(const QString &url, const QString &token)
     return "BRINDLE_URL=\"" + url.toUtf8() + "\"\nBRINDLE_TOKEN=\"" + token.toUtf8() + "\"\n";
 }
 
+QJsonObject jsonFile(const QString &path)
+{
+    return QJsonDocument::fromJson(readAll(path)).object();
+}
+
+// The commands of every hook set-up left for `event`.
+QStringList hookCommands(const QJsonObject &settings, const QString &event)
+{
+    QStringList commands;
+    for (const QJsonValue &group : settings[QStringLiteral("hooks")][event].toArray())
+        for (const QJsonValue &hook : group[QStringLiteral("hooks")].toArray())
+            commands << hook[QStringLiteral("command")].toString()
+                            + (hook[QStringLiteral("async")].toBool() ? QStringLiteral(" (async)") : QString());
+    return commands;
+}
+
 } // namespace
 
 class TestSetupMachine : public QObject
@@ -62,6 +78,21 @@ class TestSetupMachine : public QObject
         QSignalSpy done(&runner, &InstallRunner::finished);
         runner.start(script.text, script.environment);
         return done.wait(30000) ? done.first().first().toInt() : -2000;
+    }
+
+    // Runs one of the installed scripts as the member would (HOME set, `input` on stdin).
+    QPair<int, QByteArray> runInstalled(const QString &script, const QByteArray &input = {})
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home);
+        p.setProcessEnvironment(env);
+        p.start(m_home + QStringLiteral("/.brindle/") + script, {});
+        p.write(input);
+        p.closeWriteChannel();
+        if (!p.waitForFinished(30000))
+            return {-1, {}};
+        return {p.exitCode(), p.readAllStandardOutput()};
     }
 
 private slots:
@@ -159,14 +190,103 @@ private slots:
         QVERIFY(!QFileInfo(config()).isSymLink());
         QCOMPARE(readAll(config()), configText(m_server.url(), QStringLiteral("tok-2")));
         QCOMPARE(fileMode(config()), 0600);
-        QCOMPARE(QDir(m_home + QStringLiteral("/.brindle")).entryList(QDir::Files), QStringList{"config"});
+        QCOMPARE(QDir(m_home + QStringLiteral("/.brindle")).entryList({QStringLiteral("config*")}, QDir::AllEntries | QDir::Hidden),
+                 QStringList{"config"}); // no temporary file left beside it
         QCOMPARE(QDir(m_home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList{".brindle"}); // nothing outside it
+                 (QStringList{".bashrc", ".brindle", ".claude"})); // Codex is not on this machine
         if (kind == QLatin1String("symlink")) {
             QCOMPARE(readAll(victim), QByteArray("somebody else's file\n"));
             QCOMPARE(fileMode(victim), 0644);
         }
         QCOMPARE(QFileInfo::exists(victim), kind == QLatin1String("symlink"));
+    }
+
+    // Claude Code's settings.json gets the telemetry, the status line and the hooks, keeps every
+    // key of the member's, is changed once however often set-up runs, and comes back as it was
+    // with the uninstall script. A file that is not JSON is left alone and the set-up says so.
+    void settingsMerge_data()
+    {
+        QTest::addColumn<QByteArray>("before");   // null: no file
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("ownLine");  // what the member's own status line prints
+        QTest::addColumn<bool>("editAfter");      // the member edits the file after set-up
+        const QByteArray own = R"({"model": "opus", "statusLine": {"type": "command", "command": "echo mine", "padding": 1}})";
+        const QByteArray hooksEnv = R"({"env": {"FOO": "1", "OTEL_LOG_USER_PROMPTS": "1"}, "hooks": {"Stop": [{"hooks": [{"type": "command", "command": "true"}]}], "UserPromptSubmit": [{"hooks": [{"type": "command", "command": "true"}]}]}})";
+        QTest::newRow("no file") << QByteArray() << 0 << QByteArray() << false;
+        QTest::newRow("empty") << QByteArray("") << 0 << QByteArray() << false;
+        QTest::newRow("own status line") << own << 0 << QByteArray("mine") << false;
+        QTest::newRow("hooks and env") << hooksEnv << 0 << QByteArray() << false;
+        QTest::newRow("edited after set-up") << hooksEnv << 0 << QByteArray() << true;
+        QTest::newRow("invalid JSON") << QByteArray("{\"env\": {,}") << 3 << QByteArray() << false;
+    }
+    void settingsMerge()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(int, status);
+        QFETCH(QByteArray, ownLine);
+        QFETCH(bool, editAfter);
+        const QString path = m_home + QStringLiteral("/.claude/settings.json");
+        const QString brindle = m_home + QStringLiteral("/.brindle/bin/");
+        if (!before.isNull()) {
+            QVERIFY(QDir().mkpath(m_home + QStringLiteral("/.claude")));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
+        }
+        QCOMPARE(runSetup(m_server.url(), QStringLiteral("tok-merge")), status);
+        if (status != 0) {
+            QCOMPARE(readAll(path), before);
+            QVERIFY2(m_log.contains(QStringLiteral("не JSON")), qPrintable(m_log));
+            return;
+        }
+        const QByteArray merged = readAll(path);
+        QVERIFY(!merged.contains("tok-merge")); // the token stays in the 0600 config
+        const QJsonObject s = jsonFile(path);
+        QCOMPARE(s["statusLine"]["command"].toString(), brindle + QStringLiteral("statusline.sh"));
+        const QJsonObject env = s["env"].toObject();
+        QCOMPARE(env["CLAUDE_CODE_ENABLE_TELEMETRY"].toString(), QStringLiteral("1"));
+        QCOMPARE(env["OTEL_EXPORTER_OTLP_PROTOCOL"].toString(), QStringLiteral("http/json"));
+        QCOMPARE(env["OTEL_EXPORTER_OTLP_ENDPOINT"].toString(), m_server.url());
+        QVERIFY(!env.contains("OTEL_LOG_USER_PROMPTS"));
+        const QJsonObject old = QJsonDocument::fromJson(before).object();
+        for (const QString &key : old.keys())
+            QVERIFY2(s.contains(key), qPrintable(key));
+        for (const QString &key : old["env"].toObject().keys())
+            QVERIFY(env.contains(key) || key == QLatin1String("OTEL_LOG_USER_PROMPTS"));
+        const QString hook = brindle + QStringLiteral("hook.sh (async)");
+        for (const QString &event : {QStringLiteral("SessionStart"), QStringLiteral("SessionEnd")})
+            QCOMPARE(hookCommands(s, event), QStringList{hook});
+        QCOMPARE(hookCommands(s, QStringLiteral("Stop")),
+                 old.contains("hooks") ? (QStringList{QStringLiteral("true"), hook}) : QStringList{hook});
+        QVERIFY(!hookCommands(s, QStringLiteral("UserPromptSubmit")).contains(hook));
+        QCOMPARE(s["statusLine"]["padding"], old["statusLine"]["padding"]);
+
+        // Our line first (nothing cached yet), the member's own after it.
+        const auto line = runInstalled(QStringLiteral("bin/statusline.sh"), R"({"session_id": "s-1"})");
+        QCOMPARE(line.first, 0);
+        QCOMPARE(line.second.trimmed(), ownLine.isEmpty() ? QByteArray("Corvane") : "Corvane  " + ownLine);
+
+        const QByteArray bashrc = readAll(m_home + QStringLiteral("/.bashrc"));
+        QCOMPARE(bashrc.count("# corvane-team quick commands"), 1);
+        QCOMPARE(runSetup(m_server.url(), QStringLiteral("tok-merge")), 0);
+        QCOMPARE(readAll(path), merged);
+        QCOMPARE(readAll(m_home + QStringLiteral("/.bashrc")), bashrc);
+
+        QJsonObject expected = old;
+        if (editAfter) {
+            QJsonObject edited = s;
+            edited["model"] = QStringLiteral("sonnet");
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QJsonDocument(edited).toJson());
+            expected["model"] = QStringLiteral("sonnet");
+        }
+        QCOMPARE(runInstalled(QStringLiteral("uninstall.sh")).first, 0);
+        if (editAfter)
+            QCOMPARE(jsonFile(path), expected); // our entries out, the member's edit kept
+        else
+            QCOMPARE(readAll(path), before.isNull() ? QByteArray("<missing>") : before);
+        QCOMPARE(QDir(m_home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 before.isNull() ? QStringList() : QStringList{".claude"});
     }
 
     void tokenIsOnNoCommandLine()

@@ -1,0 +1,156 @@
+// A member's machine end to end: the client's set-up runs the reference server's install script
+// in a scratch home, then the real Claude Code CLI (from $CORVANE_CLI_DIR, installed by
+// scripts/install-deps.sh) runs an interactive session under tmux against the kit's fake
+// Anthropic API. What the fake produced (windows, resets, model, cost, project, presence) must
+// then be in the member's own status and in the administrator's views.
+#include "kit.h"
+
+#include <QtTest>
+
+#include "setup/installrunner.h"
+#include "setup/setupscript.h"
+
+namespace {
+
+const QString kEmail = QStringLiteral("anna.e2e@corvane.test");
+
+QJsonObject findAccount(const QJsonObject &answer)
+{
+    for (const QJsonValue &a : answer[QStringLiteral("accounts")].toArray())
+        if (a[QStringLiteral("account_email")].toString() == kEmail)
+            return a.toObject();
+    return {};
+}
+
+} // namespace
+
+class TestClaudeCodeEndToEnd : public QObject
+{
+    Q_OBJECT
+    ReferenceServer m_server;
+    FakeAnthropic m_api;
+    QTemporaryDir m_dir;
+    QString m_claude, m_home, m_project;
+
+    QString tmux(const QStringList &args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMUX_TMPDIR"), m_dir.path());
+        env.insert(QStringLiteral("HOME"), m_home);
+        env.insert(QStringLiteral("TERM"), QStringLiteral("xterm-256color"));
+        env.remove(QStringLiteral("TMUX"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("tmux"), QStringList{QStringLiteral("-L"), QStringLiteral("e2e"), QStringLiteral("-f"),
+                                                    QStringLiteral("/dev/null")} + args);
+        p.waitForFinished(15000);
+        return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()) : QStringLiteral("<tmux failed>");
+    }
+    QString pane() { return tmux({QStringLiteral("capture-pane"), QStringLiteral("-p"), QStringLiteral("-t"), QStringLiteral("cc")}); }
+
+private slots:
+    void initTestCase()
+    {
+        const QString dir = qEnvironmentVariable("CORVANE_CLI_DIR", QStringLiteral("/opt/corvane-cli"));
+        m_claude = dir + QStringLiteral("/node_modules/.bin/claude");
+        if (!QFileInfo(m_claude).isExecutable())
+            QSKIP(qPrintable(QStringLiteral("Claude Code CLI not found at %1: scripts/install-deps.sh installs it").arg(m_claude)));
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("tmux")).isEmpty(), "tmux is missing: scripts/install-deps.sh");
+        QVERIFY(m_dir.isValid() && m_api.server.listening());
+        QVERIFY(m_server.start());
+    }
+
+    void cleanupTestCase() { tmux({QStringLiteral("kill-server")}); }
+
+    void interactiveSessionReachesTheTeam()
+    {
+        const qint64 t = QDateTime::currentSecsSinceEpoch();
+        m_api.fiveHour = {0.86, t + 3 * 3600};
+        m_api.sevenDay = {0.61, t + 4 * 86400};
+
+        // The member signs in and the client sets the machine up with the served script.
+        const auto anna = m_server.login(QStringLiteral("anna"));
+        QJsonObject signin;
+        QVERIFY(!m_server.signIn(anna.login, anna.password, &signin).isEmpty());
+        const QString token = signin[QStringLiteral("token")].toString();
+        QVERIFY(!token.isEmpty());
+        m_home = m_dir.filePath(QStringLiteral("home"));
+        m_project = m_dir.filePath(QStringLiteral("work/atlas"));
+        QVERIFY(QDir().mkpath(m_home) && QDir().mkpath(m_project));
+        const setup::Script script = setup::buildScript(m_home, m_server.url(), token);
+        InstallRunner runner;
+        QString log;
+        connect(&runner, &InstallRunner::output, this, [&log](const QString &text) { log += text; });
+        QSignalSpy done(&runner, &InstallRunner::finished);
+        runner.start(script.text, script.environment);
+        QVERIFY(done.wait(60000));
+        QVERIFY2(done.first().first().toInt() == 0, qPrintable(log));
+
+        // A subscription login as Claude Code leaves it: the account in ~/.claude.json (never a
+        // credential: the CLI gets its OAuth token from the environment here).
+        QFile state(m_home + QStringLiteral("/.claude.json"));
+        QVERIFY(state.open(QIODevice::WriteOnly));
+        state.write(QJsonDocument(QJsonObject{
+                        {"hasCompletedOnboarding", true},
+                        {"projects", QJsonObject{{m_project, QJsonObject{{"hasTrustDialogAccepted", true}}}}},
+                        {"oauthAccount", QJsonObject{{"emailAddress", kEmail},
+                                                     {"accountUuid", "0b7e5a4c-1111-4222-8333-944455556666"},
+                                                     {"organizationUuid", "5c1d2e3f-aaaa-4bbb-8ccc-ddddeeeeffff"}}}})
+                        .toJson());
+        state.close();
+
+        const QString env = QStringLiteral("env ANTHROPIC_BASE_URL=%1 CLAUDE_CODE_OAUTH_TOKEN=fake-oauth "
+                                           "DISABLE_AUTOUPDATER=1 %2").arg(m_api.url(), m_claude);
+        QCOMPARE(tmux({QStringLiteral("new-session"), QStringLiteral("-d"), QStringLiteral("-s"), QStringLiteral("cc"),
+                       QStringLiteral("-x"), QStringLiteral("160"), QStringLiteral("-y"), QStringLiteral("40"),
+                       QStringLiteral("-c"), m_project, env}),
+                 QString());
+        // The prompt is ready once our status line has printed into the footer.
+        QTRY_VERIFY2_WITH_TIMEOUT(pane().contains(QLatin1String("Corvane")), qPrintable(pane()), 60000);
+        tmux({QStringLiteral("send-keys"), QStringLiteral("-t"), QStringLiteral("cc"), QStringLiteral("say hello"),
+              QStringLiteral("Enter")});
+        QTRY_VERIFY2_WITH_TIMEOUT(pane().contains(m_api.text), qPrintable(pane()), 60000);
+        // The next status line prints what the team server answered for this reading.
+        QTRY_VERIFY2_WITH_TIMEOUT(pane().contains(QLatin1String("86%")), qPrintable(pane()), 60000);
+        const QString model = m_api.server.last(QStringLiteral("/v1/messages")).json[QStringLiteral("model")].toString();
+
+        tmux({QStringLiteral("send-keys"), QStringLiteral("-t"), QStringLiteral("cc"), QStringLiteral("/exit"), QStringLiteral("Enter")});
+        QTRY_VERIFY_WITH_TIMEOUT(tmux({QStringLiteral("list-sessions")}) == QLatin1String("<tmux failed>"), 60000);
+
+        // The member's own view: both windows with the fake's resets, the project, presence.
+        QJsonObject mine;
+        QTRY_VERIFY_WITH_TIMEOUT(!(mine = findAccount(m_server.get(QStringLiteral("/api/my/status"), token).json())).isEmpty(), 30000);
+        QCOMPARE(mine[QStringLiteral("provider")].toString(), QStringLiteral("claude"));
+        QCOMPARE(mine[QStringLiteral("five_hour_pct")].toDouble(), 86.0);
+        QCOMPARE(mine[QStringLiteral("seven_day_pct")].toDouble(), 61.0);
+        QCOMPARE(qint64(mine[QStringLiteral("five_hour_resets_at")].toDouble()), m_api.fiveHour.resetsAt);
+        QCOMPARE(qint64(mine[QStringLiteral("seven_day_resets_at")].toDouble()), m_api.sevenDay.resetsAt);
+        QCOMPARE(mine[QStringLiteral("project")].toString(), QStringLiteral("atlas"));
+        QVERIFY(m_server.get(QStringLiteral("/api/my/status"), token).json()[QStringLiteral("telemetry")][QStringLiteral("push_ok")].toBool());
+
+        // The administrator's views: the account as telemetry shows it, its cost and model (the
+        // OTel batches are flushed when the CLI exits), the day's activity and the alert.
+        const auto admin = m_server.loginFor(QStringLiteral("admin"));
+        const QString session = m_server.signIn(admin.login, admin.password);
+        QJsonObject account;
+        QTRY_VERIFY_WITH_TIMEOUT((account = findAccount(m_server.get(QStringLiteral("/api/accounts"), session).json()))
+                                         [QStringLiteral("cost_usd")].toDouble() > 0,
+                                 30000);
+        QCOMPARE(account[QStringLiteral("model")].toString(), model);
+        QCOMPARE(account[QStringLiteral("five_hour_pct")].toDouble(), 86.0);
+        QCOMPARE(account[QStringLiteral("limits")][QStringLiteral("source")].toString(), QStringLiteral("push"));
+        QVERIFY(!account[QStringLiteral("in_registry")].toBool());
+        QVERIFY(account[QStringLiteral("version")].toString().startsWith(QLatin1String("2.")));
+
+        const QByteArray analytics =
+            m_server.get(QStringLiteral("/api/team/analytics?from=%1&to=%2&tz=0").arg(t - 3600).arg(t + 3600), session).body;
+        QVERIFY2(analytics.contains("\"name\":\"atlas\""), analytics.constData());
+        bool alerted = false;
+        for (const QJsonValue &e : m_server.get(QStringLiteral("/api/events?limit=100"), session).json()[QStringLiteral("events")].toArray())
+            alerted = alerted || e[QStringLiteral("account_email")].toString() == kEmail;
+        QVERIFY(alerted); // the five-hour window passed 80 %
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClaudeCodeEndToEnd)
+#include "tst_claude_code_e2e.moc"
