@@ -38,6 +38,9 @@ if [ "${1:-}" = "--fuzz" ]; then
   PKGS+=(clang libfuzzer-14-dev libclang-rt-14-dev)
 fi
 
+# The CLIs below install with npm; machines whose Node.js came from elsewhere keep theirs.
+command -v npm >/dev/null 2>&1 || PKGS+=(nodejs npm)
+
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
