@@ -67,7 +67,6 @@ struct Refusal {
 
 class TeamServer {
 public:
-    static constexpr double kOnlineWindow = 300; // a presence report this recent counts as online
     static constexpr double kTelemetryWindow = 600;  // telemetry this recent counts as arriving
 
     TeamServer(Db &db, Vault &vault, ServerOptions options);
