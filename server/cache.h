@@ -2,6 +2,7 @@
 // topic counters of Db) or a time passes (a limit window resets, a presence report ages).
 #pragma once
 
+#include "conditional.h"
 #include "httpcore.h"
 
 #include <QByteArray>
@@ -14,10 +15,12 @@
 
 using Stamp = std::array<quint64, 2>;  // the topic counters the answer was built from
 
-// A JSON answer ready to send again; a big one also sits in a memory file for sendfile().
+// A JSON answer ready to send again, its tag computed once; a big one also sits in a memory file
+// for sendfile().
 inline Reply cachedReply(const QByteArray &body) {
     Reply r;
     r.body = body;
+    r.headers.append(qMakePair(QByteArray("ETag"), conditional::tagOf(body)));
     if (body.size() >= 256 * 1024) r.file = MemFile::from(body);
     return r;
 }

@@ -243,7 +243,7 @@ MHD_Result HttpService::Impl::queue(MHD_Connection *c, RequestState *st, const R
             return MHD_NO;
         }
     }
-    MHD_add_response_header(resp, "Content-Type", r.contentType.constData());
+    if (r.status != 304) MHD_add_response_header(resp, "Content-Type", r.contentType.constData());
     MHD_add_response_header(resp, "Cache-Control", "no-store");
     MHD_add_response_header(resp, "X-Content-Type-Options", "nosniff");
     for (const auto &h : r.headers) MHD_add_response_header(resp, h.first.constData(), h.second.constData());

@@ -1,5 +1,7 @@
 #include "server.h"
 
+#include "conditional.h"
+
 #include "otlp.h"
 #include "secrets.h"
 
@@ -195,7 +197,9 @@ Reply TeamServer::dispatch(const HttpRequest &request) {
 
 Reply TeamServer::handle(HttpRequest &request) {
     try {
-        return dispatch(request);
+        Reply reply = dispatch(request);
+        conditional::apply(request, reply);
+        return reply;
     } catch (const Defer &) {
         throw;
     } catch (const Refusal &r) {
