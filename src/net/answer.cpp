@@ -16,6 +16,8 @@ Verdict sort(const HttpReply &r, Kind kind)
         return Verdict::Expired;
     if (r.status == 403)
         return Verdict::Refused;
+    if (r.status == 304 && kind == Kind::Load)
+        return Verdict::Unchanged;
     if (r.status < 200 || r.status > 299)
         return Verdict::Failed;
     switch (kind) {

@@ -18,6 +18,7 @@ enum class Verdict {
     Failed,  // no answer, a time-out, a 5xx, an answer that is not what the endpoint sends, a refused write
     Expired, // 401: the session is over, the user signs in again
     Refused, // 403: the user's role does not allow it (any more)
+    Unchanged, // 304 to a load that named the tag of the answer it holds: that answer still stands
 };
 
 Verdict sort(const HttpReply &r, Kind kind);

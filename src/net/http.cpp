@@ -110,7 +110,8 @@ void Http::deliver(QObject *context, std::function<void(const HttpReply &)> done
 }
 
 void Http::send(HttpMethod method, const QString &url, const QString &bearer, const QJsonObject *body,
-                QObject *context, std::function<void(const HttpReply &)> done, bool parseJson)
+                QObject *context, std::function<void(const HttpReply &)> done, bool parseJson,
+                const QByteArray &ifNoneMatch)
 {
     if (!context)
         context = this;
@@ -138,6 +139,8 @@ void Http::send(HttpMethod method, const QString &url, const QString &bearer, co
     QNetworkRequest request(target);
     if (!bearer.isEmpty())
         request.setRawHeader("Authorization", "Bearer " + bearer.toUtf8());
+    if (!ifNoneMatch.isEmpty() && !ifNoneMatch.contains('\r') && !ifNoneMatch.contains('\n'))
+        request.setRawHeader("If-None-Match", ifNoneMatch);
     // Qt keeps raw headers (and a 307/308 keeps the body) across redirects, to any host; every
     // hop is vetted below.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
@@ -240,6 +243,7 @@ void Http::finish(QNetworkReply *reply, QObject *context, std::function<void(con
         r.ok = true;
         r.status = statusAttr.toInt();
         r.body = reply->readAll();
+        r.etag = reply->rawHeader("ETag");
         QJsonParseError err;
         const QJsonDocument doc = parseJson ? QJsonDocument::fromJson(r.body, &err) : QJsonDocument();
         if (parseJson && err.error == QJsonParseError::NoError && doc.isObject())

@@ -18,6 +18,7 @@ struct HttpReply {
     int status = 0;    // HTTP status; never an error by itself, callers decide what it means
     QJsonObject json;  // body parsed as JSON when it is an object, else empty
     QByteArray body;   // raw bytes
+    QByteArray etag;   // the answer's entity tag, when the server sent one
 };
 
 enum class HttpMethod { Get, Post, Delete };
@@ -67,8 +68,12 @@ public:
     //
     // With `parseJson` false the body is left unparsed (`json` stays empty): for large answers
     // that the caller parses off the main thread.
+    //
+    // A non-empty `ifNoneMatch` (the tag of an answer the caller still holds) lets the server answer
+    // 304 with no body when nothing has changed.
     void send(HttpMethod method, const QString &url, const QString &bearer, const QJsonObject *body,
-              QObject *context, std::function<void(const HttpReply &)> done, bool parseJson = true);
+              QObject *context, std::function<void(const HttpReply &)> done, bool parseJson = true,
+              const QByteArray &ifNoneMatch = {});
 
     QNetworkAccessManager *nam();
     // Exchanges whose callback has neither run nor been dropped yet (tests wait for 0).

@@ -117,6 +117,8 @@ void Store::logOut()
 
 void Store::clearAdminData()
 {
+    m_tags.clear();
+    m_keptJson.clear();
     if (!m_teamAccounts.isEmpty())
         setTeamAccounts({});
     if (!m_members.isEmpty())

@@ -9,11 +9,16 @@
 #include <algorithm>
 #include <limits>
 
+namespace {
+const QString kAlertsPath = QStringLiteral("/api/events?limit=100");
+} // namespace
+
 void Store::refreshHome()
 {
     if (m_accounts.isEmpty())
         setLoadingHome(true);
-    getStatus(QStringLiteral("/api/my/status"), [this](const HttpReply &r) {
+    static const QString path = QStringLiteral("/api/my/status");
+    getKept(path, [this](const HttpReply &r) {
         // A failed load keeps the gauges it showed; the screens say how old they are. A refusal
         // here is not read as a lost role: this is the call that learns the role after one.
         if (answer::sort(r, answer::Kind::Load) == answer::Verdict::Refused || loaded(r) != answer::Verdict::Ok) {
@@ -30,6 +35,7 @@ void Store::refreshHome()
             setName(h.memberName.value_or(m_name));
             setRole(h.memberRole.value_or(m_role));
         }
+        keepTag(path, r.etag);
         setLoadingHome(false);
     });
 }
@@ -38,7 +44,7 @@ void Store::loadAlerts()
 {
     if (!isAdmin())
         return;
-    getStatus(QStringLiteral("/api/events?limit=100"), [this](const HttpReply &r) {
+    getKept(kAlertsPath, [this](const HttpReply &r) {
         if (!isAdmin())
             return; // the server made the user a non-administrator meanwhile
         if (loaded(r) != answer::Verdict::Ok)
@@ -46,6 +52,7 @@ void Store::loadAlerts()
         const decode::Alerts a = decode::alerts(r.json);
         setAlerts(a.events);
         setAlertsUnread(int(std::clamp<qint64>(a.unread, 0, std::numeric_limits<int>::max())));
+        keepTag(kAlertsPath, r.etag);
     });
 }
 
@@ -69,6 +76,7 @@ void Store::markAlertsRead()
             if (ids.contains(QJsonValue(e.evId)))
                 e.ack = true;
         setAlerts(list);
+        forgetTag(kAlertsPath); // the list shown is no longer that answer
         const QJsonValue unread = r.json.value(QLatin1String("unread"));
         if (unread.isDouble())
             setAlertsUnread(int(std::clamp<double>(unread.toDouble(), 0, std::numeric_limits<int>::max())));

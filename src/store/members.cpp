@@ -15,7 +15,7 @@ void Store::loadMembers()
     setLoadingMembers(m_members.isEmpty());
     // Only the newest load applies (a reload after a write is never overwritten by an older one).
     const quint64 ticket = m_membersLoads.take();
-    getStatus(kMembers, [this, ticket](const HttpReply &r) {
+    getKept(kMembers, [this, ticket](const HttpReply &r) {
         // The session may have passed to a non-administrator meanwhile: the roster is not theirs.
         if (!isAdmin()) {
             setLoadingMembers(false);
@@ -23,8 +23,10 @@ void Store::loadMembers()
         }
         if (!m_membersLoads.isNewest(ticket))
             return;
-        if (loaded(r) == answer::Verdict::Ok)
+        if (loaded(r) == answer::Verdict::Ok) {
             setMembers(decode::members(r.json));
+            keepTag(kMembers, r.etag);
+        }
         setLoadingMembers(false);
     });
 }

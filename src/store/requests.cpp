@@ -26,10 +26,30 @@ void Store::getStatus(const QString &path, ReplyFn done)
                  inSession(std::move(done)));
 }
 
-void Store::getStatusUnparsed(const QString &path, ReplyFn done)
+void Store::getKept(const QString &path, ReplyFn done, bool parseJson)
 {
+    const QByteArray tag = m_tags.value(path);
     m_http->send(HttpMethod::Get, m_serverUrl + path, bearerFor(m_session, m_token), nullptr, this,
-                 inSession(std::move(done)), false);
+                 inSession([tag, done = std::move(done)](const HttpReply &r) {
+                     if (r.status != 304 || !tag.isEmpty())
+                         return done(r);
+                     // "Not modified" to a question that named nothing: there is nothing to keep.
+                     HttpReply failed;
+                     failed.error = QStringLiteral("Неожиданный ответ сервера.");
+                     done(failed);
+                 }),
+                 parseJson, tag);
+}
+
+void Store::keepTag(const QString &path, const QByteArray &tag, const QJsonObject &json)
+{
+    if (tag.isEmpty()) {
+        forgetTag(path);
+        return;
+    }
+    m_tags.insert(path, tag);
+    if (!json.isEmpty())
+        m_keptJson.insert(path, json);
 }
 
 void Store::postAuthedStatus(const QString &path, const QJsonObject &body, ReplyFn done)
@@ -61,6 +81,7 @@ answer::Verdict Store::loaded(const HttpReply &r)
     const answer::Verdict v = answer::sort(r, answer::Kind::Load);
     switch (v) {
     case answer::Verdict::Ok:
+    case answer::Verdict::Unchanged:
         if (m_authExpired)
             setAuthExpired(false);
         if (m_serverLost)

@@ -10,6 +10,8 @@ namespace {
 // What the three requests of one load bring back; published once all have answered.
 struct StatsAnswers {
     QJsonObject stats, results, mirrors;
+    QString statsPath;
+    QByteArray statsTag; // empty when the statistics were unchanged
     int pending = 3;
     bool failed = false; // one of the three had no usable answer: nothing of this load is shown
 };
@@ -47,6 +49,8 @@ void Store::loadStats()
         setStatSources(s.sources);
         setResultMembers(decode::results(answers->results));
         setMirrors(decode::mirrors(answers->mirrors));
+        if (!answers->statsTag.isEmpty())
+            keepTag(answers->statsPath, answers->statsTag, answers->stats);
         setLoadingStats(false);
     };
     // The lists are published together or not at all: a screen never mixes a fresh answer
@@ -61,8 +65,19 @@ void Store::loadStats()
         };
     };
 
-    getStatus(QStringLiteral("/api/stats?scope=") + QString::fromLatin1(QUrl::toPercentEncoding(m_statScope)),
-              into(&StatsAnswers::stats, answers));
+    // The team's statistics are polled: unchanged, they are published again from the answer kept.
+    const QString statsPath = QStringLiteral("/api/stats?scope=") + QString::fromLatin1(QUrl::toPercentEncoding(m_statScope));
+    getKept(statsPath, [this, finish, answers, statsPath](const HttpReply &r) {
+        const answer::Verdict v = isAdmin() ? loaded(r) : answer::Verdict::Refused;
+        if (v == answer::Verdict::Unchanged && m_keptJson.contains(statsPath))
+            answers->stats = m_keptJson.value(statsPath);
+        else if (v == answer::Verdict::Ok)
+            answers->stats = r.json, answers->statsTag = r.etag;
+        else
+            answers->failed = true;
+        answers->statsPath = statsPath;
+        finish();
+    });
     getStatus(QStringLiteral("/api/team/result?days=7"), into(&StatsAnswers::results, answers));
     getStatus(QStringLiteral("/api/mirrors/limits?days=30"), into(&StatsAnswers::mirrors, answers));
 }

@@ -177,6 +177,8 @@ void Store::restore(const QHash<QString, std::optional<QString>> &saved)
 quint64 Store::beginSession()
 {
     ++m_generation;
+    m_tags.clear();
+    m_keptJson.clear();
     if (m_restoring)
         setRestoring(false);
     // What was loading or being sent belonged to the session that ended; its answers are

@@ -283,10 +283,17 @@ public:
     using ReplyFn = std::function<void(const HttpReply &)>;
     void post(const QString &path, const QJsonObject &body, ReplyFn done);
     void getStatus(const QString &path, ReplyFn done);
-    // getStatus with the body left unparsed, for an answer decoded off the main thread.
-    void getStatusUnparsed(const QString &path, ReplyFn done);
     void postAuthedStatus(const QString &path, const QJsonObject &body, ReplyFn done);
     void deleteAuthed(const QString &path, ReplyFn done);
+    // A load of a list that is polled: it names the tag of the answer now shown (keepTag), and a
+    // 304 comes back as answer::Verdict::Unchanged, so nothing is sent or decoded again when
+    // nothing changed. A 304 to a load that named no tag is a failure.
+    void getKept(const QString &path, ReplyFn done, bool parseJson = true);
+    // Noted once an answer of `path` is what the screens show; `json` is kept too for an answer
+    // that is decoded again whole (statistics, published with the answers beside it).
+    void keepTag(const QString &path, const QByteArray &tag, const QJsonObject &json = {});
+    // Dropped whenever the shown data is changed or cleared by anything but that load.
+    void forgetTag(const QString &path) { m_tags.remove(path); m_keptJson.remove(path); }
     void getData(const QString &path, std::function<void(const std::optional<QByteArray> &)> done);
     Http *http() const { return m_http; }
 
@@ -342,4 +349,6 @@ private:
 
     quint64 m_generation = 0;
     NewestLoad m_teamLoads, m_membersLoads, m_statsLoads, m_activityLoads;
+    QHash<QString, QByteArray> m_tags;     // path → tag of the answer the screens show
+    QHash<QString, QJsonObject> m_keptJson; // path → that answer, where it is decoded again
 };

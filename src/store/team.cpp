@@ -17,7 +17,8 @@ void Store::loadTeam()
     // The body is parsed and decoded on a worker thread: a team of thousands of accounts is an
     // answer of megabytes, and the window must not stall on it every 30 seconds. The list is
     // still assigned here, on the main thread.
-    getStatusUnparsed(QStringLiteral("/api/accounts"), [this, ticket](const HttpReply &r) {
+    static const QString path = QStringLiteral("/api/accounts");
+    getKept(path, [this, ticket](const HttpReply &r) {
         if (!m_teamLoads.isNewest(ticket))
             return;
         // The server may have made the user a non-administrator meanwhile: not theirs to see.
@@ -29,14 +30,15 @@ void Store::loadTeam()
             setLoadingTeam(false);
             return;
         }
-        QtConcurrent::run(decodeTeamAnswer, r.body).then(this, [this, ticket, gen = generation()](const QList<TeamAcct> &list) {
+        QtConcurrent::run(decodeTeamAnswer, r.body).then(this, [this, ticket, gen = generation(), tag = r.etag](const QList<TeamAcct> &list) {
             // While it was decoded a newer load may have started, or the session ended.
             if (!m_teamLoads.isNewest(ticket) || gen != generation() || !isAdmin())
                 return;
             applyTeamAccounts(list);
+            keepTag(path, tag);
             setLoadingTeam(false);
         });
-    });
+    }, false);
 }
 
 void Store::applyTeamAccounts(const QList<TeamAcct> &list)

@@ -70,6 +70,7 @@ Outcome outcome(Write w, const HttpReply &r)
         return {false, true, sessionExpired()};
     case answer::Verdict::Refused:
     case answer::Verdict::Failed:
+    case answer::Verdict::Unchanged: // never the answer to a write
         break;
     }
     if (!r.ok)

@@ -50,6 +50,9 @@ private slots:
             QTest::newRow(n + "404") << k << reply(404, R"({"error":"not found"})") << Verdict::Failed;
             QTest::newRow(n + "302 kept") << k << reply(302, "") << Verdict::Failed;
         }
+        QTest::newRow("load 304") << Kind::Load << reply(304, "") << Verdict::Unchanged;
+        QTest::newRow("write 304") << Kind::Write << reply(304, "") << Verdict::Failed;
+        QTest::newRow("data 304") << Kind::Data << reply(304, "") << Verdict::Failed;
         QTest::newRow("load 200 object") << Kind::Load << reply(200, R"({"members":[]})") << Verdict::Ok;
         QTest::newRow("load 200 empty object") << Kind::Load << reply(200, " {} \n") << Verdict::Ok;
         QTest::newRow("load 200 html") << Kind::Load << reply(200, html) << Verdict::Failed;

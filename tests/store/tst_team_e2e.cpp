@@ -258,6 +258,65 @@ private Q_SLOTS:
         QVERIFY(!got->rows.isEmpty() || got->residualPct > 0);
     }
 
+    // A polled answer that has not changed comes back as a bare 304 when the request names its
+    // tag; a tag in a list or in weak form counts, any other does not.
+    void conditionalAnswers_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("ifNoneMatch"); // %1 stands for the answer's own tag
+        QTest::addColumn<int>("status");
+        for (const QString path : {"/api/accounts", "/api/my/status", "/api/stats?scope=week", "/api/events?limit=100", "/api/members"}) {
+            QTest::addRow("%s own", qPrintable(path)) << path << "%1" << 304;
+            QTest::addRow("%s list", qPrintable(path)) << path << "\"x\", %1" << 304;
+            QTest::addRow("%s weak", qPrintable(path)) << path << "W/%1" << 304;
+            QTest::addRow("%s other", qPrintable(path)) << path << "\"0123\"" << 200;
+        }
+        QTest::newRow("any") << "/api/members" << "*" << 304;
+    }
+    void conditionalAnswers()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, ifNoneMatch);
+        QFETCH(int, status);
+        const ReferenceServer::Login admin = m_server.loginFor("admin");
+        const QString session = m_server.signIn(admin.login, admin.password);
+        const ReferenceServer::Answer first = m_server.get(path, session);
+        QCOMPARE(first.status, 200);
+        const QByteArray tag = first.header("etag");
+        QVERIFY(tag.startsWith('"'));
+        m_server.setHeaders({{"If-None-Match", ifNoneMatch.arg(QString::fromLatin1(tag)).toLatin1()}});
+        const ReferenceServer::Answer again = m_server.get(path, session);
+        m_server.setHeaders({});
+        QCOMPARE(again.status, status);
+        QCOMPARE(again.body.isEmpty(), status == 304);
+        QCOMPARE(again.header("etag"), tag);
+    }
+
+    // The client keeps what it shows on a 304 and decodes nothing; a change on the server brings
+    // the new answer.
+    void unchangedRefreshKeepsData()
+    {
+        StoreFixture f({.httpTimeoutMs = kWait});
+        QVERIFY(f.signedInTo(m_server, "admin"));
+        Store &store = *f;
+        waitFor(store, &Store::teamAccountsChanged, [&] { store.loadTeam(); });
+        waitFor(store, &Store::membersChanged, [&] { store.loadMembers(); });
+        const QList<TeamAcct> shown = store.teamAccounts();
+        QSignalSpy team(&store, &Store::teamAccountsChanged), members(&store, &Store::membersChanged);
+        store.setServerLost(true);
+        store.loadTeam();
+        store.loadMembers();
+        QTRY_COMPARE_WITH_TIMEOUT(store.http()->inFlight(), 0, kWait);
+        QCOMPARE(team.size() + members.size(), 0);
+        QCOMPARE(store.teamAccounts().size(), shown.size());
+        QVERIFY(!store.serverLost()); // an unchanged answer is still an answer
+
+        const QString session = m_server.signIn(m_server.loginFor("admin").login, m_server.loginFor("admin").password);
+        QVERIFY(m_server.post("/api/members", {{"action", "create"}, {"name", "Новый Человек"}}, session).status < 300);
+        waitFor(store, &Store::membersChanged, [&] { store.loadMembers(); });
+        QVERIFY(std::any_of(store.members().begin(), store.members().end(), [](const Member &m) { return m.name == "Новый Человек"; }));
+    }
+
     // A photo picked from disk goes up shrunk to the pipeline's size, and comes back the same
     // through the photo cache of a fresh client; a member's photo reaches the roster's cache.
     // The alert list opened: newest first, and what it showed is read on the server too.
