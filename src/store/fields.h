@@ -1,13 +1,35 @@
 #pragma once
-// Published fields of Store: a Q_PROPERTY with a typed getter, a setter that always notifies
-// (every assignment redraws the views reading the field) and its change signal.
+// Published fields of Store: a Q_PROPERTY with a typed getter, a setter and its change signal.
+// The setter notifies only when the value changes, so a load that brings what is already shown
+// redraws nothing.
+//
+// CV_FIELD is read-only to QML: credentials, what the server sent and what the store's own rules
+// decide. CV_STATE is screen state that QML sets itself (a search text, an open sheet).
 
 #define CV_FIELD(Type, name, Name, ...)                                        \
+    Q_PROPERTY(Type name READ name NOTIFY name##Changed)                       \
+public:                                                                        \
+    const Type &name() const { return m_##name; }                              \
+    void set##Name(const Type &v)                                              \
+    {                                                                          \
+        if (m_##name == v)                                                     \
+            return;                                                            \
+        m_##name = v;                                                          \
+        Q_EMIT name##Changed();                                                \
+    }                                                                          \
+    Q_SIGNAL void name##Changed();                                             \
+                                                                               \
+private:                                                                       \
+    Type m_##name{__VA_ARGS__};
+
+#define CV_STATE(Type, name, Name, ...)                                        \
     Q_PROPERTY(Type name READ name WRITE set##Name NOTIFY name##Changed)       \
 public:                                                                        \
     const Type &name() const { return m_##name; }                              \
     void set##Name(const Type &v)                                              \
     {                                                                          \
+        if (m_##name == v)                                                     \
+            return;                                                            \
         m_##name = v;                                                          \
         Q_EMIT name##Changed();                                                \
     }                                                                          \

@@ -85,6 +85,8 @@ public:
     }
     Q_INVOKABLE void setTelemetryOk(bool ok) { store->setTelemetryOk(ok); }
     Q_INVOKABLE void setAuthExpired(bool v) { store->setAuthExpired(v); }
+    Q_INVOKABLE void setRole(const QString &v) { store->setRole(v); }
+    Q_INVOKABLE void setSession(const QString &v) { store->setSession(v); }
     Q_INVOKABLE bool configWritten() const { return QFile::exists(homeDir + QStringLiteral("/.brindle/config")); }
 };
 

@@ -64,7 +64,7 @@ Item {
             helper.enterPlatform("viewer", "Анна");
             helper.setTeam(3, 5);
             verify(!row.visible);                 // never for a viewer
-            Store.role = "admin";
+            helper.setRole("admin");
             verify(row.visible);
             compare(findChild(panel, "teamRatio").text, "3/5");
         }

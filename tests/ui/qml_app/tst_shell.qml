@@ -44,7 +44,7 @@ Item {
             compare(findChild(view, "userName").text, Store.name);
             compare(findChild(view, "initials").text, "АИ");
             // A role change shows the administrator's sections at once.
-            Store.role = "admin";
+            helper.setRole("admin");
             tryVerify(function() { return findChild(view, "nav_stats") !== null; });
             compare(findChild(view, "roleLabel").text, "администратор");
             waitForRendering(view);     // let the layout place the new rows
@@ -110,11 +110,11 @@ Item {
             const view = make();
             const banner = findChild(view, "reloginBanner");
             compare(banner.visible, false);
-            Store.role = "admin";            // an administrator without a session
+            helper.setRole("admin");            // an administrator without a session
             tryCompare(banner, "visible", true);
             mouseClick(findChild(view, "nav_tasks"));
             verify(banner.visible);          // over every section
-            Store.session = "s";
+            helper.setSession("s");
             tryCompare(banner, "visible", false);
             helper.setAuthExpired(true);
             tryCompare(banner, "visible", true);
