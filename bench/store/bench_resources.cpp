@@ -5,6 +5,9 @@
 //   refresh_*          a whole refresh of 2,000 accounts (a 3.8 MB answer): what each way of
 //                      parsing costs, and what the main thread pays with the chosen one (decode on
 //                      a worker, then assignment and the list models' update on the main thread)
+//   unchanged_refresh_2000*  a refresh of 2,000 accounts against the reference server when nothing
+//                      changed: the main thread's CPU time for the whole exchange, and the bytes of
+//                      the answer (status line, headers, body)
 //   first_frame_*      switching to the dashboard or the panel until its first frame, with the demo
 //                      team and with 2,000 more accounts (run under Xvfb, software renderer)
 //   rss_*              resident memory with the dashboard, the panel or the tasks placeholder shown
@@ -362,6 +365,61 @@ bool signIn(const QString &url, const ReferenceServer::Login &who, QProcessEnvir
     return true;
 }
 
+// A refresh that finds nothing changed, through the store's own load, against the reference
+// server with 2,000 more accounts.
+bool unchangedRefreshFigures()
+{
+    ReferenceServer server;
+    if (!server.start({QStringLiteral("--demo-accounts"), QStringLiteral("2000")})) {
+        std::fprintf(stderr, "bench: the reference server did not start\n");
+        return false;
+    }
+    const ReferenceServer::Login admin = server.loginFor(QStringLiteral("admin"));
+    const QString session = server.signIn(admin.login, admin.password);
+    QTemporaryDir dir;
+    MemorySecretStore secrets;
+    StoreDeps deps;
+    deps.secrets = &secrets;
+    deps.settingsFile = dir.filePath(QStringLiteral("s.ini"));
+    deps.home = dir.path();
+    Store store(nullptr, deps);
+    store.setServerUrl(server.url());
+    store.setSession(session);
+    store.setRole(QStringLiteral("admin"));
+    const auto refresh = [&] {
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (store.http()->inFlight() == 0 && !store.loadingTeam())
+                loop.quit();
+        });
+        poll.start(1);
+        store.loadTeam();
+        loop.exec();
+    };
+    refresh(); // the first load brings the whole team and its tag
+    QList<double> mains;
+    for (int i = 0; i < 7; ++i) {
+        const double start = threadCpuMs();
+        refresh();
+        mains << threadCpuMs() - start;
+    }
+    const int accounts = int(store.teamAccounts().size());
+    figure("unchanged_refresh_2000", median(mains));
+
+    const ReferenceServer::Answer full = server.get(QStringLiteral("/api/accounts"), session);
+    server.setHeaders({{"If-None-Match", full.header("etag")}});
+    const ReferenceServer::Answer again = server.get(QStringLiteral("/api/accounts"), session);
+    qint64 bytes = QByteArrayLiteral("HTTP/1.1 304 Not Modified\r\n\r\n").size() + again.body.size();
+    for (const auto &[name, value] : again.headers)
+        bytes += name.size() + value.size() + 4;
+    figure("unchanged_refresh_2000_bytes", double(bytes), "B");
+    std::printf("(%d accounts shown; the full answer is %.1f MB; the unchanged one was a %d)\n", accounts,
+                full.body.size() / 1e6, again.status);
+    server.stop();
+    return again.status == 304;
+}
+
 // First frames (best of five) and memory, with the team the server was started with.
 bool uiFigures(const char *team, const QStringList &serverArgs)
 {
@@ -415,11 +473,13 @@ int main(int argc, char **argv)
 
     panelFigures();
     refreshFigures();
+    if (qEnvironmentVariableIsEmpty("CORVANE_SERVER_BIN"))
+        qputenv("CORVANE_SERVER_BIN", CORVANE_SERVER_PATH);
+    if (!unchangedRefreshFigures())
+        return 1;
     if (args.contains(QStringLiteral("--no-ui")))
         return 0;
     const bool onlyDemo = args.contains(QStringLiteral("--demo-only"));
-    if (qEnvironmentVariableIsEmpty("CORVANE_SERVER_BIN"))
-        qputenv("CORVANE_SERVER_BIN", CORVANE_SERVER_PATH);
     std::printf("(platform %s, Qt Quick backend \"%s\")\n", qPrintable(QGuiApplication::platformName()),
                 qPrintable(qEnvironmentVariable("QT_QUICK_BACKEND")));
     const bool ok = uiFigures("demo", {})
