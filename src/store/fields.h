@@ -8,22 +8,13 @@
 
 #define CV_FIELD(Type, name, Name, ...)                                        \
     Q_PROPERTY(Type name READ name NOTIFY name##Changed)                       \
-public:                                                                        \
-    const Type &name() const { return m_##name; }                              \
-    void set##Name(const Type &v)                                              \
-    {                                                                          \
-        if (m_##name == v)                                                     \
-            return;                                                            \
-        m_##name = v;                                                          \
-        Q_EMIT name##Changed();                                                \
-    }                                                                          \
-    Q_SIGNAL void name##Changed();                                             \
-                                                                               \
-private:                                                                       \
-    Type m_##name{__VA_ARGS__};
+    CV_FIELD_BODY(Type, name, Name, __VA_ARGS__)
 
 #define CV_STATE(Type, name, Name, ...)                                        \
     Q_PROPERTY(Type name READ name WRITE set##Name NOTIFY name##Changed)       \
+    CV_FIELD_BODY(Type, name, Name, __VA_ARGS__)
+
+#define CV_FIELD_BODY(Type, name, Name, ...)                                   \
 public:                                                                        \
     const Type &name() const { return m_##name; }                              \
     void set##Name(const Type &v)                                              \
