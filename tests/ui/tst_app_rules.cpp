@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "app/tray.h"
 #include "kit.h"
+#include "testmain.h"
 
 #include <QDir>
 #include <QFile>
@@ -246,5 +247,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestAppRules)
+CORVANE_TEST_CLASS(TestAppRules)
 #include "tst_app_rules.moc"
