@@ -95,8 +95,14 @@ private Q_SLOTS:
         const QList<Acct> shown = shell::panelAccounts(six); // the first four
         QCOMPARE(shown.size(), 4);
         QCOMPARE(shown[3].email, QStringLiteral("a3@x"));
+        QVERIFY(shell::showTeamRow(QStringLiteral("admin"), 5));
         QVERIFY(!shell::showTeamRow(QStringLiteral("admin"), 0));
         QVERIFY(!shell::showTeamRow(QStringLiteral("viewer"), 5));
+        // The empty panel says why: no telemetry yet, or no server, is not "no limits".
+        const QString none = shell::panelText(QStringLiteral("empty"), true);
+        QVERIFY(shell::panelText(QStringLiteral("empty"), false) != none);
+        QVERIFY(shell::panelText(QStringLiteral("empty"), true, true) != none);
+        QVERIFY(shell::panelText(QStringLiteral("accounts"), true).isEmpty());
     }
 
     // The Shell object follows the Store it watches (its rules are the tables above).
