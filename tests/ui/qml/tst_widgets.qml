@@ -12,6 +12,7 @@ TestCase {
     height: 400
 
     Component { id: copyComp; CopyButton {} }
+    Component { id: headerComp; Header { width: 300 } }
 
     // A state object that a Seg binds to and writes back to, the way screens use it.
     QtObject { id: shared; property string mode: "list" }
@@ -45,5 +46,14 @@ TestCase {
         compare(btn.contentItem.name, "checkmark");
         tryCompare(btn, "done", false, 5000);
         compare(btn.contentItem.name, "doc.on.doc");
+    }
+
+    // A screen's header offers a refresh only when the screen gives one, and calls it.
+    function test_headerRefresh() {
+        verify(!findChild(createTemporaryObject(headerComp, tc, { title: "Задачи" }), "refreshButton").visible);
+        let calls = 0;
+        const hdr = createTemporaryObject(headerComp, tc, { title: "Проекты", refresh: () => calls++ });
+        mouseClick(findChild(hdr, "refreshButton"));
+        compare(calls, 1);
     }
 }
