@@ -40,5 +40,5 @@ int main(int argc, char **argv)
             failed += QTest::qExec(test.get(), args);
         }
     }
-    return failed;
+    return qMin(failed, 127); // an exit status of 256 failures would read as success
 }
