@@ -1,6 +1,7 @@
 // The AI resources table's rules over crafted accounts: filters, every sort key both ways with
 // ties, grouping by owner, provider counts, the top weekly model, column widths and header clicks.
 #include "core/acpanel.h"
+#include "testmain.h"
 
 #include <QTest>
 
@@ -263,5 +264,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstAcPanel)
+CORVANE_TEST_CLASS(TstAcPanel)
 #include "tst_acpanel.moc"

@@ -3,6 +3,7 @@
 #include "core/acview.h"
 #include "core/clock.h"
 #include "core/format.h"
+#include "testmain.h"
 
 #include <QTest>
 #include <cmath>
@@ -297,5 +298,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstAcView)
+CORVANE_TEST_CLASS(TstAcView)
 #include "tst_acview.moc"

@@ -4,6 +4,7 @@
 #include "core/decode.h"
 #include "core/json.h"
 #include "testjson.h"
+#include "testmain.h"
 
 #include <QSet>
 #include <QTest>
@@ -244,5 +245,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstDecode)
+CORVANE_TEST_CLASS(TstDecode)
 #include "tst_decode.moc"

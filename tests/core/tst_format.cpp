@@ -6,6 +6,7 @@
 #include "core/records.h"
 #include "core/text.h"
 #include "core/uirules.h"
+#include "testmain.h"
 
 #include <QDateTime>
 #include <QTest>
@@ -207,5 +208,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstFormat)
+CORVANE_TEST_CLASS(TstFormat)
 #include "tst_format.moc"

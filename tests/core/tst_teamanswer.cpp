@@ -2,6 +2,8 @@
 // The two readers of the team answer decode every answer alike: simdjson straight into the
 // records and Qt's parser with the account decoder; what simdjson cannot read falls back to Qt.
 #include "core/teamanswer.h"
+#include "testjson.h"
+#include "testmain.h"
 
 #include <QMetaProperty>
 #include <QTest>
@@ -50,21 +52,7 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("simdjsonReads");
         QTest::addColumn<int>("accounts");
-        QTest::newRow("full account") << QByteArray(R"({"accounts":[{
-            "email":"a@x.io","provider":"Claude","member_name":"Анна","member_id":"m1","group_name":"core",
-            "status":"HOLD","auth_type":"OAuth","has_key":true,"has_monitor":true,"in_registry":true,
-            "five_hour_pct":41.5,"five_hour_resets_at":1700000000,"seven_day_pct":77,"seven_day_resets_at":1700500000,
-            "cost_usd":12.25,"total_input":1000,"total_output":2000,"model":"claude-opus-4","version":"2.0.150",
-            "last_seen":1699999999,"online":true,"has_telemetry":true,
-            "limits":{"source":"oauth","fetched_at":1699990000,"severity":"warn","extra_usage_pct":12,
-                      "weekly_scoped":[{"model":"opus","pct":33},{"pct":5},{"model":"sonnet","pct":10}]},
-            "plan":"Max","price":200,"currency":"USD","pay_method":"card","renew_date":"2026-12-05","notes":"n",
-            "cc_provider":"zai","base_url":"https:\/\/b","five_hour_burn":{"eta":1700001000},
-            "live_sessions":[{"project":"p1","person":"Анна","model":"opus","active":true},{},{"project":"p2","active":true}],
-            "users":[{"name":"Анна","online":true},{"online":true},{"name":""},{"name":"Bob"}],
-            "devices":[{"device_host":"h1","os_user":"u","person":"Анна","model":"m","version":"2.0.1","br_rev":"r1",
-                        "project":"p","five_hour_pct":1,"seven_day_pct":2,"cost_usd":3,"last_seen":4,"online":true},{}]}]})")
-                                      << true << 1;
+        QTest::newRow("full account") << QByteArray(R"({"accounts":[)") + kFullAccount + "]}" << true << 1;
         QTest::newRow("every kind mistyped") << QByteArray(R"({"accounts":[{
             "email":5,"account_email":"fallback@x","provider":null,"member_name":"","member_id":"m9",
             "status":false,"has_key":1,"online":"true","seven_day_pct":"80","five_hour_pct":true,"cost_usd":-0.0,
@@ -103,5 +91,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstTeamAnswer)
+CORVANE_TEST_CLASS(TstTeamAnswer)
 #include "tst_teamanswer.moc"

@@ -1,5 +1,6 @@
 // The login autostart entry: written where the desktop looks for it, valid, and removed again.
 #include "app/autostart.h"
+#include "testmain.h"
 
 #include <QFile>
 #include <QProcess>
@@ -46,5 +47,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TstAutostart)
+CORVANE_TEST_CLASS(TstAutostart)
 #include "tst_autostart.moc"

@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "core/csv.h"
 #include "kit.h"
+#include "testmain.h"
 
 #include <QJsonDocument>
 #include <QProcess>
@@ -125,5 +126,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TstCsv)
+CORVANE_TEST_CLASS(TstCsv)
 #include "tst_csv.moc"

@@ -1,6 +1,7 @@
 // Run-out forecasts from made-up readings, and the lines the gauges show for them.
 #include "core/clock.h"
 #include "core/forecast.h"
+#include "testmain.h"
 
 #include <QTest>
 
@@ -108,5 +109,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TstForecast)
+CORVANE_TEST_CLASS(TstForecast)
 #include "tst_forecast.moc"

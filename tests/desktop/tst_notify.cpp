@@ -6,6 +6,7 @@
 #include "core/notifyrules.h"
 #include "kit.h"
 #include "store/forecasts.h"
+#include "testmain.h"
 
 #include <QTest>
 
@@ -127,5 +128,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TstNotify)
+CORVANE_TEST_CLASS(TstNotify)
 #include "tst_notify.moc"

@@ -1,6 +1,7 @@
 // The notification sender against a fake org.freedesktop.Notifications on a private session
-// bus (the suite runs under dbus-run-session), and its fallback when no service answers.
+// bus (the desktop suite runs under dbus-run-session), and its fallback when no service answers.
 #include "app/dbusnotify.h"
+#include "testmain.h"
 
 #include <QDBusConnection>
 #include <QSignalSpy>
@@ -69,5 +70,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TstNotifyDbus)
+CORVANE_TEST_CLASS(TstNotifyDbus)
 #include "tst_notify_dbus.moc"

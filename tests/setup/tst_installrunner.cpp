@@ -1,5 +1,7 @@
 // InstallRunner with plain scripts: the exit status, the output as one UTF-8 stream whatever the
 // reads, nothing after the end, no waiting for input, and start-up failures.
+#include "testmain.h"
+
 #include <QtTest>
 
 #include <csignal>
@@ -103,5 +105,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestInstallRunner)
+CORVANE_TEST_CLASS(TestInstallRunner)
 #include "tst_installrunner.moc"

@@ -1,5 +1,7 @@
 // The set-up script's text and the installer's output, without running anything: which values
 // are accepted and how they travel, how steps tick, and how output read in pieces decodes.
+#include "testmain.h"
+
 #include <QtTest>
 
 #include "net/endpoint.h"
@@ -133,5 +135,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSetupScript)
+CORVANE_TEST_CLASS(TestSetupScript)
 #include "tst_setupscript.moc"

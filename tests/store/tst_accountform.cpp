@@ -2,6 +2,7 @@
 // the registry body it sends, and which form a save's answer closes.
 #include "kit.h"
 #include "store/accountform.h"
+#include "testmain.h"
 
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -265,5 +266,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstAccountForm)
+CORVANE_TEST_CLASS(TstAccountForm)
 #include "tst_accountform.moc"

@@ -5,6 +5,7 @@
 #include "store/accountsfilter.h"
 #include "store/personrowsmodel.h"
 #include "store/teamaccountsmodel.h"
+#include "testmain.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -230,5 +231,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstAccountModels)
+CORVANE_TEST_CLASS(TstAccountModels)
 #include "tst_accountmodels.moc"

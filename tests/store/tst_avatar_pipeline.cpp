@@ -2,6 +2,7 @@
 // and the upload's outcome lands in the own avatar and the photo cache. Photos from the server are
 // decoded only within their limits.
 #include "kit.h"
+#include "testmain.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -228,5 +229,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestAvatarPipeline)
+CORVANE_TEST_CLASS(TestAvatarPipeline)
 #include "tst_avatar_pipeline.moc"

@@ -2,6 +2,7 @@
 // removals, insertions and changes a new list brings, the model ends equal to it, passes Qt's model
 // checks, and only rows whose shown content changed report a change.
 #include "store/keyedlistmodel.h"
+#include "testmain.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -124,5 +125,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestKeyedListModel)
+CORVANE_TEST_CLASS(TestKeyedListModel)
 #include "tst_keyedlistmodel.moc"

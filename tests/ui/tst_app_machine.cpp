@@ -1,11 +1,12 @@
 // The client on a machine shared with others: one instance per user through a socket nobody else
 // can take or reach, screenshots that leave the user's own session and set-up alone, and the
 // small things the user sees: the drawn check mark of the finished set-up, the update dialog
-// that belongs to the window, and a newer version announced once. Runs under Xvfb; a tray host
-// is started only for the last case.
+// that belongs to the window, and a newer version announced once; with a tray, the panel and
+// the window's life beside it. Runs under Xvfb; a tray host is started only for the last case.
 #include "kit.h"
 #include "app/app.h"
 #include "app/appupdater.h"
+#include "app/shell.h"
 #include "app/singleinstance.h"
 #include "app/tray.h"
 #include "core/uirules.h"
@@ -383,7 +384,10 @@ private Q_SLOTS:
         updater->stopScheduled();
     }
 
-    void scheduledCheckGoesToTheTray()
+    // With a tray (a trayer host of its own): the icon opens and closes the panel, closing the
+    // window keeps the application, and a scheduled check's news goes to a notification whose
+    // click brings the window back with the details.
+    void trayKeepsTheApplicationAndTellsOfUpdates()
     {
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("needs an X server (run under xvfb-run)");
@@ -397,11 +401,33 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
 
         MemorySecretStore secrets;
-        AppOptions options = appOptions(&secrets);
-        CorvaneApp app(options);
+        CorvaneApp app(appOptions(&secrets));
         QString error;
         QVERIFY2(app.start(&error), qPrintable(error));
         QVERIFY(app.trayAvailable());
+        QVERIFY(app.tray()->icon()->isVisible());
+        QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
+        QQuickWindow *main = app.mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        // The icon's activation opens the panel; a second one closes it.
+        QQuickWindow *panel = app.tray()->panel();
+        QVERIFY(panel && !panel->isVisible());
+        emit app.tray()->icon()->activated(QSystemTrayIcon::Trigger);
+        QTRY_VERIFY(panel->isVisible());
+        QCOMPARE(panel->width(), 264);
+        QVERIFY(panel->findChild<QObject *>(QStringLiteral("panelText")));
+        app.tray()->togglePanel();
+        QVERIFY(!panel->isVisible());
+        // Closing the window leaves the tray; "Открыть" raises the window again.
+        main->close();
+        QTRY_VERIFY(!main->isVisible());
+        QVERIFY(app.tray()->icon()->isVisible());
+        app.tray()->showPanel(QPoint(200, 200));
+        QTRY_VERIFY(panel->isVisible());
+        QMetaObject::invokeMethod(Shell::instance(), "openMainWindow");
+        QTRY_VERIFY(main->isVisible());
+        QTRY_VERIFY(!panel->isVisible());
+
         QVERIFY(QSystemTrayIcon::supportsMessages());
         QObject *dialog = updateDialog(app);
         QSignalSpy announced(&app, &CorvaneApp::updateAnnounced);
@@ -410,13 +436,11 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(announced.count(), 1, 10000);
         QCOMPARE(announced.at(0).at(0).toBool(), true);
         QVERIFY(!dialog->property("opened").toBool());
-        // A click on the notification opens the window with the details.
-        app.mainWindow()->hide();
+        main->hide();
         Q_EMIT app.tray()->icon()->messageClicked();
-        QTRY_VERIFY(app.mainWindow()->isVisible());
+        QTRY_VERIFY(main->isVisible());
         QTRY_VERIFY(dialog->property("opened").toBool());
         AppUpdater::instance()->updater()->stopScheduled();
-
         trayer.terminate();
         trayer.waitForFinished(3000);
     }

@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "app/tray.h"
 #include "kit.h"
+#include "testmain.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,8 +95,14 @@ private Q_SLOTS:
         const QList<Acct> shown = shell::panelAccounts(six); // the first four
         QCOMPARE(shown.size(), 4);
         QCOMPARE(shown[3].email, QStringLiteral("a3@x"));
+        QVERIFY(shell::showTeamRow(QStringLiteral("admin"), 5));
         QVERIFY(!shell::showTeamRow(QStringLiteral("admin"), 0));
         QVERIFY(!shell::showTeamRow(QStringLiteral("viewer"), 5));
+        // The empty panel says why: no telemetry yet, or no server, is not "no limits".
+        const QString none = shell::panelText(QStringLiteral("empty"), true);
+        QVERIFY(shell::panelText(QStringLiteral("empty"), false) != none);
+        QVERIFY(shell::panelText(QStringLiteral("empty"), true, true) != none);
+        QVERIFY(shell::panelText(QStringLiteral("accounts"), true).isEmpty());
     }
 
     // The Shell object follows the Store it watches (its rules are the tables above).
@@ -246,5 +253,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestAppRules)
+CORVANE_TEST_CLASS(TestAppRules)
 #include "tst_app_rules.moc"

@@ -1,5 +1,7 @@
 // The QML bridge of the display rules: QML reaches the rules through the `Ui` singleton, the
 // image lookups follow the bundled resources, and the bundled fonts carry what the screens draw.
+#include "testmain.h"
+
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -123,5 +125,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstUiBridge)
+CORVANE_TEST_CLASS(TstUiBridge)
 #include "tst_uibridge.moc"
