@@ -90,6 +90,20 @@ TestCase {
         compare(calls, 1);
     }
 
+    // The one focus ring shows for keyboard focus only, on the shared buttons alike.
+    function test_focusRingOnKeyboardFocusOnly() {
+        for (const comp of [copyComp, chipComp]) {
+            const btn = createTemporaryObject(comp, tc, { text: "x", title: "x" });
+            const ring = findChild(btn, "focusRing");
+            verify(!ring.visible);
+            btn.forceActiveFocus(Qt.TabFocusReason);
+            verify(ring.visible);
+            tc.forceActiveFocus();
+            btn.forceActiveFocus(Qt.MouseFocusReason);
+            verify(btn.activeFocus && !ring.visible);
+        }
+    }
+
     function test_filterChip() {
         const bare = createTemporaryObject(chipComp, tc, { title: "Все", count: 7 });
         verify(!findChild(bare, "chipLogo").visible);
