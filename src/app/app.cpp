@@ -163,7 +163,8 @@ bool CorvaneApp::parseArguments(const QStringList &args, AppOptions *options, QS
     const QCommandLineOption shot(QStringLiteral("screenshot"), QStringLiteral("save a picture and quit"), QStringLiteral("FILE"));
     const QCommandLineOption login(QStringLiteral("login"), QStringLiteral("sign in first"), QStringLiteral("LOGIN"));
     const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("password"), QStringLiteral("PASSWORD"));
-    p.addOptions({screen, shot, login, password});
+    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("main window size for the picture"), QStringLiteral("WxH"));
+    p.addOptions({screen, shot, login, password, size});
     if (!p.parse(args)) {
         *error = p.errorText();
         return false;
@@ -172,6 +173,17 @@ bool CorvaneApp::parseArguments(const QStringList &args, AppOptions *options, QS
     options->screenshotFile = p.value(shot);
     options->login = p.value(login);
     options->password = p.value(password);
+    if (p.isSet(size)) {
+        // Any size is taken as asked: the window's own minimum still holds.
+        const QStringList wh = p.value(size).split(u'x');
+        bool okW = false, okH = false;
+        const int w = wh.value(0).toInt(&okW), h = wh.value(1).toInt(&okH);
+        if (wh.size() != 2 || !okW || !okH || w < 1 || h < 1 || w > 10000 || h > 10000) {
+            *error = QStringLiteral("--size takes WIDTHxHEIGHT, for example 1000x640");
+            return false;
+        }
+        options->windowSize = QSize(w, h);
+    }
     if (options->screenshotFile.isEmpty() != options->screen.isEmpty()) {
         *error = QStringLiteral("--screen and --screenshot go together");
         return false;
@@ -188,8 +200,8 @@ bool CorvaneApp::parseArguments(const QStringList &args, AppOptions *options, QS
                                           : QStringLiteral("--login needs --password or CORVANE_PASSWORD");
         return false;
     }
-    if (!options->login.isEmpty() && !options->screenshotMode()) {
-        *error = QStringLiteral("--login and --password are for --screenshot only");
+    if ((!options->login.isEmpty() || options->windowSize.isValid()) && !options->screenshotMode()) {
+        *error = QStringLiteral("--login, --password and --size are for --screenshot only");
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include "store/store.h"
 
 #include <QObject>
+#include <QSize>
 #include <QPointer>
 #include <QString>
 #include <memory>
@@ -22,11 +23,12 @@ class TrayController;
 class Updater;
 
 struct AppOptions {
-    // Screenshot mode: --screen NAME --screenshot FILE [--login L --password P].
+    // Screenshot mode: --screen NAME --screenshot FILE [--login L --password P] [--size WxH].
     QString screen;
     QString screenshotFile;
     QString login;
     QString password;
+    QSize windowSize; // the main window's size for the picture; invalid: its own default
     bool screenshotMode() const { return !screenshotFile.isEmpty(); }
 
     // Tests and benchmarks replace pieces of the Store's surroundings; a null chooser means

@@ -92,6 +92,8 @@ void ScreenshotRunner::openTarget()
     Store *s = m_app->store();
     m_targetOpen = true;
     m_quiet.start();
+    if (QQuickWindow *main = m_app->mainWindow(); main && m_app->options().windowSize.isValid())
+        main->resize(m_app->options().windowSize);
     if (isPhaseScreen(m_screen)) {
         // The picture of a phase is taken by setting it; nothing runs behind it.
         if (m_screen == QLatin1String("changePassword"))

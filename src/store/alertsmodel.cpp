@@ -45,19 +45,22 @@ void AlertsModel::rebuild()
               [](const AlertRow &r) { return r.evId; }, [](const AlertRow &a, const AlertRow &b) { return a == b; });
     if (count() != before)
         Q_EMIT countChanged();
-    // The list was opened before its reload answered: what it now shows is what was read.
-    if (m_markWhenLoaded && m_store) {
-        m_markWhenLoaded = false;
-        m_store->markAlertsRead();
-    }
 }
 
 void AlertsModel::shown()
 {
     if (!m_store)
         return;
-    m_markWhenLoaded = true;
+    m_shown = true;
     m_store->loadAlerts();
+}
+
+AlertsModel::~AlertsModel()
+{
+    // Marked read only now: marked on opening, the unread dots would vanish with the first answer,
+    // before anyone could see which alerts were new. What the store holds is what the list showed.
+    if (m_shown && m_store)
+        m_store->markAlertsRead();
 }
 
 int AlertsModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }

@@ -1,6 +1,7 @@
 #pragma once
 // The administrator's alert list: newest first, each with its time, account and what happened,
-// unread ones marked. Showing the list marks its unread events read on the server.
+// unread ones marked. The marks stay while the list is open, so they can be read; closing it
+// (the model going away) marks what it showed read on the server.
 
 #include "store/keyedlistmodel.h"
 #include "store/store.h"
@@ -29,6 +30,7 @@ public:
     enum Role { WhenRole = Qt::UserRole + 1, AccountRole, TitleRole, ToneRole, UnreadRole };
 
     explicit AlertsModel(QObject *parent = nullptr);
+    ~AlertsModel() override;
     void setStore(Store *store);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -37,7 +39,7 @@ public:
     int count() const { return int(m_rows.size()); }
 
     static QList<AlertRow> rowsFor(const QList<AlertEvent> &events);
-    // The list is on screen: reload it, and mark what it shows read.
+    // The list is on screen: reload it; what it shows is marked read once it closes.
     Q_INVOKABLE void shown();
 
 Q_SIGNALS:
@@ -49,5 +51,5 @@ private:
     QPointer<Store> m_store;
     QList<QMetaObject::Connection> m_links;
     QList<AlertRow> m_rows;
-    bool m_markWhenLoaded = false;
+    bool m_shown = false;
 };

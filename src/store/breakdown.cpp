@@ -15,10 +15,10 @@ void Store::fetchBreakdown(const QString &provider, const QString &email, const 
 {
     QPointer<QObject> ctx(context);
     const bool hasContext = context != nullptr;
-    auto deliver = [ctx, hasContext, done = std::move(done)](const decode::Breakdown &b) {
+    auto deliver = [ctx, hasContext, done = std::move(done)](const decode::Breakdown &b, bool ok = true) {
         if ((hasContext && !ctx) || !done)
             return;
-        done(BreakdownResult{b.rows, b.residualPct, b.observedPct, b.resetsAt});
+        done(BreakdownResult{b.rows, b.residualPct, b.observedPct, b.resetsAt, ok});
     };
 
     // The breakdown names people; a non-administrator's session asks nothing and gets nothing.
@@ -30,6 +30,12 @@ void Store::fetchBreakdown(const QString &provider, const QString &email, const 
     const QString path = QStringLiteral("/api/accounts/breakdown?provider=") + enc(provider)
         + QStringLiteral("&email=") + enc(email) + QStringLiteral("&scope=") + enc(scope)
         + QStringLiteral("&metric=seven_day");
-    // Whatever comes back (any status, no answer at all) decodes; a failure is an empty result.
-    getStatus(path, [deliver](const HttpReply &r) { deliver(decode::breakdown(r.ok ? r.json : QJsonObject())); });
+    // Only the endpoint's own answer is data; anything else is a failure the block says as such
+    // (and the answer rule raises the re-login banner or the lost-server mark as for any load).
+    getStatus(path, [this, deliver](const HttpReply &r) {
+        if (loaded(r) == answer::Verdict::Ok)
+            deliver(decode::breakdown(r.json));
+        else
+            deliver({}, false);
+    });
 }

@@ -1,7 +1,9 @@
 #include "store/breakdownview.h"
 
+#include "core/clock.h"
 #include "core/decode.h"
 #include "core/format.h"
+#include "core/uirules.h"
 
 #include <cmath>
 #include "store/store.h"
@@ -49,8 +51,7 @@ void BreakdownView::accountChanged()
     if (m_building || !m_started)
         return;
     ++m_seq; // an answer still on its way is for the previous account
-    m_rows.clear();
-    m_residual = m_observed = m_resetsAt = 0;
+    clearData();
     setLoaded(false);
     Q_EMIT dataChanged();
     if (m_reloadQueued)
@@ -60,6 +61,15 @@ void BreakdownView::accountChanged()
         m_reloadQueued = false;
         load();
     }, Qt::QueuedConnection);
+}
+
+void BreakdownView::clearData()
+{
+    // Nothing kept belongs to another account or scope, so a failed load never shows it as this one.
+    m_rows.clear();
+    m_residual = m_observed = m_resetsAt = 0;
+    m_failed = false;
+    m_dataAt = 0;
 }
 
 QVariantList BreakdownView::segs() const
@@ -116,7 +126,15 @@ QString BreakdownView::stateText() const
 {
     if (!m_loaded)
         return QStringLiteral("считаю…");
-    return segs().isEmpty() ? QStringLiteral("нет данных") : QString();
+    if (!segs().isEmpty())
+        return QString();
+    // A failure with nothing kept is said as such, never as an account nobody used.
+    return m_failed ? ui::staleLine(true, 0) : QStringLiteral("нет данных");
+}
+
+QString BreakdownView::staleText() const
+{
+    return m_failed && m_loaded && !segs().isEmpty() ? ui::staleLine(true, m_dataAt) : QString();
 }
 
 void BreakdownView::setLoaded(bool v)
@@ -142,10 +160,14 @@ void BreakdownView::load()
     s->fetchBreakdown(m_provider, m_email, m_scope, this, [this, seq](const Store::BreakdownResult &r) {
         if (seq != m_seq)
             return;
-        m_rows = r.rows;
-        m_residual = r.residualPct;
-        m_observed = r.observedPct;
-        m_resetsAt = r.resetsAt;
+        m_failed = !r.ok;
+        if (r.ok) {
+            m_rows = r.rows;
+            m_residual = r.residualPct;
+            m_observed = r.observedPct;
+            m_resetsAt = r.resetsAt;
+            m_dataAt = Clock::now();
+        }
         Q_EMIT dataChanged();
         setLoaded(true);
     });
@@ -155,6 +177,7 @@ void BreakdownView::selectScope(const QString &scope)
 {
     if (m_scope != scope) {
         m_scope = scope;
+        clearData();
         Q_EMIT scopeChanged();
         Q_EMIT dataChanged();
     }

@@ -33,6 +33,9 @@ class BreakdownView : public QObject, public QQmlParserStatus
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString summary READ summary NOTIFY dataChanged)
     Q_PROPERTY(QString stateText READ stateText NOTIFY dataChanged)
+    // Under data kept from an earlier answer when the newest load failed: how old they are.
+    Q_PROPERTY(QString staleText READ staleText NOTIFY dataChanged)
+    Q_PROPERTY(bool failed READ failed NOTIFY dataChanged)
     Q_PROPERTY(bool showResidualNote READ showResidualNote NOTIFY dataChanged)
     Q_PROPERTY(QString residualNote READ residualNote CONSTANT)
 
@@ -52,11 +55,13 @@ public:
     double observed() const { return m_observed; }
     double resetsAt() const { return m_resetsAt; }
     bool loaded() const { return m_loaded; }
+    bool failed() const { return m_failed; }
     QVariantList segs() const;
     static QVariantList scopes();
     static QString title() { return QStringLiteral("Расход по людям"); }
     QString summary() const;
     QString stateText() const;
+    QString staleText() const;
     bool showResidualNote() const { return m_residual > 0.05; }
     static QString residualNote()
     {
@@ -88,12 +93,15 @@ Q_SIGNALS:
 private:
     void setLoaded(bool v);
     void accountChanged();
+    void clearData();
 
     QPointer<Store> m_store;
     QString m_provider, m_email, m_scope = QStringLiteral("week");
     QList<BreakdownRow> m_rows;
     double m_residual = 0, m_observed = 0, m_resetsAt = 0;
     bool m_loaded = false;
+    bool m_failed = false; // the newest load got no usable answer
+    double m_dataAt = 0;   // when the rows shown arrived (Unix seconds)
     bool m_building = false; // QML is still assigning the initial property values
     quint64 m_seq = 0;
     bool m_reloadQueued = false;

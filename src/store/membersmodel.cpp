@@ -165,7 +165,12 @@ void RosterView::setStore(Store *store)
         for (auto sig : {&Store::tmTypeChanged, &Store::tmDeptChanged, &Store::tmQueryChanged,
                          &Store::tmSortKeyChanged, &Store::tmSortAscChanged})
             m_links << connect(store, sig, this, &RosterView::applyCriteria);
-        m_links << connect(store, &Store::memberSecretChanged, this, &RosterView::secretChanged)
+        m_links << connect(store, &Store::memberSecretChanged, this,
+                           [this] {
+                               // Another credential (or none): nothing of the last one's copy holds.
+                               m_secretCopied = m_secretLeaving = false;
+                               Q_EMIT secretChanged();
+                           })
                 << connect(store, &Store::serverUrlChanged, this, &RosterView::secretChanged)
                 << connect(store, &Store::tmDeptChanged, this, &RosterView::deptChipsChanged)
                 << connect(store, &Store::tmSortKeyChanged, this, &RosterView::sortChanged)
@@ -386,4 +391,26 @@ void RosterView::clearSecret()
 {
     if (m_store)
         m_store->clearMemberSecret();
+}
+
+void RosterView::secretCopied() { m_secretCopied = true; }
+
+void RosterView::dismissSecret()
+{
+    if (!secretOpen())
+        return;
+    if (m_secretCopied) {
+        clearSecret();
+        return;
+    }
+    m_secretLeaving = true;
+    Q_EMIT secretChanged();
+}
+
+void RosterView::keepSecret()
+{
+    if (!m_secretLeaving)
+        return;
+    m_secretLeaving = false;
+    Q_EMIT secretChanged();
 }

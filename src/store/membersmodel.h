@@ -93,6 +93,8 @@ class RosterView : public QObject
     Q_PROPERTY(bool secretOpen READ secretOpen NOTIFY secretChanged)
     Q_PROPERTY(QString secretTitle READ secretTitle NOTIFY secretChanged)
     Q_PROPERTY(QString secretText READ secretText NOTIFY secretChanged)
+    // Closing the sheet before the credential was copied asks first: it cannot be shown again.
+    Q_PROPERTY(bool secretLeaving READ secretLeaving NOTIFY secretChanged)
 
 public:
     explicit RosterView(QObject *parent = nullptr);
@@ -144,8 +146,16 @@ public:
     // The confirmation's "Удалить …": deletes, and closes the profile sheet of that member.
     Q_INVOKABLE void confirmDelete();
     Q_INVOKABLE void cancelDelete();
-    // "Готово" or Escape on the credential sheet: the credential is gone for good.
+    // The credential is gone for good (the confirmation's "Закрыть", or the sheet closed for it).
     Q_INVOKABLE void clearSecret();
+    bool secretLeaving() const { return m_secretLeaving; }
+    // The copy button put the credential on the clipboard.
+    Q_INVOKABLE void secretCopied();
+    // "Готово", Enter or Escape on the credential sheet: closes it once the credential was
+    // copied, else asks first (secretLeaving).
+    Q_INVOKABLE void dismissSecret();
+    // The question's "Отмена": back to the sheet.
+    Q_INVOKABLE void keepSecret();
 
 Q_SIGNALS:
     void membersChanged();
@@ -167,4 +177,5 @@ private:
     MemberFilter *m_filter;
     QList<roster::Dept> m_depts;
     QVariant m_pendingDelete, m_pendingReset, m_editing;
+    bool m_secretCopied = false, m_secretLeaving = false; // of the credential now shown
 };

@@ -15,6 +15,17 @@ Store::ReplyFn Store::inSession(ReplyFn done) const
     };
 }
 
+Store::ReplyFn Store::counted(ReplyFn done)
+{
+    ++m_loadsRunning;
+    Q_EMIT loadsRunningChanged();
+    return [this, done = std::move(done)](const HttpReply &r) {
+        --m_loadsRunning;
+        Q_EMIT loadsRunningChanged();
+        done(r);
+    };
+}
+
 void Store::post(const QString &path, const QJsonObject &body, ReplyFn done)
 {
     m_http->send(HttpMethod::Post, m_serverUrl + path, QString(), &body, this, inSession(std::move(done)));
@@ -23,21 +34,21 @@ void Store::post(const QString &path, const QJsonObject &body, ReplyFn done)
 void Store::getStatus(const QString &path, ReplyFn done)
 {
     m_http->send(HttpMethod::Get, m_serverUrl + path, bearerFor(m_session, m_token), nullptr, this,
-                 inSession(std::move(done)));
+                 counted(inSession(std::move(done))));
 }
 
 void Store::getKept(const QString &path, ReplyFn done, bool parseJson)
 {
     const QByteArray tag = m_tags.value(path);
     m_http->send(HttpMethod::Get, m_serverUrl + path, bearerFor(m_session, m_token), nullptr, this,
-                 inSession([tag, done = std::move(done)](const HttpReply &r) {
+                 counted(inSession([tag, done = std::move(done)](const HttpReply &r) {
                      if (r.status != 304 || !tag.isEmpty())
                          return done(r);
                      // "Not modified" to a question that named nothing: there is nothing to keep.
                      HttpReply failed;
                      failed.error = QStringLiteral("Неожиданный ответ сервера.");
                      done(failed);
-                 }),
+                 })),
                  parseJson, tag);
 }
 

@@ -163,6 +163,8 @@ public:
     Q_PROPERTY(double totalCost READ totalCost NOTIFY teamAccountsChanged)
     Q_PROPERTY(int hotAccounts READ hotAccounts NOTIFY teamAccountsChanged)
     Q_PROPERTY(bool needsRelogin READ needsRelogin NOTIFY needsReloginChanged)
+    // Authorised reads sent and not yet answered: a refresh button shows its load running with it.
+    Q_PROPERTY(int loadsRunning READ loadsRunning NOTIFY loadsRunningChanged)
     Q_PROPERTY(QString initials READ initials NOTIFY initialsChanged)
     Q_PROPERTY(bool isAdmin READ isAdmin NOTIFY roleChanged)
     Q_PROPERTY(QString phaseName READ phaseName NOTIFY phaseChanged)
@@ -212,6 +214,7 @@ public:
     double totalCost() const;
     int hotAccounts() const;
     bool needsRelogin() const;
+    int loadsRunning() const { return m_loadsRunning; }
     bool isAdmin() const { return m_role == QLatin1String("admin"); }
     QString phaseName() const { return phaseKey(m_phase); }
     QString navName() const { return navKey(m_nav); }
@@ -246,7 +249,7 @@ public:
     Q_INVOKABLE void setStatScopeAndLoad(const QString &scope);
     Q_INVOKABLE void loadActivity();
     Q_INVOKABLE void setActRangeAndLoad(int days);
-    struct BreakdownResult { QList<BreakdownRow> rows; double residualPct = 0, observedPct = 0, resetsAt = 0; };
+    struct BreakdownResult { QList<BreakdownRow> rows; double residualPct = 0, observedPct = 0, resetsAt = 0; bool ok = true; };
     void fetchBreakdown(const QString &provider, const QString &email, const QString &scope,
                         QObject *context, std::function<void(const BreakdownResult &)> done);
     Q_INVOKABLE void loadMembers();
@@ -316,6 +319,7 @@ Q_SIGNALS:
     void saveAccountDone(bool ok);
     // A pass of the refresh loop ran (tests and benchmarks watch it).
     void refreshPass();
+    void loadsRunningChanged();
 
 private:
     void setMemberAvatar(const QString &id, const QImage &img);
@@ -324,6 +328,8 @@ private:
     quint64 beginSession();
     void restore(const QHash<QString, std::optional<QString>> &saved);
     ReplyFn inSession(ReplyFn done) const;
+    // Counts the read as running until its answer (or failure) comes back, whichever session's.
+    ReplyFn counted(ReplyFn done);
     // Sorts a load's answer and applies what every load shares: the server marked lost or
     // answering, the session expired on a 401, an administrator's data dropped on a 403.
     // The caller publishes only on Ok and otherwise keeps what it showed.
@@ -335,6 +341,7 @@ private:
     std::unique_ptr<SecretStore> m_ownedSecrets;
     SecretStore *m_secrets = nullptr;
     Http *m_http = nullptr;
+    int m_loadsRunning = 0;
     QSettings *m_settings = nullptr;
     QTimer *m_refreshTimer = nullptr;
     InstallRunner *m_installer = nullptr;

@@ -21,70 +21,85 @@ ColumnLayout {
     AccountsFilter { id: filter; source: source }
     PersonRowsModel { id: people; accounts: filter }
 
-    RowLayout {
+    // The actions move under the title when both do not fit on one line (the window's minimum
+    // width), rather than run off the window's edge.
+    GridLayout {
+        objectName: "panelHeader"
         Layout.fillWidth: true
-        spacing: 10
-        Text {
-            text: "AI ресурсы"
-            textFormat: Text.PlainText
-            color: T.text
-            font.family: T.font
-            font.pixelSize: T.title
-            font.bold: true
-        }
+        columns: width >= titleRow.implicitWidth + actionsRow.implicitWidth + columnSpacing ? 2 : 1
+        columnSpacing: 10
+        rowSpacing: 10
         RowLayout {
-            objectName: "onlineCounter"
-            visible: Store.teamWithTelemetry > 0
-            spacing: 4
+            id: titleRow
+            Layout.fillWidth: true
+            spacing: 10
             Text {
-                text: "онлайн"
-                color: T.textSecondary
+                text: "AI ресурсы"
+                textFormat: Text.PlainText
+                color: T.text
                 font.family: T.font
-                font.pixelSize: T.caption
-            }
-            Text {
-                objectName: "onlineCount"
-                text: String(Store.teamOnline)
-                color: T.role(AcRules.liveTone("ok", Store.serverLost))
-                font.family: T.font
-                font.pixelSize: T.caption
+                font.pixelSize: T.title
                 font.bold: true
             }
-            Text {
-                text: "/ " + Store.teamWithTelemetry
-                color: T.textSecondary
-                font.family: T.font
-                font.pixelSize: T.caption
+            RowLayout {
+                objectName: "onlineCounter"
+                visible: Store.teamWithTelemetry > 0
+                spacing: 4
+                Text {
+                    text: "онлайн"
+                    color: T.textSecondary
+                    font.family: T.font
+                    font.pixelSize: T.caption
+                }
+                Text {
+                    objectName: "onlineCount"
+                    text: String(Store.teamOnline)
+                    color: T.role(AcRules.liveTone("ok", Store.serverLost))
+                    font.family: T.font
+                    font.pixelSize: T.caption
+                    font.bold: true
+                }
+                Text {
+                    text: "/ " + Store.teamWithTelemetry
+                    color: T.textSecondary
+                    font.family: T.font
+                    font.pixelSize: T.caption
+                }
             }
+            Item { Layout.fillWidth: true }
         }
-        Item { Layout.fillWidth: true }
-        Seg {
-            objectName: "modeSeg"
-            items: AcRules.modes
-            sel: Store.acMode
-            onPicked: function(key) { Store.acMode = key }
-        }
-        GhostButton {
-            objectName: "exportButton"
-            text: "Экспорт CSV"
-            Accessible.name: text
-            enabled: filter.count > 0
-            onClicked: CsvExport.exportAccounts()
-        }
-        GhostButton {
-            objectName: "addAccountButton"
-            symbol: "plus"
-            text: "Аккаунт"
-            Accessible.name: text
-            onClicked: AcRules.newAccount()
-        }
-        AccentButton {
-            objectName: "refreshLimitsButton"
-            text: "Обновить лимиты"
-            Accessible.name: text
-            busy: Store.refreshingLimits
-            enabled: !Store.refreshingLimits
-            onClicked: Store.refreshLimits()
+        RowLayout {
+            id: actionsRow
+            Layout.alignment: Qt.AlignRight
+            spacing: 10
+            Seg {
+                objectName: "modeSeg"
+                items: AcRules.modes
+                sel: Store.acMode
+                onPicked: function(key) { Store.acMode = key }
+            }
+            GhostButton {
+                objectName: "exportButton"
+                text: "Экспорт CSV"
+                Accessible.name: text
+                enabled: filter.count > 0
+                onClicked: CsvExport.exportAccounts()
+            }
+            GhostButton {
+                objectName: "addAccountButton"
+                symbol: "plus"
+                text: "Аккаунт"
+                Accessible.name: text
+                onClicked: AcRules.newAccount()
+            }
+            AccentButton {
+                objectName: "refreshLimitsButton"
+                text: "Обновить лимиты"
+                Accessible.name: text
+                busy: Store.refreshingLimits
+                enabled: !Store.refreshingLimits
+                onClicked: Store.refreshLimits()
+            }
         }
     }
 

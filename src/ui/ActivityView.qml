@@ -45,12 +45,8 @@ ColumnLayout {
             enabled: Store.actPeople.length > 0
             onClicked: CsvExport.exportActivity()
         }
-        IconButton {
+        RefreshButton {
             objectName: "refreshButton"
-            symbol: "arrow.clockwise"
-            symbolSize: 15
-            tip: "Обновить"
-            Accessible.name: "Обновить"
             onClicked: activity.refresh()
         }
     }

@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Corvane
 
 // The team's alerts, newest first: when, which account, what happened; unread ones carry a dot.
-// Opening the list marks what it shows read on the server.
+// The dots stay while the list is open; closing it marks what it showed read on the server.
 ColumnLayout {
     id: root
     objectName: "alertsSheet"

@@ -16,6 +16,8 @@ Button {
     bottomPadding: 2
     onClicked: Store.showProfile = false
 
+    FocusRing { cornerRadius: 8 }
+
     contentItem: Row {
         spacing: 2
         Icon {

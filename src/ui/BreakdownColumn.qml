@@ -3,7 +3,8 @@ import QtQuick.Layouts
 import Corvane
 
 // Who used an account's weekly (or monthly) limit: the scope switch, then "считаю…" while
-// loading, "нет данных", or the summary, a stacked bar, its legend and the residual footnote.
+// loading, "нет данных", a failed load, or the summary (under a warning line when the newest load
+// failed and the figures are older), a stacked bar, its legend and the residual footnote.
 // The state (and the loading) belongs to the BreakdownView object; this only draws it.
 ColumnLayout {
     id: root
@@ -43,7 +44,7 @@ ColumnLayout {
             objectName: "breakdownState"
             text: bd.stateText
             textFormat: Text.PlainText
-            color: T.textTertiary
+            color: bd.failed ? T.warn : T.textTertiary
             font.family: T.font
             font.pixelSize: T.caption
         }
@@ -54,6 +55,17 @@ ColumnLayout {
         visible: bd.stateText === ""
         spacing: 6
 
+        Text {
+            objectName: "breakdownStale"
+            Layout.fillWidth: true
+            visible: text !== ""
+            text: bd.staleText
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
+            color: T.warn
+            font.family: T.font
+            font.pixelSize: T.caption
+        }
         Text {
             objectName: "breakdownSummary"
             Layout.fillWidth: true

@@ -20,6 +20,8 @@ Button {
     Keys.onReturnPressed: control.clicked()
     Keys.onEnterPressed: control.clicked()
 
+    FocusRing { cornerRadius: 10 }
+
     contentItem: Text {
         text: control.text
         textFormat: Text.PlainText
@@ -33,8 +35,8 @@ Button {
         radius: 10
         color: control.quiet ? (control.down ? T.surfaceRaised : T.surface)
                              : (control.down ? Qt.darker(T.danger, 1.1) : T.danger)
-        border.width: control.quiet || control.visualFocus ? 1 : 0
-        border.color: control.visualFocus ? "white" : T.border
+        border.width: control.quiet ? 1 : 0
+        border.color: T.border
     }
     opacity: enabled ? 1 : 0.5
 }

@@ -114,12 +114,8 @@ ColumnLayout {
                             font.family: T.font
                             font.pixelSize: T.caption
                         }
-                        background: Rectangle {
-                            color: "transparent"
-                            radius: 4
-                            border.width: openAlerts.visualFocus ? 1 : 0
-                            border.color: T.accent
-                        }
+                        background: Item {}
+                        FocusRing { cornerRadius: 4 }
                     }
                 }
             }

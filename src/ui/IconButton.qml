@@ -17,6 +17,8 @@ Button {
     ToolTip.visible: tip !== "" && hovered
     ToolTip.delay: 500
 
+    FocusRing { cornerRadius: 6 }
+
     contentItem: Icon {
         name: control.symbol
         size: control.symbolSize

@@ -79,8 +79,9 @@ FocusScope {
                         radius: width / 2
                         color: camera.down ? T.surface : T.surfaceRaised
                         border.width: 1
-                        border.color: camera.visualFocus ? T.accent : T.border
+                        border.color: T.border
                     }
+                    FocusRing { cornerRadius: camera.width / 2 }
                 }
             }
             ColumnLayout {
@@ -273,7 +274,11 @@ FocusScope {
                                 radius: 10
                                 color: activeSwitch.checked ? T.accent : T.surfaceRaised
                                 border.width: 1
-                                border.color: activeSwitch.visualFocus ? "white" : T.border
+                                border.color: T.border
+                                FocusRing {
+                                    control: activeSwitch
+                                    cornerRadius: 10
+                                }
                                 Rectangle {
                                     x: activeSwitch.checked ? parent.width - width - 3 : 3
                                     y: 3

@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import Corvane
 
 // The one-time credential (body of its sheet): the text to hand over, selectable and in a
-// fixed-width face, with a copy button. It is shown once: "Готово" or Escape forgets it.
+// fixed-width face, with a copy button. It is shown once: "Готово", Enter or Escape forgets it,
+// after a question while it was never copied.
 FocusScope {
     id: body
     objectName: "memberSecret"
@@ -12,8 +13,9 @@ FocusScope {
     property RosterView roster
 
     implicitHeight: col.implicitHeight + 44
-    Keys.onReturnPressed: body.roster.clearSecret()
-    Keys.onEnterPressed: body.roster.clearSecret()
+    Keys.onReturnPressed: body.roster.dismissSecret()
+    Keys.onEnterPressed: body.roster.dismissSecret()
+    Keys.onEscapePressed: body.roster.dismissSecret()
 
     ColumnLayout {
         id: col
@@ -77,12 +79,19 @@ FocusScope {
                     font.family: Forms.monoFamily
                     font.pixelSize: 12
                     Accessible.name: body.roster.secretTitle
+                    // A copy by keyboard counts as much as the copy button.
+                    Keys.onPressed: function(event) {
+                        if (event.matches(StandardKey.Copy) && selectedText !== "")
+                            body.roster.secretCopied();
+                        event.accepted = false;
+                    }
                 }
                 CopyButton {
                     objectName: "copyButton"
                     Layout.alignment: Qt.AlignTop
                     text: body.roster.secretText
                     Accessible.name: "Копировать"
+                    onClicked: body.roster.secretCopied()
                 }
             }
         }
@@ -93,7 +102,7 @@ FocusScope {
                 objectName: "doneButton"
                 focus: true
                 text: "Готово"
-                onClicked: body.roster.clearSecret()
+                onClicked: body.roster.dismissSecret()
             }
         }
     }

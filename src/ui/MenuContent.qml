@@ -38,11 +38,9 @@ Rectangle {
                 running: Store.loadingHome
                 size: 12
             }
-            IconButton {
+            RefreshButton {
                 objectName: "panelRefresh"
-                symbol: "arrow.clockwise"
                 symbolSize: 14
-                tip: "Обновить"
                 onClicked: Store.reload()
             }
         }

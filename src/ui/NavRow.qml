@@ -26,6 +26,8 @@ Button {
     ToolTip.delay: 500
     onClicked: Shell.selectSection(item.key)
 
+    FocusRing { cornerRadius: 9 }
+
     contentItem: Item {
         implicitWidth: row.implicitWidth
         implicitHeight: row.implicitHeight

@@ -43,8 +43,9 @@ RowLayout {
             radius: 10
             color: drop.down ? T.surface : T.surfaceRaised
             border.width: 1
-            border.color: drop.visualFocus ? Qt.rgba(T.accent.r, T.accent.g, T.accent.b, 0.6) : T.border
+            border.color: T.border
         }
+        FocusRing { cornerRadius: 10 }
     }
     // The menu is made when first opened, so a form starts without fifteen menu entries.
     property ThemedMenu menu: null

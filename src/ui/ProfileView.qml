@@ -90,8 +90,9 @@ ColumnLayout {
                         radius: width / 2
                         color: camera.down ? T.surface : T.surfaceRaised
                         border.width: 1
-                        border.color: camera.visualFocus ? T.accent : T.border
+                        border.color: T.border
                     }
+                    FocusRing { cornerRadius: camera.width / 2 }
                 }
             }
             ColumnLayout {
@@ -259,8 +260,10 @@ ColumnLayout {
                 background: Rectangle {
                     radius: 8
                     color: tabButton.selected ? T.surfaceRaised : "transparent"
-                    border.width: tabButton.visualFocus ? 1 : 0
-                    border.color: Qt.rgba(T.accent.r, T.accent.g, T.accent.b, 0.6)
+                }
+                FocusRing {
+                    inset: 1
+                    cornerRadius: 8
                 }
             }
         }

@@ -15,6 +15,8 @@ Popup {
     // What the body is about (the member a profile sheet shows): when it changes while the sheet
     // is open, the body is built anew, so it never shows one thing with the state of another.
     property var bodyKey
+    // False: Escape is left to the body, which decides whether the sheet may close.
+    property bool escapeCloses: true
     readonly property alias bodyItem: loader.item
     signal dismissed()
 
@@ -24,7 +26,7 @@ Popup {
     dim: true
     focus: true
     padding: 0
-    closePolicy: Popup.CloseOnEscape
+    closePolicy: escapeCloses ? Popup.CloseOnEscape : Popup.NoAutoClose
 
     onShownChanged: shown ? open() : close()
     onBodyKeyChanged: {

@@ -67,6 +67,7 @@ Rectangle {
             onClicked: Store.sidebarCollapsed = false
             contentItem: Logo { size: 26 }
             background: Item {}
+            FocusRing { cornerRadius: 6 }
         }
 
         Repeater {

@@ -40,8 +40,9 @@ Button {
         radius: 8
         color: control.down ? T.surfaceRaised : T.surface
         border.width: 1
-        border.color: control.visualFocus ? Qt.rgba(T.accent.r, T.accent.g, T.accent.b, 0.6) : T.border
+        border.color: T.border
     }
+    FocusRing { cornerRadius: 8 }
 
     ThemedMenu {
         id: menu

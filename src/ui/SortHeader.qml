@@ -49,10 +49,6 @@ Button {
         }
         Item { visible: !control.rightAligned; Layout.fillWidth: true }
     }
-    background: Rectangle {
-        color: "transparent"
-        radius: 4
-        border.width: control.visualFocus ? 1 : 0
-        border.color: T.accent
-    }
+    background: Item {}
+    FocusRing { cornerRadius: 4 }
 }

@@ -44,12 +44,8 @@ ColumnLayout {
             enabled: stats.count > 0
             onClicked: CsvExport.exportStats()
         }
-        IconButton {
+        RefreshButton {
             objectName: "refreshButton"
-            symbol: "arrow.clockwise"
-            symbolSize: 15
-            tip: "Обновить"
-            Accessible.name: "Обновить"
             onClicked: stats.refresh()
         }
     }

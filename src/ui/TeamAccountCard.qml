@@ -40,12 +40,8 @@ Rectangle {
             Keys.onSpacePressed: root.toggle()
             Keys.onReturnPressed: root.toggle()
             Keys.onEnterPressed: root.toggle()
-            background: Rectangle {
-                color: "transparent"
-                radius: 6
-                border.width: header.visualFocus ? 1 : 0
-                border.color: T.accent
-            }
+            background: Item {}
+            FocusRing { cornerRadius: 6 }
             contentItem: RowLayout {
                 spacing: 8
                 Rectangle {

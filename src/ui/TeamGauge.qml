@@ -51,15 +51,23 @@ RowLayout {
         font.pixelSize: T.caption2
     }
     Text {
+        id: countdown
         objectName: "countdown"
-        Layout.preferredWidth: 52
+        // One line, as wide as the widest countdown ("через 23ч 59м"), so both gauges of a card
+        // keep bars of one length whatever their countdowns read.
+        Layout.preferredWidth: Math.max(52, Math.ceil(widest.advanceWidth) + 2)
         horizontalAlignment: Text.AlignHCenter
         text: root.g.reset
         textFormat: Text.PlainText
-        wrapMode: Text.WordWrap
-        maximumLineCount: 2
+        maximumLineCount: 1
+        elide: Text.ElideRight
         color: T.textTertiary
         font.family: T.font
         font.pixelSize: 10
+        TextMetrics {
+            id: widest
+            font: countdown.font
+            text: "через 23ч 59м"
+        }
     }
 }

@@ -62,12 +62,8 @@ ColumnLayout {
             text: "Сотрудник"
             onClicked: rosterView.addMember()
         }
-        IconButton {
+        RefreshButton {
             objectName: "reloadButton"
-            symbol: "arrow.clockwise"
-            symbolSize: 15
-            tip: "Обновить"
-            Accessible.name: "Обновить"
             onClicked: rosterView.reload()
         }
     }
@@ -210,10 +206,20 @@ ColumnLayout {
         height: bodyItem ? bodyItem.implicitHeight : 320
         z: 2
         shown: rosterView.secretOpen
+        escapeCloses: false
         onDismissed: rosterView.clearSecret()
         body: MemberSecretSheet {
             roster: rosterView
         }
+    }
+    ConfirmDialog {
+        objectName: "secretLeaveConfirm"
+        z: 3
+        shown: rosterView.secretLeaving
+        title: "Пароль не скопирован. Закрыть? Он больше не покажется."
+        confirmText: "Закрыть"
+        onConfirmed: rosterView.clearSecret()
+        onDismissed: rosterView.keepSecret()
     }
     ConfirmDialog {
         id: confirm

@@ -19,7 +19,11 @@ Switch {
         radius: 10
         color: control.checked ? T.accent : T.surfaceRaised
         border.width: 1
-        border.color: control.visualFocus ? "white" : T.border
+        border.color: T.border
+        FocusRing {
+            control: parent.parent // the switch; the ring goes round its track
+            cornerRadius: 10
+        }
         Rectangle {
             x: control.checked ? parent.width - width - 3 : 3
             y: 3

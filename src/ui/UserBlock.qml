@@ -23,6 +23,7 @@ RowLayout {
         ToolTip.visible: hovered && !menu.visible
         ToolTip.delay: 500
         onClicked: Store.showProfile = true
+        FocusRing { cornerRadius: 8 }
 
         contentItem: Item {
             implicitWidth: row.implicitWidth

@@ -194,8 +194,9 @@ private slots:
         QTRY_VERIFY(admin.needsRelogin());
     }
 
-    // The first load over an empty screen shows its spinner until the exchange ends, even when
-    // the server never answers.
+    // The first load over an empty screen shows its spinner, and every read counts as running
+    // (the refresh buttons), until the exchange ends, even when the server never answers and
+    // when the session that asked is over.
     void spinnersEndWhenNothingComesBack()
     {
         FakeServer server;
@@ -206,7 +207,12 @@ private slots:
         store.loadActivity();
         store.loadMembers();
         QVERIFY(store.loadingStats() && store.loadingActivity() && store.loadingMembers());
+        QVERIFY(store.loadsRunning() >= 5);
         QTRY_VERIFY_WITH_TIMEOUT(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(store.loadsRunning(), 0, 5000);
+        store.loadMembers();
+        store.logOut();
+        QTRY_COMPARE_WITH_TIMEOUT(store.loadsRunning(), 0, 5000);
     }
 
     // The Store applies a write's outcome (the rule itself is tested as a table in tst_writes):
@@ -451,7 +457,10 @@ private slots:
         const QJsonObject answer{{"members", QJsonArray{QJsonObject{{"name", "p"}, {"pct_of_window", 5}}}},
                                  {"residual_pct_of_window", "12"}, {"observed_pct", 63.9},
                                  {"window", QJsonObject{{"resets_at", 1700000000}}}};
+        bool failing = false;
         server.answer = [&](const Request &s) {
+            if (failing)
+                return Reply::html500();
             return s.q("email") == "none@x" ? Reply::json({}) : Reply::json(answer);
         };
         StoreFixture kit;
@@ -477,6 +486,22 @@ private slots:
         QCOMPARE(view.summary(), QString("доля недельного лимита · 0% использовано")); // no reset part
         view.selectScope("month");
         QVERIFY(view.summary().startsWith("доля месячного лимита"));
+
+        // A failed reload keeps the figures under a line that says how old they are; a failure
+        // with nothing kept of this account and scope says so instead of "нет данных".
+        Clock::setFixed(1700000000);
+        view.setEmail("a@x");
+        QTRY_VERIFY(view.loaded() && !view.segs().isEmpty());
+        failing = true;
+        view.load();
+        QTRY_VERIFY(view.failed());
+        QCOMPARE(view.segs().size(), 2);
+        QCOMPARE(view.stateText(), QString());
+        QCOMPARE(view.staleText(), "Нет связи с сервером · данные от " + fmt::timeSeen(1700000000));
+        view.selectScope("week");
+        QTRY_VERIFY(view.loaded());
+        QVERIFY(view.failed() && view.segs().isEmpty() && view.staleText().isEmpty());
+        QCOMPARE(view.stateText(), QString("Нет связи с сервером"));
     }
 };
 

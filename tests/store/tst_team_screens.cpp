@@ -519,6 +519,28 @@ private Q_SLOTS:
         QVERIFY(!view.hasEditing()); // confirmed: the sheet of that member closes
     }
 
+    // A one-time credential is dismissed at once only after a copy; otherwise it asks, and a
+    // new credential starts uncopied again.
+    void credentialAsksBeforeItIsLost()
+    {
+        Fixture f;
+        RosterView view;
+        const QVariantMap secret{{"title", "Новый пароль"}, {"login", "m7"}, {"password", "pw"}};
+        f->setMemberSecret(secret);
+        view.dismissSecret();
+        QVERIFY(view.secretOpen() && view.secretLeaving());
+        view.keepSecret();
+        QVERIFY(view.secretOpen() && !view.secretLeaving());
+        view.secretCopied();
+        view.dismissSecret();
+        QVERIFY(!view.secretOpen());
+        f->setMemberSecret(secret);
+        view.dismissSecret();
+        QVERIFY(view.secretLeaving());
+        view.clearSecret();
+        QVERIFY(!view.secretOpen() && !view.secretLeaving());
+    }
+
     // ---- member sheets
 
     void newMemberForm()

@@ -241,6 +241,12 @@ private Q_SLOTS:
         const QStringList shot{"corvane-team", "--screen", "team", "--screenshot", "/tmp/x.png"};
         QVERIFY(!parses(shot + QStringList{"--login", "anna"}));
         QVERIFY(!parses(shot + QStringList{"--password", "p"}));
+        for (const char *bad : {"1000", "1000x", "x640", "0x640", "-5x640", "1000x640x2", "99999x640"})
+            QVERIFY2(!parses(shot + QStringList{"--size", bad}), bad);
+        QVERIFY(!parses({"corvane-team", "--size", "1000x640"})); // no picture to size
+        AppOptions sized;
+        QVERIFY(CorvaneApp::parseArguments(shot + QStringList{"--size", "1000x640"}, &sized, &err));
+        QCOMPARE(sized.windowSize, QSize(1000, 640));
         qputenv("CORVANE_PASSWORD", "from env");
         AppOptions fromEnv, given;
         QVERIFY2(CorvaneApp::parseArguments(shot + QStringList{"--login", "anna"}, &fromEnv, &err), qPrintable(err));

@@ -21,6 +21,8 @@ Button {
     font.weight: Font.DemiBold
 
     // Spacers on both sides keep the label centred however wide the button is stretched.
+    FocusRing { cornerRadius: 10 }
+
     contentItem: RowLayout {
         spacing: 0
         Item { Layout.fillWidth: true }

@@ -36,6 +36,8 @@ Button {
         }
     }
 
+    FocusRing { cornerRadius: 4 }
+
     contentItem: Icon {
         name: control.done ? "checkmark" : "doc.on.doc"
         size: 10

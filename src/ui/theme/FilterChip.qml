@@ -20,6 +20,8 @@ Button {
     bottomPadding: 5
     onClicked: control.tap()
 
+    FocusRing { cornerRadius: control.height / 2 }
+
     contentItem: RowLayout {
         spacing: 5
         ProviderLogo {

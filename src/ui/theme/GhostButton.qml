@@ -19,6 +19,8 @@ Button {
     font.pixelSize: 13
     font.weight: Font.Medium
 
+    FocusRing { cornerRadius: 10 }
+
     contentItem: RowLayout {
         spacing: 0
         Item { Layout.fillWidth: true }

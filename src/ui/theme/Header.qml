@@ -3,8 +3,8 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Corvane
 
-// The top line of a section: bold title2 title and, when `refresh` is a function, a borderless
-// reload button that calls it.
+// The top line of a section: bold title2 title and, when `refresh` is a function, a reload
+// button that calls it.
 Item {
     id: root
     property string title
@@ -38,24 +38,10 @@ Item {
             font.pixelSize: T.title2
             font.bold: true
         }
-        Button {
-            id: reload
+        RefreshButton {
             objectName: "refreshButton"
             visible: root.refreshable
-            flat: true
-            hoverEnabled: true
-            padding: 4
-            Accessible.name: "Обновить"
             onClicked: root.trigger()
-            contentItem: Icon {
-                name: "arrow.clockwise"
-                size: 15
-                color: reload.hovered ? T.text : T.textSecondary
-            }
-            background: Rectangle {
-                radius: 6
-                color: reload.down ? T.surfaceRaised : "transparent"
-            }
         }
     }
 }

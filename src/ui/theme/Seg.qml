@@ -57,6 +57,10 @@ Item {
                 Keys.onLeftPressed: root.step(seg.index, -1)
                 Keys.onRightPressed: root.step(seg.index, 1)
 
+                FocusRing {
+                    inset: 1
+                    cornerRadius: 6
+                }
                 contentItem: Text {
                     text: seg.text
                     textFormat: Text.PlainText

@@ -168,6 +168,15 @@ Item {
             tryVerify(function() { return secret.opened; });
             compare(focusedName(), "doneButton");
             verify(view.roster.secretText.indexOf("логин: kb.tester") >= 0);
+            // Never copied: Escape asks first, "Отмена" focused and back to the sheet; copied, it closes.
+            keyClick(Qt.Key_Escape);
+            const leave = findChild(view, "secretLeaveConfirm");
+            tryVerify(function() { return leave.opened; });
+            compare(focusedName(), "confirmCancel");
+            keyClick(Qt.Key_Return);
+            tryVerify(function() { return !leave.visible; });
+            verify(view.roster.secretOpen);
+            mouseClick(findChild(secret.contentItem, "copyButton"));
             keyClick(Qt.Key_Escape);
             verify(!view.roster.secretOpen);
             tryCompare(view.roster, "memberCount", before + 1, 10000);
@@ -200,6 +209,10 @@ Item {
             verify(secret.opened);
             verify(view.roster.secretOpen);
             keyClick(Qt.Key_Escape);
+            const leave = findChild(view, "secretLeaveConfirm");
+            tryVerify(function() { return leave.opened; });
+            verify(secret.opened);
+            mouseClick(findChild(leave.contentItem, "confirmButton"));
             verify(!view.roster.secretOpen);
             compare(Object.keys(Store.memberSecret).length, 0);
         }

@@ -13,6 +13,7 @@ TestCase {
 
     Component { id: copyComp; CopyButton {} }
     Component { id: headerComp; Header { width: 300 } }
+    Component { id: chipComp; FilterChip {} }
 
     // A state object that a Seg binds to and writes back to, the way screens use it.
     QtObject { id: shared; property string mode: "list" }
@@ -55,5 +56,19 @@ TestCase {
         const hdr = createTemporaryObject(headerComp, tc, { title: "Проекты", refresh: () => calls++ });
         mouseClick(findChild(hdr, "refreshButton"));
         compare(calls, 1);
+    }
+
+    // The one focus ring shows for keyboard focus only, on the shared buttons alike.
+    function test_focusRingOnKeyboardFocusOnly() {
+        for (const comp of [copyComp, chipComp]) {
+            const btn = createTemporaryObject(comp, tc, { text: "x", title: "x" });
+            const ring = findChild(btn, "focusRing");
+            verify(!ring.visible);
+            btn.forceActiveFocus(Qt.TabFocusReason);
+            verify(ring.visible);
+            tc.forceActiveFocus();
+            btn.forceActiveFocus(Qt.MouseFocusReason);
+            verify(btn.activeFocus && !ring.visible);
+        }
     }
 }
