@@ -54,6 +54,10 @@ ColumnLayout {
         }
     }
 
+    CostChartView {
+        Layout.fillWidth: true
+    }
+
     Item {
         Layout.fillWidth: true
         Layout.fillHeight: true
