@@ -5,6 +5,9 @@
 #include "core/providers.h"
 #include "store/usagehistory.h"
 
+#include <QHash>
+#include <QLocale>
+
 void CostChart::update()
 {
     UsageHistory *h = source();
@@ -17,13 +20,24 @@ void CostChart::update()
     m_chart = chart::costChart(c.rows, c.to, kDays, QRectF(0, 0, std::max(0.0, plotWidth()), std::max(0.0, plotHeight())));
 
     m_bars.clear();
+    QHash<QString, QVariantList> rects;
     for (const chart::Bar &b : std::as_const(m_chart.bars)) {
-        QVariantList segs;
-        for (const chart::Segment &s : b.segs)
-            segs.append(QVariantMap{{QStringLiteral("y"), s.y}, {QStringLiteral("h"), s.h},
-                                    {QStringLiteral("color"), providerColorHex(s.provider)}});
+        for (const chart::Segment &s : b.segs) {
+            const QRectF r(b.x, s.y, b.w, std::max(1.0, s.h));
+            rects[s.provider].append(QVariant::fromValue(
+                QList<QPointF>{r.topLeft(), r.topRight(), r.bottomRight(), r.bottomLeft(), r.topLeft()}));
+        }
         m_bars.append(QVariantMap{{QStringLiteral("x"), b.x}, {QStringLiteral("w"), b.w},
-                                  {QStringLiteral("text"), chart::barText(b)}, {QStringLiteral("segs"), segs}});
+                                  {QStringLiteral("text"), chart::barText(b)}});
+    }
+    m_layers.clear();
+    for (const QString &p : std::as_const(m_chart.providers))
+        m_layers.append(QVariantMap{{QStringLiteral("color"), providerColorHex(p)}, {QStringLiteral("rects"), rects.value(p)}});
+    m_ticks.clear();
+    for (qsizetype i = m_chart.bars.size() - 1; i >= 0; i -= 7) {
+        const chart::Bar &b = m_chart.bars[i];
+        m_ticks.prepend(QVariantMap{{QStringLiteral("x"), b.x + b.w / 2},
+                                    {QStringLiteral("label"), QLocale(QLocale::Russian, QLocale::Russia).toString(b.day, QStringLiteral("d MMM"))}});
     }
     m_legend.clear();
     for (const QString &p : std::as_const(m_chart.providers))

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Shapes
 import Corvane
 
 // The team's cost per day over 30 days, stacked by provider (CostChart decides every bar), with
@@ -101,6 +102,7 @@ Rectangle {
                 id: plot
                 anchors.fill: parent
                 anchors.rightMargin: 44
+                anchors.bottomMargin: 16
                 visible: chart.placeholder === ""
 
                 Rectangle {
@@ -109,30 +111,37 @@ Rectangle {
                     height: 1
                     color: T.border
                 }
+                Rectangle {
+                    readonly property var bar: root.picked >= 0 && root.picked < chart.bars.length ? chart.bars[root.picked] : null
+                    visible: bar !== null
+                    x: bar ? bar.x : 0
+                    width: bar ? bar.w : 0
+                    height: plot.height
+                    color: T.surfaceRaised
+                }
                 Repeater {
-                    model: chart.bars
-                    delegate: Item {
-                        id: bar
+                    model: chart.layers
+                    delegate: Shape {
                         required property var modelData
-                        required property int index
-                        x: modelData.x
-                        width: modelData.w
-                        height: plot.height
-                        Rectangle {
-                            anchors.fill: parent
-                            visible: root.picked === bar.index
-                            color: T.surfaceRaised
+                        anchors.fill: parent
+                        ShapePath {
+                            strokeColor: "transparent"
+                            fillColor: modelData.color
+                            PathMultiline { paths: modelData.rects }
                         }
-                        Repeater {
-                            model: bar.modelData.segs
-                            delegate: Rectangle {
-                                required property var modelData
-                                y: modelData.y
-                                width: bar.width
-                                height: Math.max(1, modelData.h)
-                                color: modelData.color
-                            }
-                        }
+                    }
+                }
+                Repeater {
+                    model: chart.ticks
+                    delegate: Text {
+                        required property var modelData
+                        x: modelData.x - width / 2
+                        y: plot.height + 3
+                        text: modelData.label
+                        textFormat: Text.PlainText
+                        color: T.textTertiary
+                        font.family: T.font
+                        font.pixelSize: T.caption2
                     }
                 }
                 MouseArea {
