@@ -89,8 +89,10 @@ void Forecasts::record(const QList<Acct> &accounts, double now)
 void Forecasts::recordTeam(const QList<TeamAcct> &accounts, double now)
 {
     // A team account says when its figures were read; the same reading seen again is one reading.
+    // Only the accounts whose line has been shown are followed: a large team's others cost nothing.
     for (const TeamAcct &a : accounts)
-        m_history.add(teamKey(a), a.limitsFetchedAt > 0 ? std::min(a.limitsFetchedAt, now) : now, a.fivePct, a.fiveReset);
+        if (m_usage->entry(a.provider, a.email))
+            m_history.add(teamKey(a), a.limitsFetchedAt > 0 ? std::min(a.limitsFetchedAt, now) : now, a.fivePct, a.fiveReset);
     bump();
 }
 

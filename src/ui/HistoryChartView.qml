@@ -95,30 +95,14 @@ ColumnLayout {
 
             Repeater {
                 model: chart.guides
-                delegate: Item {
+                delegate: Text {
                     required property var modelData
-                    required property int index
-                    y: modelData.y
-                    width: plot.width + 30
-                    Shape {
-                        ShapePath {
-                            strokeColor: index === 0 ? T.warn : T.danger
-                            strokeWidth: 1
-                            strokeStyle: ShapePath.DashLine
-                            dashPattern: [2, 4]
-                            fillColor: "transparent"
-                            startX: 0; startY: 0
-                            PathLine { x: plot.width; y: 0 }
-                        }
-                    }
-                    Text {
-                        x: plot.width + 4
-                        y: -height / 2
-                        text: modelData.label
-                        color: T.textTertiary
-                        font.family: T.font
-                        font.pixelSize: T.caption2
-                    }
+                    x: plot.width + 4
+                    y: modelData.y - height / 2
+                    text: modelData.label
+                    color: T.textTertiary
+                    font.family: T.font
+                    font.pixelSize: T.caption2
                 }
             }
             Repeater {
@@ -146,6 +130,25 @@ ColumnLayout {
             }
             Shape {
                 anchors.fill: parent
+                // The 80 and 95 % guides.
+                ShapePath {
+                    strokeColor: chart.guides.length > 1 ? T.warn : "transparent"
+                    strokeWidth: 1
+                    strokeStyle: ShapePath.DashLine
+                    dashPattern: [2, 4]
+                    fillColor: "transparent"
+                    startX: 0; startY: chart.guides.length > 1 ? chart.guides[0].y : 0
+                    PathLine { x: plot.width; y: chart.guides.length > 1 ? chart.guides[0].y : 0 }
+                }
+                ShapePath {
+                    strokeColor: chart.guides.length > 1 ? T.danger : "transparent"
+                    strokeWidth: 1
+                    strokeStyle: ShapePath.DashLine
+                    dashPattern: [2, 4]
+                    fillColor: "transparent"
+                    startX: 0; startY: chart.guides.length > 1 ? chart.guides[1].y : 0
+                    PathLine { x: plot.width; y: chart.guides.length > 1 ? chart.guides[1].y : 0 }
+                }
                 ShapePath {
                     strokeColor: T.textSecondary
                     strokeWidth: 1.5

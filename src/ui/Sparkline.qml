@@ -9,12 +9,20 @@ Item {
     property string provider
     property string email
     readonly property alias model: chart
+    // The x of the picked reading (pointer or arrow keys); -1 for none.
+    property real cursorX: -1
+    readonly property var picked: cursorX >= 0 ? chart.probe(cursorX) : ({hit: false})
 
     objectName: "sparkline"
     implicitHeight: 22
+    activeFocusOnTab: !chart.empty
     Accessible.role: Accessible.Chart
     Accessible.name: "Лимит 5 часов с последнего сброса"
-    Accessible.description: chart.description
+    Accessible.description: picked.hit ? picked.text : chart.description
+    Keys.onLeftPressed: cursorX = chart.step(cursorX, -1)
+    Keys.onRightPressed: cursorX = chart.step(cursorX, 1)
+    Keys.onEscapePressed: cursorX = -1
+    onActiveFocusChanged: if (!activeFocus) cursorX = -1
 
     HistoryChart {
         id: chart
@@ -62,28 +70,46 @@ Item {
             PathLine { x: chart.fiveProjection.x2; y: chart.fiveProjection.y2 }
         }
     }
-    HoverHandler {
-        id: hover
-    }
     Rectangle {
-        readonly property var p: hover.hovered ? chart.probe(hover.point.position.x) : ({hit: false})
-        visible: p.hit
-        x: Math.min(Math.max(0, (p.x || 0) - width / 2), root.width - width)
-        y: -height - 2
+        anchors.fill: parent
+        anchors.margins: -2
+        visible: root.activeFocus
+        color: "transparent"
+        radius: 3
+        border.color: T.accent
+    }
+    MouseArea {
+        anchors.fill: parent
+        hoverEnabled: true
+        acceptedButtons: Qt.NoButton
+        onPositionChanged: (mouse) => root.cursorX = mouse.x
+        onExited: if (!root.activeFocus) root.cursorX = -1
+    }
+    Loader {
+        active: root.picked.hit
         z: 2
-        width: tip.implicitWidth + 10
-        height: tip.implicitHeight + 6
-        radius: 4
-        color: T.surfaceRaised
-        border.color: T.border
-        Text {
-            id: tip
-            anchors.centerIn: parent
-            text: parent.p.text || ""
-            textFormat: Text.PlainText
-            color: T.text
-            font.family: T.font
-            font.pixelSize: T.caption2
+        sourceComponent: tipComponent
+    }
+    Component {
+        id: tipComponent
+        Rectangle {
+            readonly property var p: root.picked
+            x: Math.min(Math.max(0, (p.x || 0) - width / 2), root.width - width)
+            y: -height - 2
+            width: tip.implicitWidth + 10
+            height: tip.implicitHeight + 6
+            radius: 4
+            color: T.surfaceRaised
+            border.color: T.border
+            Text {
+                id: tip
+                anchors.centerIn: parent
+                text: parent.p.text || ""
+                textFormat: Text.PlainText
+                color: T.text
+                font.family: T.font
+                font.pixelSize: T.caption2
+            }
         }
     }
 }
