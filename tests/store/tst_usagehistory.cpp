@@ -3,6 +3,7 @@
 #include "kit.h"
 #include "core/clock.h"
 #include "store/costchart.h"
+#include "store/csvtables.h"
 #include "store/forecasts.h"
 #include "store/historychart.h"
 #include "store/usagehistory.h"
@@ -121,6 +122,7 @@ private Q_SLOTS:
         chart.update();
         QTRY_VERIFY(!chart.waiting());
         QCOMPARE(chart.placeholder(), QStringLiteral("история расходов недоступна"));
+        QVERIFY(csvtables::costPerDay(h).isEmpty()); // nothing loaded is not an empty table
         server.on("/api/stats/cost", Reply::json({{"ok", true}, {"to", "2027-01-15"},
             {"rows", QJsonArray{QJsonObject{{"day", "2027-01-15"}, {"provider", "claude"}, {"cost_usd", 12.5}},
                                 QJsonObject{{"day", "2027-01-02"}, {"provider", "codex"}, {"cost_usd", 3}}}}}));
@@ -131,6 +133,9 @@ private Q_SLOTS:
         QCOMPARE(chart.placeholder(), QString());
         QCOMPARE(chart.weekText(), QStringLiteral("за неделю $12.50"));
         QCOMPARE(chart.bars().size(), CostChart::kDays);
+        const QList<csv::Table> csv = csvtables::costPerDay(h);
+        QCOMPARE(csv.size(), 1);
+        QCOMPARE(csv[0].rows.value(1), (QStringList{"2027-01-02", "codex", "3.00", "0", "0"}));
         Clock::reset();
     }
 };
