@@ -4,13 +4,13 @@
 // window already on screen. Prints `NAME: VALUE UNIT` lines. Run offscreen or under Xvfb:
 //   QT_QPA_PLATFORM=offscreen bench/ui/bench_charts
 #include "referenceserver.h"
+#include "rss.h"
 #include "storefixture.h"
 #include "store/chartbase.h"
 #include "store/forecasts.h"
 #include "store/usagehistory.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -24,17 +24,6 @@
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 namespace {
-long rssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 // Waits for the next frame the window puts on screen.
 bool nextFrame(QQuickWindow *w)
 {
