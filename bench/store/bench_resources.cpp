@@ -17,6 +17,7 @@
 // (--no-ui skips the parts that start the application, --demo-only the 2,000-account team). In-process figures are the median CPU
 // time of the thread that does the work; first frames are wall-clock times.
 #include "referenceserver.h"
+#include "rss.h"
 #include "app/app.h"
 #include "core/teamanswer.h"
 #include "net/secretstore.h"
@@ -233,17 +234,6 @@ void refreshFigures()
 }
 
 // ---- Children: the application (or a bare window) in a process of its own -----------------
-
-long rssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 int childApp(QApplication &qapp, const QString &section)
 {

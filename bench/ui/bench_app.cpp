@@ -7,6 +7,7 @@
 // The parent starts the reference server with the demo team and signs in once; children
 // restore that session. Times are from the child's start (fork/exec included) to the frame.
 #include "referenceserver.h"
+#include "rss.h"
 #include "app/app.h"
 #include "net/secretstore.h"
 #include "store/store.h"
@@ -33,17 +34,6 @@ namespace {
 
 constexpr int kCycles = 100;
 constexpr int kRefreshMs = 20;
-
-long rssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 void say(const char *key, double value)
 {

@@ -3,6 +3,7 @@
 #include "app/filechooser.h"
 #include "core/clock.h"
 #include "store/csvtables.h"
+#include "store/forecasts.h"
 #include "store/store.h"
 
 #include <QDir>
@@ -36,7 +37,12 @@ CsvExport *CsvExport::create(QQmlEngine *engine, QJSEngine *)
 
 void CsvExport::exportStats()
 {
-    save(QStringLiteral("statistika"), [this] { return csv::document(csvtables::stats(*m_store)); });
+    save(QStringLiteral("statistika"), [this] {
+        QList<csv::Table> tables = csvtables::stats(*m_store);
+        if (Forecasts *f = Forecasts::instance())
+            tables += csvtables::costPerDay(*f->usage());
+        return csv::document(tables);
+    });
 }
 
 void CsvExport::exportActivity()
@@ -46,7 +52,12 @@ void CsvExport::exportActivity()
 
 void CsvExport::exportAccounts()
 {
-    save(QStringLiteral("ai-resursy"), [this] { return csv::document({csvtables::accounts(*m_store)}); });
+    save(QStringLiteral("ai-resursy"), [this] {
+        QList<csv::Table> tables{csvtables::accounts(*m_store)};
+        if (Forecasts *f = Forecasts::instance())
+            tables += csvtables::openHistories(*m_store, *f->usage());
+        return csv::document(tables);
+    });
 }
 
 bool CsvExport::writeFile(const QString &path, const QByteArray &data)

@@ -1,6 +1,7 @@
 #include "app/screenshotvariants.h"
 
 #include "store/breakdownview.h"
+#include "store/chartbase.h"
 #include "store/store.h"
 
 #include <QQuickItem>
@@ -14,9 +15,11 @@ namespace {
 const QStringList &variantsOf(const QString &base)
 {
     static const QStringList accounts{QStringLiteral("flat"), QStringLiteral("expanded"), QStringLiteral("form"),
-                                      QStringLiteral("edit")};
-    static const QStringList dashboard{QStringLiteral("expanded"), QStringLiteral("alerts"), QStringLiteral("offline")};
+                                      QStringLiteral("edit"), QStringLiteral("history")};
+    static const QStringList dashboard{QStringLiteral("expanded"), QStringLiteral("alerts"), QStringLiteral("offline"),
+                                       QStringLiteral("history")};
     static const QStringList panel{QStringLiteral("offline")};
+    static const QStringList stats{QStringLiteral("cost")};
     static const QStringList none;
     if (base == QLatin1String("accounts"))
         return accounts;
@@ -24,6 +27,8 @@ const QStringList &variantsOf(const QString &base)
         return dashboard;
     if (base == QLatin1String("panel"))
         return panel;
+    if (base == QLatin1String("stats"))
+        return stats;
     return none;
 }
 
@@ -125,7 +130,8 @@ bool apply(Store *store, QQuickWindow *window, const QString &name)
         card->setProperty("expanded", true);
         return true;
     }
-    if (v == QLatin1String("flat"))
+    // The cost chart heads the statistics screen: nothing to open.
+    if (v == QLatin1String("flat") || v == QLatin1String("cost"))
         return true;
     if (v == QLatin1String("form")) {
         store->setAccountFormEdit(QVariant());
@@ -135,7 +141,8 @@ bool apply(Store *store, QQuickWindow *window, const QString &name)
     const QString id = firstRowId(window, store);
     if (id.isEmpty())
         return false;
-    if (v == QLatin1String("expanded")) {
+    // An account's detail opens with its history chart.
+    if (v == QLatin1String("expanded") || v == QLatin1String("history")) {
         if (!store->expandedAccounts().contains(id))
             store->toggleExpanded(id);
         return true;
@@ -156,6 +163,8 @@ bool settled(QQuickWindow *window)
     walk(window->contentItem(), [&](QObject *o) {
         if (auto *b = qobject_cast<BreakdownView *>(o))
             done = done && b->loaded();
+        if (auto *c = qobject_cast<ChartBase *>(o))
+            done = done && !c->waiting();
     });
     return done;
 }

@@ -42,6 +42,7 @@ HomeStatus homeStatus(const QJsonObject &answer)
         Acct a;
         a.email = str(o, "account_email");
         a.project = str(o, "project");
+        a.provider = str(o, "provider").toLower();
         a.fivePct = json::number(at(o, "five_hour_pct"));
         a.fiveReset = json::number(at(o, "five_hour_resets_at"));
         a.sevenPct = json::number(at(o, "seven_day_pct"));

@@ -53,6 +53,44 @@ double runOutAt(const QList<Reading> &readings)
     return last.t + (100 - last.pct) / *rate * 3600;
 }
 
+static bool otherReset(double a, double b)
+{
+    return a > 0 && b > 0 && std::abs(a - b) > kResetTolerance;
+}
+
+QList<Reading> currentWindow(const QList<Point> &points, double span)
+{
+    QList<Reading> out;
+    qsizetype first = points.size();
+    while (first > 0) {
+        const Point &p = points[first - 1];
+        if (!std::isfinite(p.t) || !std::isfinite(p.pct))
+            break;
+        if (first < points.size()) {
+            const Point &next = points[first];
+            if (p.t >= next.t || otherReset(p.reset, next.reset) || p.pct > next.pct + kDropTolerance)
+                break;
+            if (p.t < points.last().t - span)
+                break;
+        }
+        --first;
+    }
+    out.reserve(points.size() - first);
+    for (qsizetype i = first; i < points.size(); ++i)
+        out.append({points[i].t, points[i].pct});
+    return out;
+}
+
+QList<Reading> merge(const QList<Point> &server, const QList<Reading> &live, double liveReset, double span)
+{
+    QList<Point> all = server;
+    const double newest = server.isEmpty() ? -std::numeric_limits<double>::infinity() : server.last().t;
+    for (const Reading &r : live)
+        if (r.t > newest)
+            all.append({r.t, r.pct, liveReset});
+    return currentWindow(all, span);
+}
+
 static bool lastsToReset(double runOut, double reset)
 {
     return runOut <= 0 || (reset > 0 && runOut > reset);

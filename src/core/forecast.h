@@ -18,6 +18,14 @@ struct Reading {
 
 // How far back readings count.
 constexpr double kSpan = 3600;
+
+// One reading of a window as the team server keeps it: when, how full, and the reset time the
+// window had then (0 when unknown).
+struct Point {
+    double t = 0;
+    double pct = 0;
+    double reset = 0;
+};
 // Below this many minutes left the line takes the warning colour.
 constexpr double kWarnSeconds = 3600;
 
@@ -28,6 +36,17 @@ std::optional<double> ratePerHour(const QList<Reading> &readings);
 // The moment the window reaches 100 % when use goes on rising from the last reading at the
 // fitted rate; 0 when there is no rate, no reading, or the window is already spent.
 double runOutAt(const QList<Reading> &readings);
+
+// The readings of the window the newest point belongs to, over `span` before that point. Walking
+// back from the newest, the window ends at a point of another reset time, at a point clearly
+// above the next one (a fall: the provider reset the window early) and at a point not earlier
+// than the next one (a clock that went back).
+QList<Reading> currentWindow(const QList<Point> &points, double span = kSpan);
+
+// The server's points of a window, oldest first, followed by the client's own readings taken
+// after the newest of them under the reset time `liveReset`; then the current window of all.
+QList<Reading> merge(const QList<Point> &server, const QList<Reading> &live, double liveReset,
+                     double span = kSpan);
 
 // The line under a gauge: nothing without a run-out moment; "хватит до сброса" when the moment
 // lies after a known reset; otherwise "закончится через …" (warn when under an hour is left).
@@ -56,6 +75,7 @@ public:
     // one (the clock went back) starts the window afresh.
     void add(const QString &key, double t, double pct, double reset);
     QList<Reading> readings(const QString &key) const;
+    double reset(const QString &key) const { return m_series.value(key).reset; }
     double runOutAt(const QString &key) const { return forecast::runOutAt(readings(key)); }
     void clear() { m_series.clear(); }
 

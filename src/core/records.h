@@ -26,13 +26,14 @@ struct Acct {
     CV_ID
     Q_PROPERTY(QString email MEMBER email)
     Q_PROPERTY(QString project MEMBER project)
+    Q_PROPERTY(QString provider MEMBER provider)
     Q_PROPERTY(double fivePct MEMBER fivePct)
     Q_PROPERTY(double fiveReset MEMBER fiveReset)
     Q_PROPERTY(double sevenPct MEMBER sevenPct)
     Q_PROPERTY(double sevenReset MEMBER sevenReset)
     Q_PROPERTY(bool ok MEMBER ok)
 public:
-    QString email, project;
+    QString email, project, provider;
     double fivePct = 0, fiveReset = 0, sevenPct = 0, sevenReset = 0;
     bool ok = false;
 };

@@ -15,6 +15,12 @@ ColumnLayout {
 
     spacing: 14
 
+    HistoryChartView {
+        Layout.fillWidth: true
+        provider: root.acct ? root.acct.provider : ""
+        email: root.acct ? root.acct.email : ""
+    }
+
     RowLayout {
         Layout.fillWidth: true
         spacing: 24

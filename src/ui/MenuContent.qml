@@ -95,6 +95,13 @@ Rectangle {
                         indent: 24
                         line: Forecasts.line(modelData, "five", Forecasts.revision, AcRules.tick)
                     }
+                    Sparkline {
+                        Layout.fillWidth: true
+                        Layout.leftMargin: 24
+                        implicitHeight: 16
+                        provider: modelData.provider
+                        email: modelData.email
+                    }
                     MiniGauge {
                         Layout.fillWidth: true
                         label: "7д"

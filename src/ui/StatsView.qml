@@ -50,6 +50,10 @@ ColumnLayout {
         }
     }
 
+    CostChartView {
+        Layout.fillWidth: true
+    }
+
     Item {
         Layout.fillWidth: true
         Layout.fillHeight: true

@@ -185,7 +185,7 @@ Rectangle {
         ForecastLine {
             objectName: "fiveForecast"
             indent: 60
-            line: Forecasts.teamLine(root.acct ? root.acct.burnEta : 0, root.acct ? root.acct.fiveReset : 0, AcRules.tick)
+            line: Forecasts.teamLine(root.acct, Forecasts.revision, AcRules.tick)
         }
         TeamGauge {
             objectName: "sevenGauge"

@@ -6,6 +6,7 @@
 #include <QTest>
 
 using namespace forecast;
+Q_DECLARE_METATYPE(forecast::Point)
 
 namespace {
 constexpr double T0 = 1'800'000'000;
@@ -62,6 +63,52 @@ private Q_SLOTS:
         const History h = feed(points, resets);
         const double eta = h.runOutAt("k");
         QCOMPARE(eta > 0 ? qRound((eta - h.readings("k").last().t) / 60) : -1, qRound(minutesLeft));
+    }
+
+    // The server's readings of a window (minute, pct, reset) followed by the client's later ones
+    // (minute, pct, under the reset `liveReset`): minutes from the last reading until 100 %, or -1.
+    void fromServer_data()
+    {
+        using Srv = QList<Point>;
+        QTest::addColumn<Srv>("server");
+        QTest::addColumn<Points>("live");
+        QTest::addColumn<double>("liveReset");
+        QTest::addColumn<double>("minutesLeft");
+        const double r1 = T0 + 3 * 3600, r2 = T0 + 8 * 3600;
+        auto m = [](double minute) { return T0 + minute * 60; };
+        QTest::newRow("server readings alone, right after start")
+            << Srv{{m(0), 50, r1}, {m(1), 51, r1}, {m(2), 52, r1}} << Points{} << 0.0 << 48.0;
+        QTest::newRow("the client's later readings continue them")
+            << Srv{{m(0), 50, r1}, {m(1), 51, r1}} << Points{{2, 52}, {3, 53}} << r1 << 47.0;
+        QTest::newRow("client readings the server already holds are not counted twice")
+            << Srv{{m(0), 50, r1}, {m(1), 51, r1}, {m(2), 52, r1}} << Points{{1, 90}, {2, 90}} << r1 << 48.0;
+        QTest::newRow("a reset between: only the new window counts")
+            << Srv{{m(0), 90, r1}, {m(1), 95, r1}, {m(2), 2, r2}, {m(3), 3, r2}, {m(4), 4, r2}} << Points{} << 0.0 << 96.0;
+        QTest::newRow("the live reading starts a new window")
+            << Srv{{m(0), 90, r1}, {m(1), 95, r1}, {m(2), 97, r1}} << Points{{3, 1}} << r2 << -1.0;
+        QTest::newRow("a window that jumps down without a new reset time")
+            << Srv{{m(0), 60, r1}, {m(1), 70, r1}, {m(2), 10, r1}, {m(3), 12, r1}, {m(4), 14, r1}} << Points{} << 0.0 << 43.0;
+        QTest::newRow("a clock that went back ends the window")
+            << Srv{{m(5), 80, r1}, {m(1), 20, r1}, {m(2), 22, r1}, {m(3), 24, r1}} << Points{} << 0.0 << 38.0;
+        QTest::newRow("a gap: readings older than an hour before the newest do not count")
+            << Srv{{m(0), 10, r1}, {m(1), 40, r1}, {m(90), 50, r1}, {m(91), 51, r1}, {m(92), 52, r1}} << Points{} << 0.0 << 48.0;
+        QTest::newRow("standing still: no estimate")
+            << Srv{{m(0), 40, r1}, {m(30), 40, r1}} << Points{{40, 40}} << r1 << -1.0;
+        QTest::newRow("nothing from the server: the client's own")
+            << Srv{} << Points{{0, 10}, {1, 11}, {2, 12}} << r1 << 88.0;
+    }
+    void fromServer()
+    {
+        QFETCH(QList<Point>, server);
+        QFETCH(Points, live);
+        QFETCH(double, liveReset);
+        QFETCH(double, minutesLeft);
+        QList<Reading> mine;
+        for (const auto &p : live)
+            mine.append({T0 + p.first * 60, p.second});
+        const QList<Reading> r = merge(server, mine, liveReset);
+        const double eta = runOutAt(r);
+        QCOMPARE(eta > 0 ? qRound((eta - r.last().t) / 60) : -1, qRound(minutesLeft));
     }
 
     void lines_data()

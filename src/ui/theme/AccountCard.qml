@@ -64,6 +64,11 @@ Rectangle {
             Layout.topMargin: -6 // under the gauge it belongs to, like its reset line
             line: Forecasts.line(root.a, "five", Forecasts.revision, AcRules.tick)
         }
+        Sparkline {
+            Layout.fillWidth: true
+            provider: root.a && root.a.provider ? String(root.a.provider) : ""
+            email: root.a && root.a.email ? String(root.a.email) : ""
+        }
         GaugeRow {
             objectName: "seven"
             title: "7 дней"

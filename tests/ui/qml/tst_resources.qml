@@ -8,11 +8,13 @@ import Corvane
 Item {
     id: top
     width: 1320
-    height: 840
+    height: 1100
 
+    // Tall enough for an open row's detail (its history chart, devices, breakdown and buttons)
+    // with the rows around it.
     Component {
         id: panelComp
-        AccountsPanel { width: 1100; height: 800 }
+        AccountsPanel { width: 1100; height: 1060 }
     }
     Component {
         id: dashboardComp
@@ -224,7 +226,9 @@ Item {
             const d = firstAccountRow(panel);
             const id = d.accountId;
             mouseClick(findChild(d.accountRow, "rowBar"), 300, 10);
-            tryVerify(function() { return d.accountRow.detail !== null; });
+            // The detail settles (its breakdown and history arrive) before the bin is clicked.
+            tryVerify(function() { return d.accountRow.detail !== null && d.accountRow.detail.breakdown.loaded; }, 5000);
+            waitForRendering(panel);
             mouseClick(findChild(d.accountRow.detail, "deleteButton"));
             const dialog = d.accountRow.detail.deleteDialog;
             tryVerify(function() { return dialog.opened; });
