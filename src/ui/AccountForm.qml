@@ -49,7 +49,6 @@ Dialog {
                 text: f.title
                 textFormat: Text.PlainText
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.title3
                 font.bold: true
             }
@@ -279,7 +278,6 @@ Dialog {
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 color: T.danger
-                font.family: T.font
                 font.pixelSize: T.caption
             }
             RowLayout {

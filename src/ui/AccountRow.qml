@@ -76,7 +76,6 @@ Item {
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: T.text
-                            font.family: T.font
                             font.pixelSize: T.caption
                         }
                         RowLayout {
@@ -91,7 +90,6 @@ Item {
                                 text: root.r.authText
                                 textFormat: Text.PlainText
                                 color: T.textTertiary
-                                font.family: T.font
                                 font.pixelSize: 9
                             }
                         }
@@ -102,7 +100,6 @@ Item {
                         text: root.r.marker
                         textFormat: Text.PlainText
                         color: T.role(root.r.markerTone)
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                 }
@@ -119,7 +116,6 @@ Item {
                         visible: !root.r.hasGroup
                         text: "—"
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Text {
@@ -130,7 +126,6 @@ Item {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textSecondary
-                        font.family: T.font
                         font.pixelSize: 9
                     }
                 }
@@ -147,7 +142,6 @@ Item {
                         elide: Text.ElideRight
                         maximumLineCount: 1
                         color: T.text
-                        font.family: T.font
                         font.pixelSize: T.callout
                     }
                     CopyButton {
@@ -186,7 +180,6 @@ Item {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.role(root.r.topTone)
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
                 // Five-hour reset
@@ -198,7 +191,6 @@ Item {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.role(root.r.reset5Tone)
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
                 // How long the five-hour window lasts at the server's estimated rate
@@ -210,7 +202,6 @@ Item {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.role(root.r.etaTone)
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
                 // Seven-day reset
@@ -223,7 +214,6 @@ Item {
                         text: root.r.reset7Text
                         textFormat: Text.PlainText
                         color: T.role(root.r.reset7Tone)
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Text {
@@ -231,7 +221,6 @@ Item {
                         text: root.r.reset7Date
                         textFormat: Text.PlainText
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: 9
                     }
                 }
@@ -244,7 +233,6 @@ Item {
                     text: root.r.cost
                     textFormat: Text.PlainText
                     color: T.text
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
                 // Who
@@ -256,7 +244,6 @@ Item {
                         visible: root.r.whoNone
                         text: "—"
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Rectangle {
@@ -274,7 +261,6 @@ Item {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textSecondary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Text {
@@ -282,7 +268,6 @@ Item {
                         text: root.r.whoMore
                         textFormat: Text.PlainText
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: 9
                     }
                 }
@@ -305,7 +290,6 @@ Item {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.role(root.r.presTone)
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                 }

@@ -37,7 +37,6 @@ ColumnLayout {
                 text: "AI ресурсы"
                 textFormat: Text.PlainText
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.title
                 font.bold: true
             }
@@ -48,21 +47,18 @@ ColumnLayout {
                 Text {
                     text: "онлайн"
                     color: T.textSecondary
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
                 Text {
                     objectName: "onlineCount"
                     text: String(Store.teamOnline)
                     color: T.role(AcRules.liveTone("ok", Store.serverLost))
-                    font.family: T.font
                     font.pixelSize: T.caption
                     font.bold: true
                 }
                 Text {
                     text: "/ " + Store.teamWithTelemetry
                     color: T.textSecondary
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
             }
@@ -173,7 +169,6 @@ ColumnLayout {
                             Store.acQuery = ""
                     }
                     color: T.text
-                    font.family: T.font
                     font.pixelSize: T.caption
                     background: Item {}
                 }
@@ -194,7 +189,6 @@ ColumnLayout {
             Text {
                 text: "Загружаю…"
                 color: T.textSecondary
-                font.family: T.font
                 font.pixelSize: T.callout
             }
         }

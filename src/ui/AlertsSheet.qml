@@ -79,7 +79,6 @@ ColumnLayout {
                     text: when
                     textFormat: Text.PlainText
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
                 ColumnLayout {
@@ -91,7 +90,6 @@ ColumnLayout {
                         textFormat: Text.PlainText
                         wrapMode: Text.Wrap
                         color: T.role(tone)
-                        font.family: T.font
                         font.pixelSize: T.callout
                     }
                     Text {
@@ -100,7 +98,6 @@ ColumnLayout {
                         textFormat: Text.PlainText
                         elide: Text.ElideMiddle
                         color: T.textSecondary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                 }

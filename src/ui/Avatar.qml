@@ -22,7 +22,6 @@ Item {
             text: Store.initials
             textFormat: Text.PlainText
             color: T.accent
-            font.family: T.font
             font.pixelSize: Math.max(1, root.size * 0.4)
             font.weight: Font.DemiBold
         }

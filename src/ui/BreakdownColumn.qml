@@ -45,7 +45,6 @@ ColumnLayout {
             text: bd.stateText
             textFormat: Text.PlainText
             color: bd.failed ? T.warn : T.textTertiary
-            font.family: T.font
             font.pixelSize: T.caption
         }
     }
@@ -63,7 +62,6 @@ ColumnLayout {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             color: T.warn
-            font.family: T.font
             font.pixelSize: T.caption
         }
         Text {
@@ -73,7 +71,6 @@ ColumnLayout {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             color: T.textTertiary
-            font.family: T.font
             font.pixelSize: 10
         }
         Item {
@@ -119,14 +116,12 @@ ColumnLayout {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.text
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Text {
                         text: modelData.pctText
                         textFormat: Text.PlainText
                         color: T.textSecondary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                 }
@@ -140,7 +135,6 @@ ColumnLayout {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             color: T.textTertiary
-            font.family: T.font
             font.pixelSize: T.caption
         }
     }

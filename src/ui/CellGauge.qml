@@ -18,7 +18,6 @@ ColumnLayout {
         text: root.g.text
         textFormat: Text.PlainText
         color: T.role(root.g.tone)
-        font.family: T.font
         font.pixelSize: T.caption
     }
     Item {

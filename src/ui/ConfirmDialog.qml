@@ -46,7 +46,6 @@ Popup {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             color: T.text
-            font.family: T.font
             font.pixelSize: T.headline
             font.weight: T.headlineWeight
         }

@@ -40,7 +40,6 @@ Rectangle {
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: root.pickedText !== "" ? T.text : T.textSecondary
-                font.family: T.font
                 font.pixelSize: T.caption
             }
             Repeater {
@@ -59,7 +58,6 @@ Rectangle {
                         text: modelData.label
                         textFormat: Text.PlainText
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: T.caption2
                     }
                 }
@@ -70,7 +68,6 @@ Rectangle {
                 text: chart.weekText
                 textFormat: Text.PlainText
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.caption
                 font.bold: true
             }
@@ -140,7 +137,6 @@ Rectangle {
                         text: modelData.label
                         textFormat: Text.PlainText
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: T.caption2
                     }
                 }
@@ -157,7 +153,6 @@ Rectangle {
                     text: chart.topText
                     textFormat: Text.PlainText
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: T.caption2
                 }
             }
@@ -168,7 +163,6 @@ Rectangle {
                 text: chart.placeholder
                 textFormat: Text.PlainText
                 color: T.textTertiary
-                font.family: T.font
                 font.pixelSize: T.caption
             }
         }
@@ -178,7 +172,6 @@ Rectangle {
             text: chart.staleText
             textFormat: Text.PlainText
             color: T.warn
-            font.family: T.font
             font.pixelSize: T.caption2
         }
     }

@@ -96,7 +96,6 @@ ColumnLayout {
                         text: parent.parent.message
                         textFormat: Text.PlainText
                         color: T.text
-                        font.family: T.font
                         font.pixelSize: T.callout
                     }
                     Item { Layout.fillWidth: true }
@@ -111,7 +110,6 @@ ColumnLayout {
                         contentItem: Text {
                             text: openAlerts.text
                             color: openAlerts.hovered ? Qt.lighter(T.accent, 1.15) : T.accent
-                            font.family: T.font
                             font.pixelSize: T.caption
                         }
                         background: Item {}
@@ -123,7 +121,6 @@ ColumnLayout {
             Text {
                 text: "Самые нагруженные (7д)"
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.headline
                 font.weight: T.headlineWeight
             }
@@ -178,14 +175,12 @@ ColumnLayout {
                     objectName: "telemetryText"
                     text: AcRules.telemetryText(Store.telemetryOk, Store.serverLost)
                     color: T.textSecondary
-                    font.family: T.font
                     font.pixelSize: T.callout
                 }
             }
             Text {
                 text: "Мои лимиты"
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.headline
                 font.weight: T.headlineWeight
             }

@@ -42,7 +42,6 @@ Dialog {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             color: T.text
-            font.family: T.font
             font.pixelSize: T.headline
             font.weight: T.headlineWeight
         }

@@ -19,7 +19,6 @@ ColumnLayout {
         text: "нет активных устройств"
         textFormat: Text.PlainText
         color: T.textTertiary
-        font.family: T.font
         font.pixelSize: T.caption
     }
     // A positioner holds the cards: the list is rebuilt every second, and a Quick Layout
@@ -61,7 +60,6 @@ ColumnLayout {
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: T.text
-                            font.family: T.font
                             font.pixelSize: 12
                             font.weight: Font.Medium
                         }
@@ -69,7 +67,6 @@ ColumnLayout {
                             text: modelData.seen
                             textFormat: Text.PlainText
                             color: T.textTertiary
-                            font.family: T.font
                             font.pixelSize: 9
                         }
                     }
@@ -80,7 +77,6 @@ ColumnLayout {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: 9
                     }
                     RowLayout {
@@ -90,7 +86,6 @@ ColumnLayout {
                             text: modelData.cc
                             textFormat: Text.PlainText
                             color: T.textTertiary
-                            font.family: T.font
                             font.pixelSize: 9
                         }
                         Text {
@@ -98,7 +93,6 @@ ColumnLayout {
                             text: modelData.br
                             textFormat: Text.PlainText
                             color: T.accent
-                            font.family: T.font
                             font.pixelSize: 9
                         }
                         Icon {
@@ -111,7 +105,6 @@ ColumnLayout {
                             text: modelData.figures
                             textFormat: Text.PlainText
                             color: T.textTertiary
-                            font.family: T.font
                             font.pixelSize: 9
                         }
                     }

@@ -12,6 +12,5 @@ Text {
     wrapMode: Text.Wrap
     horizontalAlignment: Text.AlignHCenter
     color: T.danger
-    font.family: T.font
     font.pixelSize: T.callout
 }

@@ -16,6 +16,5 @@ Text {
     textFormat: Text.PlainText
     elide: Text.ElideRight
     color: T.role(line && line.tone ? line.tone : "textTertiary")
-    font.family: T.font
     font.pixelSize: T.caption2
 }

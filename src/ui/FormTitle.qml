@@ -21,7 +21,6 @@ ColumnLayout {
         text: root.title
         textFormat: Text.PlainText
         color: T.text
-        font.family: T.font
         font.pixelSize: T.largeTitle
         font.bold: true
     }
@@ -34,7 +33,6 @@ ColumnLayout {
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
         color: T.textSecondary
-        font.family: T.font
         font.pixelSize: T.title3
     }
     MarkedText {

@@ -22,7 +22,6 @@ Rectangle {
         textFormat: Text.PlainText
         elide: Text.ElideRight
         color: T.textSecondary
-        font.family: T.font
         font.pixelSize: T.caption
         font.weight: Font.DemiBold
     }

@@ -38,7 +38,6 @@ ColumnLayout {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: root.picked.hit ? T.text : T.textSecondary
-            font.family: T.font
             font.pixelSize: T.caption
         }
         Repeater {
@@ -55,7 +54,6 @@ ColumnLayout {
                 Text {
                     text: modelData.label
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: T.caption2
                 }
             }
@@ -101,7 +99,6 @@ ColumnLayout {
                     y: modelData.y - height / 2
                     text: modelData.label
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: T.caption2
                 }
             }
@@ -124,7 +121,6 @@ ColumnLayout {
                     y: plot.height + 4
                     text: modelData.label
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: T.caption2
                 }
             }
@@ -220,7 +216,6 @@ ColumnLayout {
             text: chart.placeholder
             textFormat: Text.PlainText
             color: T.textTertiary
-            font.family: T.font
             font.pixelSize: T.caption
         }
     }
@@ -231,7 +226,6 @@ ColumnLayout {
         text: chart.staleText
         textFormat: Text.PlainText
         color: T.warn
-        font.family: T.font
         font.pixelSize: T.caption2
     }
 }

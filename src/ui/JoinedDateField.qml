@@ -39,7 +39,6 @@ Button {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.text
-            font.family: T.font
             font.pixelSize: 13
         }
     }
@@ -129,7 +128,6 @@ Button {
                         text: Forms.monthTitle(popup.viewYear, popup.viewMonth)
                         textFormat: Text.PlainText
                         color: T.text
-                        font.family: T.font
                         font.pixelSize: T.callout
                         font.weight: Font.DemiBold
                     }
@@ -150,7 +148,6 @@ Button {
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignHCenter
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: T.caption2
                     }
                 }
@@ -183,7 +180,6 @@ Button {
                             text: cell.day
                             textFormat: Text.PlainText
                             color: cell.chosen ? "white" : cell.inMonth ? T.text : T.textTertiary
-                            font.family: T.font
                             font.pixelSize: T.caption
                         }
                         MouseArea {

@@ -14,7 +14,6 @@ ApplicationWindow {
     minimumHeight: root.implicitHeight
     color: T.bg
     visible: false
-    font.family: T.font
     font.pixelSize: T.body
     // The controls' palette in the theme's colours, so menus, tool tips and dialogs of the
     // basic style are dark like the rest.

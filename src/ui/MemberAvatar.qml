@@ -34,7 +34,6 @@ Item {
             text: root.initials
             textFormat: Text.PlainText
             color: T.accent
-            font.family: T.font
             font.pixelSize: Math.max(1, root.size * 0.38)
             font.weight: Font.DemiBold
         }

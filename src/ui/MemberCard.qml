@@ -78,7 +78,6 @@ Rectangle {
                     elide: Text.ElideRight
                     maximumLineCount: 1
                     color: T.text
-                    font.family: T.font
                     font.pixelSize: T.body
                     font.weight: Font.DemiBold
                 }
@@ -101,7 +100,6 @@ Rectangle {
                             text: "админ"
                             textFormat: Text.PlainText
                             color: T.accent
-                            font.family: T.font
                             font.pixelSize: T.caption2
                             font.weight: Font.DemiBold
                         }
@@ -140,7 +138,6 @@ Rectangle {
                         elide: Text.ElideRight
                         maximumLineCount: 1
                         color: T.textSecondary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Text {
@@ -149,7 +146,6 @@ Rectangle {
                         text: "·"
                         textFormat: Text.PlainText
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Text {
@@ -162,7 +158,6 @@ Rectangle {
                         elide: Text.ElideRight
                         maximumLineCount: 1
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Text {
@@ -173,7 +168,6 @@ Rectangle {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textSecondary
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                 }
@@ -187,7 +181,6 @@ Rectangle {
                 text: card.presence
                 textFormat: Text.PlainText
                 color: T.role(AcRules.liveTone(card.online ? "ok" : "textTertiary", Store.serverLost))
-                font.family: T.font
                 font.pixelSize: T.caption
             }
             Text {
@@ -196,7 +189,6 @@ Rectangle {
                 text: card.accountsText
                 textFormat: Text.PlainText
                 color: T.textTertiary
-                font.family: T.font
                 font.pixelSize: T.caption2
             }
         }

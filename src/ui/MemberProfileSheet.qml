@@ -27,7 +27,6 @@ FocusScope {
         textFormat: Text.PlainText
         elide: Text.ElideRight
         color: T.textSecondary
-        font.family: T.font
         font.pixelSize: T.caption
     }
 
@@ -94,7 +93,6 @@ FocusScope {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.text
-                    font.family: T.font
                     font.pixelSize: T.title2
                     font.bold: true
                 }
@@ -176,7 +174,6 @@ FocusScope {
                                     textFormat: Text.PlainText
                                     elide: Text.ElideRight
                                     color: T.text
-                                    font.family: T.font
                                     font.pixelSize: T.callout
                                     font.weight: Font.DemiBold
                                 }
@@ -294,7 +291,6 @@ FocusScope {
                                 textFormat: Text.PlainText
                                 verticalAlignment: Text.AlignVCenter
                                 color: T.text
-                                font.family: T.font
                                 font.pixelSize: 13
                             }
                         }

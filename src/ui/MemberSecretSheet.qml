@@ -31,7 +31,6 @@ FocusScope {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.text
-            font.family: T.font
             font.pixelSize: T.headline
             font.weight: T.headlineWeight
         }
@@ -46,7 +45,6 @@ FocusScope {
                 text: "Показывается один раз — скопируй сейчас."
                 textFormat: Text.PlainText
                 color: T.warn
-                font.family: T.font
                 font.pixelSize: T.caption
             }
         }

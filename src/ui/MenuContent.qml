@@ -30,7 +30,6 @@ Rectangle {
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.body
                 font.weight: Font.DemiBold
             }
@@ -57,7 +56,6 @@ Rectangle {
             textFormat: Text.PlainText
             wrapMode: Text.WordWrap
             color: T.textSecondary
-            font.family: T.font
             font.pixelSize: T.caption
         }
         // A positioner holds the accounts: they are handed over anew with every refresh, and a
@@ -83,7 +81,6 @@ Rectangle {
                         elide: Text.ElideRight
                         maximumLineCount: 1
                         color: T.text
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     MiniGauge {
@@ -125,7 +122,6 @@ Rectangle {
                 text: "Команда · онлайн"
                 textFormat: Text.PlainText
                 color: T.textSecondary
-                font.family: T.font
                 font.pixelSize: T.caption2
             }
             Text {
@@ -133,7 +129,6 @@ Rectangle {
                 text: Shell.teamRatio
                 textFormat: Text.PlainText
                 color: T.role(AcRules.liveTone("ok", Store.serverLost))
-                font.family: T.font
                 font.pixelSize: T.caption2
                 font.bold: true
             }

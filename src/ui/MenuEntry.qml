@@ -13,7 +13,6 @@ MenuItem {
     implicitHeight: 30
     leftPadding: 12
     rightPadding: 12
-    font.family: T.font
     font.pixelSize: T.callout
 
     contentItem: RowLayout {

@@ -45,7 +45,6 @@ Item {
         text: "AI"
         textFormat: Text.PlainText
         color: root.tint
-        font.family: T.font
         font.pixelSize: 14
         font.weight: Font.Black
     }

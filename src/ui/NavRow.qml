@@ -50,7 +50,6 @@ Button {
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: control.active ? "white" : T.text
-                font.family: T.font
                 font.pixelSize: T.body
             }
         }

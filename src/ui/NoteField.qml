@@ -35,7 +35,6 @@ ScrollView {
         bottomPadding: 9
         color: T.text
         selectionColor: Qt.rgba(T.accent.r, T.accent.g, T.accent.b, 0.45)
-        font.family: T.font
         font.pixelSize: 13
         background: null
         // Tab moves on to the next control rather than typing a tab.

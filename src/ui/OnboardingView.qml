@@ -71,7 +71,6 @@ Rectangle {
                                 textFormat: Text.PlainText
                                 elide: Text.ElideRight
                                 color: T.text
-                                font.family: T.font
                                 font.pixelSize: T.body
                             }
                         }

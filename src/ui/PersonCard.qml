@@ -45,7 +45,6 @@ Rectangle {
                 elide: Text.ElideRight
                 Layout.maximumWidth: col.width * 0.5
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.callout
             }
             Text {
@@ -55,7 +54,6 @@ Rectangle {
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: T.textSecondary
-                font.family: T.font
                 font.pixelSize: T.caption
             }
         }
@@ -65,7 +63,6 @@ Rectangle {
             text: card.offwork
             textFormat: Text.PlainText
             color: T.warn
-            font.family: T.font
             font.pixelSize: T.caption2
         }
         FlowChips {

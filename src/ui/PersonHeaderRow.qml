@@ -39,7 +39,6 @@ Rectangle {
             elide: Text.ElideRight
             Layout.maximumWidth: 360
             color: T.text
-            font.family: T.font
             font.pixelSize: 12
             font.weight: Font.DemiBold
         }
@@ -51,7 +50,6 @@ Rectangle {
             text: root.summary
             textFormat: Text.PlainText
             color: T.textSecondary
-            font.family: T.font
             font.pixelSize: T.caption
         }
         Item { Layout.fillWidth: true }

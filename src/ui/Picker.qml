@@ -8,7 +8,6 @@ ComboBox {
     id: control
 
     hoverEnabled: true
-    font.family: T.font
     font.pixelSize: 13
     implicitHeight: 38
 

@@ -37,7 +37,6 @@ ColumnLayout {
         textFormat: Text.PlainText
         elide: Text.ElideRight
         color: T.textSecondary
-        font.family: T.font
         font.pixelSize: T.caption
     }
 
@@ -106,7 +105,6 @@ ColumnLayout {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.text
-                    font.family: T.font
                     font.pixelSize: T.largeTitle
                     font.bold: true
                 }
@@ -134,7 +132,6 @@ ColumnLayout {
                             text: draft.roleText
                             textFormat: Text.PlainText
                             color: parent.tone
-                            font.family: T.font
                             font.pixelSize: T.caption2
                             font.weight: Font.DemiBold
                         }
@@ -253,7 +250,6 @@ ColumnLayout {
                     text: tabButton.text
                     textFormat: Text.PlainText
                     color: tabButton.selected || tabButton.hovered ? T.text : T.textSecondary
-                    font.family: T.font
                     font.pixelSize: T.callout
                     font.weight: tabButton.selected ? Font.DemiBold : Font.Normal
                 }
@@ -302,7 +298,6 @@ ColumnLayout {
                     text: draft.cardTitle
                     textFormat: Text.PlainText
                     color: T.text
-                    font.family: T.font
                     font.pixelSize: T.headline
                     font.weight: T.headlineWeight
                 }
@@ -492,7 +487,6 @@ ColumnLayout {
                 text: "Минимум 8 символов."
                 textFormat: Text.PlainText
                 color: T.textTertiary
-                font.family: T.font
                 font.pixelSize: T.caption
             }
             LabeledField {

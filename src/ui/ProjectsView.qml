@@ -56,7 +56,6 @@ ColumnLayout {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.text
-                    font.family: T.font
                     font.pixelSize: T.body
                 }
             }

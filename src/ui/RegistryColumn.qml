@@ -35,7 +35,6 @@ ColumnLayout {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: 8
                     font.weight: Font.Medium
                     font.capitalization: Font.AllUppercase
@@ -47,7 +46,6 @@ ColumnLayout {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.role(modelData.tone)
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
             }

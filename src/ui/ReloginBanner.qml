@@ -30,7 +30,6 @@ Rectangle {
                 text: "Нужен вход заново"
                 textFormat: Text.PlainText
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.callout
                 font.bold: true
             }
@@ -40,7 +39,6 @@ Rectangle {
                 textFormat: Text.PlainText
                 wrapMode: Text.WordWrap
                 color: T.textSecondary
-                font.family: T.font
                 font.pixelSize: T.caption
             }
         }

@@ -37,7 +37,6 @@ Rectangle {
             placeholderTextColor: T.textTertiary
             color: T.text
             selectionColor: Qt.rgba(T.accent.r, T.accent.g, T.accent.b, 0.45)
-            font.family: T.font
             font.pixelSize: T.caption
             background: null
             Accessible.name: "Поиск"

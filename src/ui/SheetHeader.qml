@@ -21,7 +21,6 @@ ColumnLayout {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.text
-            font.family: T.font
             font.pixelSize: T.title3
             font.weight: Font.DemiBold
         }

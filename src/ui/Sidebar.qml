@@ -39,7 +39,6 @@ Rectangle {
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: T.text
-                font.family: T.font
                 font.pixelSize: 14
                 font.weight: Font.DemiBold
             }

@@ -31,7 +31,6 @@ Button {
             text: control.text
             textFormat: Text.PlainText
             color: control.hovered ? T.text : T.textSecondary
-            font.family: T.font
             font.pixelSize: T.caption
         }
     }

@@ -34,7 +34,6 @@ Button {
             elide: Text.ElideRight
             maximumLineCount: 1
             color: control.current || control.hovered ? T.text : T.textTertiary
-            font.family: T.font
             font.pixelSize: 10
             font.weight: Font.Medium
             font.capitalization: Font.AllUppercase

@@ -107,7 +107,6 @@ Item {
                 text: parent.p.text || ""
                 textFormat: Text.PlainText
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.caption2
             }
         }

@@ -10,7 +10,6 @@ Text {
     textFormat: Text.PlainText
     wrapMode: Text.WordWrap
     color: T.warn
-    font.family: T.font
     font.pixelSize: T.caption
     Accessible.role: Accessible.StaticText
     Accessible.name: text

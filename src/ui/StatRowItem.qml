@@ -64,7 +64,6 @@ Item {
         elide: Text.ElideRight
         maximumLineCount: 1
         color: T.text
-        font.family: T.font
         font.pixelSize: size
     }
 

@@ -27,7 +27,6 @@ ColumnLayout {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.text
-            font.family: T.font
             font.pixelSize: T.title2
             font.bold: true
         }

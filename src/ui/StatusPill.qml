@@ -19,7 +19,6 @@ Rectangle {
         text: root.text
         textFormat: Text.PlainText
         color: root.tint
-        font.family: T.font
         font.pixelSize: 10
         font.weight: Font.DemiBold
         font.capitalization: Font.AllUppercase

@@ -61,7 +61,6 @@ Rectangle {
                     elide: Text.ElideRight
                     maximumLineCount: 1
                     color: T.text
-                    font.family: T.font
                     font.pixelSize: T.callout
                     font.bold: true
                 }
@@ -87,7 +86,6 @@ Rectangle {
                         anchors.centerIn: parent
                         text: "Hold"
                         color: T.warn
-                        font.family: T.font
                         font.pixelSize: T.caption2
                     }
                 }
@@ -100,7 +98,6 @@ Rectangle {
                     elide: Text.ElideRight
                     Layout.maximumWidth: 220
                     color: T.textSecondary
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
                 Icon {
@@ -161,7 +158,6 @@ Rectangle {
                     text: root.c.more
                     textFormat: Text.PlainText
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: T.caption2
                 }
                 Text {
@@ -170,7 +166,6 @@ Rectangle {
                     text: root.c.seen
                     textFormat: Text.PlainText
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: T.caption2
                 }
             }
@@ -218,7 +213,6 @@ Rectangle {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: 10
                     }
                     Item {
@@ -243,7 +237,6 @@ Rectangle {
                         text: modelData.text
                         textFormat: Text.PlainText
                         color: T.textSecondary
-                        font.family: T.font
                         font.pixelSize: 10
                     }
                 }
@@ -257,7 +250,6 @@ Rectangle {
             Text {
                 text: "кто использует"
                 color: T.textTertiary
-                font.family: T.font
                 font.pixelSize: 10
             }
             Row {
@@ -278,7 +270,6 @@ Rectangle {
                             text: modelData.name
                             textFormat: Text.PlainText
                             color: T.textSecondary
-                            font.family: T.font
                             font.pixelSize: T.caption2
                         }
                     }
@@ -290,7 +281,6 @@ Rectangle {
                 text: root.c.usersMore
                 textFormat: Text.PlainText
                 color: T.textTertiary
-                font.family: T.font
                 font.pixelSize: T.caption2
             }
         }

@@ -20,7 +20,6 @@ RowLayout {
         textFormat: Text.PlainText
         elide: Text.ElideRight
         color: T.textSecondary
-        font.family: T.font
         font.pixelSize: T.caption2
     }
     Item {
@@ -47,7 +46,6 @@ RowLayout {
         text: root.g.text
         textFormat: Text.PlainText
         color: T.text
-        font.family: T.font
         font.pixelSize: T.caption2
     }
     Text {
@@ -62,7 +60,6 @@ RowLayout {
         maximumLineCount: 1
         elide: Text.ElideRight
         color: T.textTertiary
-        font.family: T.font
         font.pixelSize: 10
         TextMetrics {
             id: widest

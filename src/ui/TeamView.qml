@@ -42,7 +42,6 @@ ColumnLayout {
             text: "Команда"
             textFormat: Text.PlainText
             color: T.text
-            font.family: T.font
             font.pixelSize: T.largeTitle
             font.bold: true
         }
@@ -52,7 +51,6 @@ ColumnLayout {
             text: String(rosterView.memberCount)
             textFormat: Text.PlainText
             color: T.textTertiary
-            font.family: T.font
             font.pixelSize: T.caption
         }
         Item { Layout.fillWidth: true }

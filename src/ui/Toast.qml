@@ -53,7 +53,6 @@ Item {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.text
-            font.family: T.font
             font.pixelSize: T.callout
         }
     }

@@ -40,7 +40,6 @@ Switch {
             text: control.text
             textFormat: Text.PlainText
             color: T.text
-            font.family: T.font
             font.pixelSize: 13
         }
         Text {
@@ -48,7 +47,6 @@ Switch {
             text: control.note
             textFormat: Text.PlainText
             color: T.textTertiary
-            font.family: T.font
             font.pixelSize: T.caption
         }
     }

@@ -19,7 +19,6 @@ Rectangle {
         text: root.contractor ? "Подрядчик" : "Команда"
         textFormat: Text.PlainText
         color: root.tone
-        font.family: T.font
         font.pixelSize: 10
         font.weight: Font.DemiBold
     }

@@ -28,7 +28,6 @@ Dialog {
         text: dialog.title
         textFormat: Text.PlainText
         color: T.text
-        font.family: T.font
         font.pixelSize: T.headline
         font.weight: T.headlineWeight
     }
@@ -42,7 +41,6 @@ Dialog {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             color: AppUpdater.resultKind === "error" ? T.danger : T.textSecondary
-            font.family: T.font
             font.pixelSize: T.callout
         }
         ScrollView {
@@ -57,7 +55,6 @@ Dialog {
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.caption
             }
         }

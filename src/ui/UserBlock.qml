@@ -50,7 +50,6 @@ RowLayout {
                         elide: Text.ElideRight
                         maximumLineCount: 1
                         color: T.text
-                        font.family: T.font
                         font.pixelSize: T.caption
                     }
                     Text {
@@ -60,7 +59,6 @@ RowLayout {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textTertiary
-                        font.family: T.font
                         font.pixelSize: T.caption2
                     }
                 }

@@ -16,7 +16,6 @@ Button {
     topPadding: 10
     bottomPadding: 10
     hoverEnabled: true
-    font.family: T.font
     font.pixelSize: 14
     font.weight: Font.DemiBold
 

@@ -31,7 +31,6 @@ Rectangle {
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: T.text
-                font.family: T.font
                 font.pixelSize: T.body
                 font.bold: true
             }
@@ -43,7 +42,6 @@ Rectangle {
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: T.textSecondary
-                font.family: T.font
                 font.pixelSize: T.caption
             }
             Tag {

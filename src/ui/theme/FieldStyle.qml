@@ -15,7 +15,6 @@ TextField {
     topPadding: 10
     bottomPadding: 10
     hoverEnabled: true
-    font.family: T.font
     font.pixelSize: 13
     color: T.text
     placeholderTextColor: T.textTertiary

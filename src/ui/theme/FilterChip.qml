@@ -34,14 +34,12 @@ Button {
             text: control.title
             textFormat: Text.PlainText
             color: control.active || control.hovered ? T.text : T.textSecondary
-            font.family: T.font
             font.pixelSize: T.caption
         }
         Text {
             text: String(control.count)
             textFormat: Text.PlainText
             color: T.textTertiary
-            font.family: T.font
             font.pixelSize: 10
         }
     }

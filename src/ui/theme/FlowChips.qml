@@ -36,7 +36,6 @@ Row {
                     text: chipItem.modelData.label === undefined ? "" : String(chipItem.modelData.label)
                     textFormat: Text.PlainText
                     color: T.textSecondary
-                    font.family: T.font
                     font.pixelSize: T.caption2
                 }
                 Text {
@@ -44,7 +43,6 @@ Row {
                     text: chipItem.modelData.value === undefined ? "" : String(chipItem.modelData.value)
                     textFormat: Text.PlainText
                     color: T.textTertiary
-                    font.family: T.font
                     font.pixelSize: T.caption2
                 }
             }

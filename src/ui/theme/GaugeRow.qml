@@ -22,7 +22,6 @@ ColumnLayout {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.textSecondary
-            font.family: T.font
             font.pixelSize: T.caption
         }
         Text {
@@ -30,7 +29,6 @@ ColumnLayout {
             text: root.valueText
             textFormat: Text.PlainText
             color: T.text
-            font.family: T.font
             font.pixelSize: T.caption
         }
     }
@@ -45,7 +43,6 @@ ColumnLayout {
         text: root.resetLine
         textFormat: Text.PlainText
         color: T.textTertiary
-        font.family: T.font
         font.pixelSize: T.caption2
     }
 }

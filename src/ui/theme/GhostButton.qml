@@ -15,7 +15,6 @@ Button {
     topPadding: 8
     bottomPadding: 8
     hoverEnabled: true
-    font.family: T.font
     font.pixelSize: 13
     font.weight: Font.Medium
 

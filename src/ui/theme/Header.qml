@@ -34,7 +34,6 @@ Item {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.text
-            font.family: T.font
             font.pixelSize: T.title2
             font.bold: true
         }

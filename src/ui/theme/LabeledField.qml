@@ -15,7 +15,6 @@ ColumnLayout {
         textFormat: Text.PlainText
         elide: Text.ElideRight
         color: T.textSecondary
-        font.family: T.font
         font.pixelSize: T.caption
     }
 }

@@ -34,7 +34,6 @@ Item {
             text: "C" // first letter of "Corvane"
             textFormat: Text.PlainText
             color: "white"
-            font.family: T.font
             font.pixelSize: Math.max(1, root.size * 0.5)
             font.bold: true
         }

@@ -24,7 +24,6 @@ Item {
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
         color: root.color
-        font.family: T.font
         font.pixelSize: root.pixelSize
     }
 
@@ -49,7 +48,6 @@ Item {
                     text: run.modelData.text
                     textFormat: Text.PlainText
                     color: root.color
-                    font.family: T.font
                     font.pixelSize: root.pixelSize
                 }
                 Rectangle {

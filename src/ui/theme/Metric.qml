@@ -20,7 +20,6 @@ Row {
         text: root.text
         textFormat: Text.PlainText
         color: T.textSecondary
-        font.family: T.font
         font.pixelSize: T.caption
     }
 }

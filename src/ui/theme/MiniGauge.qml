@@ -16,7 +16,6 @@ RowLayout {
         text: root.label
         textFormat: Text.PlainText
         color: T.textTertiary
-        font.family: T.font
         font.pixelSize: 10
     }
     GaugeBar {
@@ -33,11 +32,9 @@ RowLayout {
         text: root.valueText
         textFormat: Text.PlainText
         color: T.text
-        font.family: T.font
         font.pixelSize: 10
         TextMetrics {
             id: widest
-            font.family: T.font
             font.pixelSize: 10
             text: "100%"
         }

@@ -33,7 +33,6 @@ Item {
             text: root.title
             textFormat: Text.PlainText
             color: T.text
-            font.family: T.font
             font.pixelSize: T.headline
             font.weight: T.headlineWeight
         }
@@ -46,7 +45,6 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             color: T.textSecondary
-            font.family: T.font
             font.pixelSize: T.callout
         }
         Rectangle {
@@ -62,7 +60,6 @@ Item {
                 text: "Скоро"
                 textFormat: Text.PlainText
                 color: T.accent
-                font.family: T.font
                 font.pixelSize: T.caption
             }
         }

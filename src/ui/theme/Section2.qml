@@ -29,7 +29,6 @@ Rectangle {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.text
-            font.family: T.font
             font.pixelSize: T.headline
             font.weight: T.headlineWeight
         }

@@ -9,7 +9,6 @@ Text {
     textFormat: Text.PlainText
     elide: Text.ElideRight
     color: T.textSecondary
-    font.family: T.font
     font.pixelSize: 11
     font.weight: Font.DemiBold
     font.capitalization: Font.AllUppercase

@@ -67,7 +67,6 @@ Item {
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
                     color: seg.selected || seg.hovered ? T.text : T.textSecondary
-                    font.family: T.font
                     font.pixelSize: T.caption
                 }
                 // Rounded only on the outer ends of the row: a radius-8 plate with its inner

@@ -31,7 +31,6 @@ Rectangle {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.textSecondary
-            font.family: T.font
             font.pixelSize: T.caption
         }
         Text {
@@ -40,7 +39,6 @@ Rectangle {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: root.accent
-            font.family: T.font
             font.pixelSize: 22
             font.bold: true
         }
@@ -52,7 +50,6 @@ Rectangle {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.textTertiary
-            font.family: T.font
             font.pixelSize: T.caption2
         }
         Item { Layout.fillHeight: true }

@@ -19,9 +19,9 @@ QtObject {
     readonly property color danger: "#D9584E"        // errors, critical states
     readonly property color ok: "#5FB574"            // success, healthy states
 
-    // The bundled text face (resources/fonts, registered by loadBundledFonts()). Its digits are
-    // all one width, so counters and countdowns do not jitter as they change.
-    readonly property string font: "Noto Sans"
+    // Text is set in the bundled face, Noto Sans (resources/fonts), which loadBundledFonts() makes
+    // the application font once, so no item names it. Its digits are all one width, so counters and
+    // countdowns do not jitter as they change.
 
     // Text styles, pixel sizes close to the desktop system styles at 1x, sized for a window of
     // about 1320x840. "The smallest caption size" in the designs is caption2.

@@ -20,7 +20,6 @@ Rectangle {
         text: root.text
         textFormat: Text.PlainText
         color: root.textColor
-        font.family: T.font
         font.pixelSize: T.caption2
     }
 }
