@@ -45,10 +45,11 @@ struct Person {
 // Served from memory while the team's data and the clock leave it as it was: a rebuild for 2,000
 // accounts takes the better part of a second, a copy from memory nothing.
 Reply TeamServer::getAccounts(Ctx &) {
-    if (auto r = m_accounts.fresh({m_db.version(Topic::Team), 0}, now())) return *r;
+    // The accounts show what they spent, which is kept with the activity.
+    if (auto r = m_accounts.fresh({m_db.version(Topic::Team), m_db.version(Topic::Activity)}, now())) return *r;
     offload();
     std::lock_guard building(m_accounts.building);
-    const Stamp current{m_db.version(Topic::Team), 0};
+    const Stamp current{m_db.version(Topic::Team), m_db.version(Topic::Activity)};
     if (auto r = m_accounts.fresh(current, now())) return *r;  // built meanwhile by another request
     double until = 0;
     const QByteArray body = buildAccounts(&until);
@@ -302,6 +303,7 @@ Reply TeamServer::deleteRegistry(Ctx &c) {
     if (removed == 0) return fail(404, QStringLiteral("Аккаунт не найден"));
     tx.touch(Topic::Team);
     tx.commit();
+    m_recent.forget();  // the account's next report from a machine brings it back at once
     return json(QJsonObject{{"ok", true}});
 }
 

@@ -9,6 +9,8 @@
 
 #include <QCryptographicHash>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qsizetype kReportCap = 64 * 1024;  // a status line's or hook's input is a few kilobytes
@@ -43,19 +45,28 @@ Reply TeamServer::intakeLogs(Ctx &c) { return intakeOtlp(c, false); }
 
 Reply TeamServer::intakeOtlp(Ctx &c, bool metrics) {
     throttleIntake(c);
-    offload();
+    // Metrics always add up to something and are written; a log batch only tells who works in
+    // which session, which is mostly what the last one told (recent.h).
+    if (metrics) offload();
     const otlp::Batch batch = metrics ? otlp::decodeMetrics(c.body) : otlp::decodeLogs(c.body);
     if (!batch.error.isEmpty()) return fail(400, QStringLiteral("Неверный OTLP: ") + batch.error);
-    // An exporter that timed out waiting for our answer sends the same batch again; its
-    // fingerprint makes the copy count for nothing.
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(c.who.id.toUtf8() + '\n' + c.req.path.toUtf8() + '\n');
-    h.addData(c.raw);
     const intake::Source src = sourceOf(c);
-    m_intake.run([&](Tx &tx) {
-        if (intake::firstSight(m_db, h.result(), src.now))
-            metrics ? intake::metrics(m_db, tx, src, batch) : intake::logs(m_db, tx, src, batch);
+    const QList<intake::Said> said = metrics ? QList<intake::Said>() : intake::logsSay(src, batch);
+    const bool repeat = !said.isEmpty() && std::all_of(said.begin(), said.end(), [&](const intake::Said &s) {
+        return m_recent.repeats(s.slot, s.what, src.now);
     });
+    if (!repeat) {
+        // An exporter that timed out waiting for our answer sends the same batch again; its
+        // fingerprint makes the copy count for nothing.
+        QCryptographicHash h(QCryptographicHash::Sha256);
+        h.addData(c.who.id.toUtf8() + '\n' + c.req.path.toUtf8() + '\n');
+        h.addData(c.raw);
+        m_intake.run([&](Tx &tx) {
+            if (intake::firstSight(m_db, h.result(), src.now))
+                metrics ? intake::metrics(m_db, tx, src, batch) : intake::logs(m_db, tx, src, batch);
+        });
+        for (const intake::Said &s : said) m_recent.wrote(s.slot, s.what, src.now);
+    }
     QJsonObject answer;
     if (batch.rejected > 0)
         answer["partialSuccess"] = QJsonObject{
@@ -67,10 +78,14 @@ Reply TeamServer::intakeOtlp(Ctx &c, bool metrics) {
 Reply TeamServer::intakeStatusLine(Ctx &c) {
     throttleIntake(c);
     capReport(c);
-    QString line;
-    m_intake.run([&](Tx &tx) { line = intake::statusLine(m_db, tx, sourceOf(c), c.body); });
+    const intake::Source src = sourceOf(c);
+    const intake::Said said = intake::statusLineSays(src, c.body);
+    if (!m_recent.repeats(said.slot, said.what, src.now)) {
+        m_intake.run([&](Tx &tx) { intake::statusLine(m_db, tx, src, c.body); });
+        m_recent.wrote(said.slot, said.what, src.now);
+    }
     Reply r;
-    r.body = line.toUtf8();
+    r.body = intake::statusLineText(c.body).toUtf8();
     r.contentType = "text/plain; charset=utf-8";
     return r;
 }

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QUrl>
@@ -189,7 +190,9 @@ std::atomic<int> g_nextId{1};
 struct Db::Conn {
     QString name;
     QSqlDatabase db;
+    QHash<QString, QSqlQuery> statements;  // prepared writes, by their text
     ~Conn() {
+        statements.clear();
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
@@ -200,7 +203,9 @@ Db::Db() : m_id(g_nextId++) {}
 
 Db::~Db() = default;
 
-QSqlDatabase &Db::conn() {
+QSqlDatabase &Db::conn() { return connection().db; }
+
+Db::Conn &Db::connection() {
     // One connection per thread and database, made on first use and closed when the thread ends.
     thread_local std::unordered_map<int, std::unique_ptr<Conn>> conns;
     auto &slot = conns[m_id];
@@ -223,7 +228,7 @@ QSqlDatabase &Db::conn() {
         configure(c->db);
         slot = std::move(c);
     }
-    return slot->db;
+    return *slot;
 }
 
 void Db::configure(QSqlDatabase &db) {
@@ -319,21 +324,40 @@ void Db::afterMigration(int version) {
 }
 
 QSqlQuery Db::exec(const QString &sql, const QVariantList &args) {
-    QSqlQuery q(conn());
-    q.setForwardOnly(true);
+    Conn &c = connection();
     // Without values there is nothing to bind: run it as it stands (PostgreSQL's driver would
     // otherwise wrap it in PREPARE, which takes no DDL).
     if (args.isEmpty()) {
+        QSqlQuery q(c.db);
+        q.setForwardOnly(true);
         if (!q.exec(sql)) throw DbError(("exec: " + q.lastError().text() + " in " + sql).toStdString());
         return q;
     }
-    if (!q.prepare(sql)) throw DbError(("prepare: " + q.lastError().text() + " in " + sql).toStdString());
-    for (const QVariant &a : args) {
+    // The intake runs the same few writes for every report: each connection keeps their prepared
+    // statements rather than parse them again. A write without RETURNING is done (its statement
+    // reset) once it has run; a read is not kept, as one left unfinished between two uses would
+    // hold its connection's snapshot open.
+    const bool keep = (sql.startsWith(QLatin1String("INSERT")) || sql.startsWith(QLatin1String("UPDATE")) ||
+                       sql.startsWith(QLatin1String("DELETE"))) && !sql.contains(QLatin1String("RETURNING"));
+    const auto kept = keep ? c.statements.constFind(sql) : c.statements.constEnd();
+    // Copies of a QSqlQuery share one prepared statement: the connection keeps one copy, the
+    // caller gets another (Qt frowns on copying only because the copies share it).
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QSqlQuery q = kept != c.statements.constEnd() ? QSqlQuery(*kept) : QSqlQuery(c.db);
+    if (kept == c.statements.constEnd()) {
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) throw DbError(("prepare: " + q.lastError().text() + " in " + sql).toStdString());
+        if (keep && c.statements.size() < 256) c.statements.insert(sql, q);
+    }
+    QT_WARNING_POP
+    for (int i = 0; i < args.size(); ++i) {
+        const QVariant &a = args[i];
         // A null QString means "no text", not SQL NULL: columns that may be NULL are bound with
         // an invalid QVariant instead. Booleans go in as 0/1, which both databases store alike.
-        if (a.typeId() == QMetaType::QString && a.toString().isNull()) q.addBindValue(QStringLiteral(""));
-        else if (a.typeId() == QMetaType::Bool) q.addBindValue(a.toBool() ? 1 : 0);
-        else q.addBindValue(a);
+        if (a.typeId() == QMetaType::QString && a.toString().isNull()) q.bindValue(i, QStringLiteral(""));
+        else if (a.typeId() == QMetaType::Bool) q.bindValue(i, a.toBool() ? 1 : 0);
+        else q.bindValue(i, a);
     }
     if (!q.exec()) throw DbError(("exec: " + q.lastError().text() + " in " + sql).toStdString());
     return q;

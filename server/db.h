@@ -19,7 +19,7 @@ struct DbError : std::runtime_error {
 // What a write changed, for what is kept in memory: each topic has a counter in the database
 // that every writer bumps, so that every server process sharing the database learns that its
 // copies are stale. Team: accounts, devices, people's names and presence; Activity: the history
-// behind the statistics; Access: who holds which credential with which role.
+// behind the statistics and what accounts spent; Access: who holds which credential with which role.
 enum class Topic { Team, Activity, Access };
 constexpr int kTopics = 3;
 
@@ -55,6 +55,7 @@ private:
     friend class Tx;
     struct Conn;
     QSqlDatabase &conn();
+    Conn &connection();
     void configure(QSqlDatabase &db);
     void migrate();
     void afterMigration(int version);

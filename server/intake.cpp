@@ -55,6 +55,11 @@ std::optional<Window> windowOf(const QJsonValue &v, const char *pctKey) {
     return Window{pct.toDouble(), epochOf(o.value("resets_at"))};
 }
 
+// Telemetry names the account of a subscription; a session whose telemetry names none runs on an
+// API key. Its spend and activity go to the member's own key account, which says what it is,
+// rather than to an account without a name that no one could tell apart from another.
+QString keyAccount(const Source &src) { return QStringLiteral("API-ключ · %1").arg(src.member); }
+
 // A report's field changes what is stored only when it says something, and something else.
 bool differs(const QString &given, const QVariant &stored) { return !given.isEmpty() && given != stored.toString(); }
 
@@ -289,6 +294,19 @@ struct Usage {
     double cost = 0, input = 0, output = 0, cacheRead = 0, cacheCreation = 0;
 };
 
+// Adds spend per account, day and model (keys as provider, e-mail, day, model) everywhere it shows.
+void addUsage(Db &db, Tx &tx, const Source &src, const QHash<QString, Usage> &usage);
+
+QString sessionOf(const otlp::Point &p) {
+    return p.attrs.value("session.id", p.attrs.value("conversation.id")).left(100);
+}
+
+// Codex's log record of an answer's end, which carries the answer's tokens.
+bool spends(const otlp::Point &p) {
+    return p.name == QLatin1String("sse_event") && p.attrs.value("event.kind") == QLatin1String("response.completed") &&
+           p.attrs.contains("input_token_count");
+}
+
 // The sessions a batch tells of, each touched once with the newest of what the batch says.
 struct BatchSession {
     QString provider, email, model, version;
@@ -296,10 +314,10 @@ struct BatchSession {
     SessionInfo info;
 };
 
-QHash<QString, BatchSession> sessionsOf(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
+QHash<QString, BatchSession> sessionsNamed(const Source &src, const otlp::Batch &batch) {
     QHash<QString, BatchSession> out;
     for (const otlp::Point &p : batch.points) {
-        BatchSession &s = out[p.attrs.value("session.id", p.attrs.value("conversation.id")).left(100)];
+        BatchSession &s = out[sessionOf(p)];
         const double at = timeOf(p.time, src.now);
         if (s.provider.isEmpty()) s.provider = providerOf(p.attrs.value("service.name"));
         if (s.email.isEmpty()) s.email = p.attrs.value("user.email").left(200);
@@ -307,9 +325,18 @@ QHash<QString, BatchSession> sessionsOf(Db &db, Tx &tx, const Source &src, const
         if (!p.attrs.value("model").isEmpty() && at >= s.at) s.model = p.attrs.value("model").left(100);
         s.at = std::max(s.at, at);
     }
+    for (BatchSession &s : out) {
+        // The machine's account (from Claude Code's own state) stands for Claude Code only.
+        if (s.email.isEmpty() && s.provider == QLatin1String("claude")) s.email = src.account;
+        if (s.email.isEmpty()) s.email = keyAccount(src);
+    }
+    return out;
+}
+
+QHash<QString, BatchSession> sessionsOf(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
+    QHash<QString, BatchSession> out = sessionsNamed(src, batch);
     for (auto it = out.begin(); it != out.end(); ++it) {
         BatchSession &s = it.value();
-        if (s.email.isEmpty()) s.email = src.account;
         s.info = touchSession(db, tx, src, s.provider, it.key(), s.email, {}, s.model, s.at, false);
         touchAccount(db, tx, s.provider, s.info.email, s.model, s.version, src.now);
         touchDevice(db, tx, src, s.provider, s.info.email, s.model, s.version, s.info.project);
@@ -317,31 +344,76 @@ QHash<QString, BatchSession> sessionsOf(Db &db, Tx &tx, const Source &src, const
     return out;
 }
 
+QString slotOf(const Source &src, const char *kind, const QString &session) {
+    return src.member + QChar(0x1e) + QLatin1String(kind) + QChar(0x1e) + src.host + QChar(0x1e) + session;
+}
+
+QByteArray joined(const QStringList &parts) { return parts.join(QChar(0x1f)).toUtf8(); }
+
+QString number(const std::optional<Window> &w) {
+    return w ? QString::number(w->pct, 'g', 12) + u'@' + QString::number(w->resetsAt, 'f', 0) : QString();
+}
+
+struct StatusInput {
+    QString session, cwd, model, version;
+    std::optional<Window> five, seven;
+};
+
+StatusInput statusInput(const QJsonObject &body) {
+    StatusInput in;
+    in.session = text(body, "session_id", 100);
+    in.cwd = text(body.value("workspace").toObject(), "current_dir", 1000);
+    if (in.cwd.isEmpty()) in.cwd = text(body, "cwd", 1000);
+    const QJsonValue m = body.value("model");
+    in.model = m.isObject() ? text(m.toObject(), "id", 100) : text(body, "model", 100);
+    in.version = text(body, "version", 40);
+    const QJsonObject limits = body.value("rate_limits").toObject();
+    in.five = windowOf(limits.value("five_hour"), "used_percentage");
+    in.seven = windowOf(limits.value("seven_day"), "used_percentage");
+    return in;
+}
+
 } // namespace
 
+QString statusLineText(const QJsonObject &body) {
+    const StatusInput in = statusInput(body);
+    const QJsonValue cost = body.value("cost").toObject().value("total_cost_usd");
+    return lineOf(in.five, in.seven, cost.isDouble() ? cost.toDouble() : 0);
+}
+
+Said statusLineSays(const Source &src, const QJsonObject &body) {
+    const StatusInput in = statusInput(body);
+    return {slotOf(src, "statusline", in.session),
+            joined({in.cwd, in.model, in.version, number(in.five), number(in.seven), src.account, src.tooling})};
+}
+
+QList<Said> logsSay(const Source &src, const otlp::Batch &batch) {
+    QList<Said> out;
+    // A batch that adds spend is never a repeat.
+    if (std::any_of(batch.points.begin(), batch.points.end(), spends)) return out;
+    const QHash<QString, BatchSession> sessions = sessionsNamed(src, batch);
+    for (auto it = sessions.constBegin(); it != sessions.constEnd(); ++it)
+        out.append({slotOf(src, "logs", it.key()), joined({it->provider, it->email, it->model, it->version,
+                                                            src.account, src.tooling})});
+    return out;
+}
+
 QString statusLine(Db &db, Tx &tx, const Source &src, const QJsonObject &body) {
-    const QString session = text(body, "session_id", 100);
-    QString cwd = text(body.value("workspace").toObject(), "current_dir", 1000);
-    if (cwd.isEmpty()) cwd = text(body, "cwd", 1000);
-    const QJsonValue m = body.value("model");
-    const QString model = m.isObject() ? text(m.toObject(), "id", 100) : text(body, "model", 100);
-    const QString version = text(body, "version", 40);
-    const QJsonObject limits = body.value("rate_limits").toObject();
+    const StatusInput in = statusInput(body);
     WindowReading r;
     r.provider = QStringLiteral("claude");
     r.at = src.now;
-    r.five = windowOf(limits.value("five_hour"), "used_percentage");
-    r.seven = windowOf(limits.value("seven_day"), "used_percentage");
-    r.model = model;
-    r.version = version;
+    r.five = in.five;
+    r.seven = in.seven;
+    r.model = in.model;
+    r.version = in.version;
     presence(db, tx, src, true);
-    const SessionInfo info = touchSession(db, tx, src, r.provider, session, src.account, projectOf(cwd), model,
+    const SessionInfo info = touchSession(db, tx, src, r.provider, in.session, src.account, projectOf(in.cwd), in.model,
                                           src.now, false);
-    touchAccount(db, tx, r.provider, info.email, model, version, src.now);
-    touchDevice(db, tx, src, r.provider, info.email, model, version, info.project);
-    reading(db, tx, src, session, info, r);
-    const QJsonValue cost = body.value("cost").toObject().value("total_cost_usd");
-    return lineOf(r.five, r.seven, cost.isDouble() ? cost.toDouble() : 0);
+    touchAccount(db, tx, r.provider, info.email, in.model, in.version, src.now);
+    touchDevice(db, tx, src, r.provider, info.email, in.model, in.version, info.project);
+    reading(db, tx, src, in.session, info, r);
+    return statusLineText(body);
 }
 
 void hook(Db &db, Tx &tx, const Source &src, const QJsonObject &body) {
@@ -393,8 +465,9 @@ void heartbeat(Db &db, Tx &tx, const Source &given, const QJsonObject &body) {
 void codex(Db &db, Tx &tx, const Source &src, const QJsonObject &body) {
     const QString session = text(body, "session_id", 100);
     const QString model = text(body, "model", 100);
-    QString account = text(body, "account", 200);
-    if (account.isEmpty()) account = src.account;
+    // Without an account the reading waits for the session's telemetry to name one; the
+    // machine's account header tells of Claude Code's sign-in, not Codex's.
+    const QString account = text(body, "account", 200);
     WindowReading r;
     r.provider = QStringLiteral("codex");
     r.at = timeOf(epochOf(body.value("ts")), src.now);
@@ -425,7 +498,7 @@ void metrics(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
     QHash<QString, Work> work;          // by session and day
     QHash<QString, Usage> usage;        // by account, day and model
     for (const otlp::Point &p : batch.points) {
-        const QString sid = p.attrs.value("session.id", p.attrs.value("conversation.id")).left(100);
+        const QString sid = sessionOf(p);
         const BatchSession &s = sessions[sid];
         const double v = p.cumulative ? deltaOf(db, src.member, p, src.now) : p.value;
         if (v <= 0) continue;
@@ -464,6 +537,37 @@ void metrics(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
         const BatchSession &s = sessions[sid];
         addActivity(db, tx, src.member, s.provider, s.info.email, s.info.project, sid, it.value());
     }
+    addUsage(db, tx, src, usage);
+}
+
+void logs(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
+    // Log records tell who works in which session with which model, and Codex's the tokens of
+    // each answer (it exports no metrics); Claude Code's spend is in its metrics. Texts (a
+    // prompt, a tool's output) are never read.
+    presence(db, tx, src, true);
+    const QHash<QString, BatchSession> sessions = sessionsOf(db, tx, src, batch);
+    QHash<QString, Usage> usage;
+    for (const otlp::Point &p : batch.points) {
+        if (!spends(p)) continue;
+        const QString sid = sessionOf(p);
+        const BatchSession &s = sessions[sid];
+        const double at = timeOf(p.time, src.now);
+        const auto count = [&p](const char *key) { return std::max(0.0, p.attrs.value(QLatin1String(key)).toDouble()); };
+        Usage &u = usage[QStringList{s.provider, s.info.email, dayOf(at), p.attrs.value("model").left(100)}.join(QChar(0x1f))];
+        u.input += count("input_token_count");
+        u.output += count("output_token_count");
+        u.cacheRead += count("cached_token_count");
+        Work w;
+        w.outputTokens = count("output_token_count");
+        w.at = at;
+        addActivity(db, tx, src.member, s.provider, s.info.email, s.info.project, sid, w);
+    }
+    addUsage(db, tx, src, usage);
+}
+
+namespace {
+
+void addUsage(Db &db, Tx &tx, const Source &src, const QHash<QString, Usage> &usage) {
     for (auto it = usage.constBegin(); it != usage.constEnd(); ++it) {
         const QStringList k = it.key().split(QChar(0x1f));
         const Usage &u = it.value();
@@ -486,16 +590,13 @@ void metrics(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
                 {u.cost, u.input, u.output, k[0], k[1]});
         db.exec("UPDATE devices SET cost_usd = cost_usd + ? WHERE provider = ? AND email = ? AND member_id = ? "
                 "AND device_host = ?", {u.cost, k[0], k[1], src.member, src.host});
-        tx.touch(Topic::Team);
+        // Spend is history: what shows it is built on that topic too, and the members' own
+        // status, which shows none, is not rebuilt for every metrics batch.
+        tx.touch(Topic::Activity);
     }
 }
 
-void logs(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch) {
-    // Log records tell who works in which session with which model; their spend is already in
-    // the metrics, and their texts (a prompt, a tool's output) are never read.
-    presence(db, tx, src, true);
-    sessionsOf(db, tx, src, batch);
-}
+} // namespace
 
 bool firstSight(Db &db, const QByteArray &fingerprint, double now) {
     return db.exec("INSERT INTO intake_batches(hash, received_at) VALUES(?,?) ON CONFLICT(hash) DO NOTHING",

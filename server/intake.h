@@ -29,6 +29,8 @@ constexpr double kPresence = 5 * 60;         // a machine silent this long is of
 
 // Claude Code's status-line input; returns the line the status line prints.
 QString statusLine(Db &db, Tx &tx, const Source &src, const QJsonObject &body);
+// The line the status line prints for this input, from the input alone.
+QString statusLineText(const QJsonObject &body);
 // A Claude Code hook's input (SessionStart, UserPromptSubmit, Stop, SessionEnd, ...).
 void hook(Db &db, Tx &tx, const Source &src, const QJsonObject &body);
 // The presence agent's heartbeat: host, OS user, CLI versions, tooling revision.
@@ -38,6 +40,15 @@ void codex(Db &db, Tx &tx, const Source &src, const QJsonObject &body);
 // OTLP batches, decoded.
 void metrics(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch);
 void logs(Db &db, Tx &tx, const Source &src, const otlp::Batch &batch);
+
+// What a report says that would change what is stored, under its place in the memory of recent
+// writes (recent.h): the member, the kind of report, the machine and the session.
+struct Said {
+    QString slot;
+    QByteArray what;
+};
+Said statusLineSays(const Source &src, const QJsonObject &body);
+QList<Said> logsSay(const Source &src, const otlp::Batch &batch);  // one per session named
 
 // Records a batch's fingerprint; false when it was seen within the last day (a retry).
 bool firstSight(Db &db, const QByteArray &fingerprint, double now);

@@ -1,6 +1,7 @@
 #include "otlp.h"
 
 #include <QJsonArray>
+#include <QSet>
 
 #include <zlib.h>
 
@@ -31,19 +32,26 @@ QString textOf(const QJsonObject &any) {
     return {};  // arrays, maps and bytes carry nothing read here
 }
 
-// Adds the attributes of a list to `into`; false when the list is not one.
-bool readAttrs(const QJsonValue &list, QHash<QString, QString> &into) {
+// Adds the attributes of a list to `into` (only those named in `only`, when given); false when the
+// list is not one.
+bool readAttrs(const QJsonValue &list, QHash<QString, QString> &into, const QSet<QString> *only = nullptr) {
     if (list.isUndefined() || list.isNull()) return true;
     if (!list.isArray()) return false;
     for (const QJsonValue &kv : list.toArray()) {
         if (!kv.isObject()) return false;
         const QJsonObject o = kv.toObject();
         const QString key = o.value("key").toString();
-        if (key.isEmpty()) continue;
+        if (key.isEmpty() || (only && !only->contains(key))) continue;
         into.insert(key, textOf(o.value("value").toObject()));
     }
     return true;
 }
+
+// What the intake reads of a log record. A batch every few seconds with a dozen records of a
+// dozen attributes each: the rest (a prompt, a tool's parameters) is not even copied.
+const QSet<QString> kLogAttributes{"event.name",      "event.kind",         "session.id",        "conversation.id",
+                                   "user.email",      "model",              "input_token_count", "output_token_count",
+                                   "cached_token_count"};
 
 double secondsOf(const QJsonValue &nanos) {
     double n = 0;
@@ -118,7 +126,8 @@ Batch decodeLogs(const QJsonObject &root) {
                    [&](const QJsonObject &l, const QHash<QString, QString> &resource) -> QString {
         Point p{{}, 0, false, secondsOf(l.value("timeUnixNano")), {}, resource};
         if (p.time == 0) p.time = secondsOf(l.value("observedTimeUnixNano"));
-        if (!readAttrs(l.value("attributes"), p.attrs)) return QStringLiteral("record attributes are not a list");
+        if (!readAttrs(l.value("attributes"), p.attrs, &kLogAttributes))
+            return QStringLiteral("record attributes are not a list");
         // The event's name is an attribute; older exports only name it in the body.
         p.name = p.attrs.value("event.name");
         if (p.name.isEmpty()) p.name = textOf(l.value("body").toObject());

@@ -59,14 +59,16 @@ bool recordWindowReading(Db &db, Tx &tx, const WindowReading &r) {
             "ON CONFLICT(provider, email) DO NOTHING", {r.provider, r.email});
     QSqlQuery q = db.exec("SELECT five_hour_pct, five_hour_resets_at, five_hour_at, five_hour_alert, "
                           "five_hour_alert_reset, seven_day_pct, seven_day_resets_at, seven_day_at, "
-                          "seven_day_alert, seven_day_alert_reset, burn_eta FROM account_state "
-                          "WHERE provider = ? AND email = ?", {r.provider, r.email});
+                          "seven_day_alert, seven_day_alert_reset, burn_eta, limits_source, fetched_at, model, "
+                          "version FROM account_state WHERE provider = ? AND email = ?", {r.provider, r.email});
     if (!q.next()) return false;
     Stored five{q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toDouble(), q.value(3).toInt(),
                 q.value(4).toDouble()};
     Stored seven{q.value(5).toDouble(), q.value(6).toDouble(), q.value(7).toDouble(), q.value(8).toInt(),
                  q.value(9).toDouble()};
     double eta = q.value(10).toDouble();
+    const QString source = q.value(11).toString(), model = q.value(13).toString(), version = q.value(14).toString();
+    const double fetchedAt = q.value(12).toDouble();
     q.finish();
 
     // The history keeps every reading as measured; it drops repeats and readings older than its
@@ -74,7 +76,8 @@ bool recordWindowReading(Db &db, Tx &tx, const WindowReading &r) {
     if (r.five) history::recordWindow(db, r.provider, r.email, "five_hour", r.five->pct, r.five->resetsAt, r.source, r.at);
     if (r.seven) history::recordWindow(db, r.provider, r.email, "seven_day", r.seven->pct, r.seven->resetsAt, r.source, r.at);
 
-    const Stored before = five;
+    const Stored before = five, sevenBefore = seven;
+    const double etaBefore = eta;
     const bool fiveTaken = apply(db, r, r.five, five, "Лимит 5 часов");
     const bool sevenTaken = apply(db, r, r.seven, seven, "Лимит 7 дней");
     if (fiveTaken) {
@@ -105,7 +108,16 @@ bool recordWindowReading(Db &db, Tx &tx, const WindowReading &r) {
         db.exec("UPDATE devices SET five_hour_pct = ?, seven_day_pct = ? WHERE provider = ? AND email = ? "
                 "AND member_id = ? AND device_host = ?",
                 {five.pct, seven.pct, r.provider, r.email, r.member, r.host});
-    tx.touch(Topic::Team);
+    // What is shown changed, or how old it is by more than a minute: the answers built from it
+    // are stale. A reading that only confirms the figures a moment later leaves them be, so that
+    // a team's status lines do not rebuild every answer several times a second.
+    const auto same = [](const Stored &a, const Stored &b) {
+        return a.pct == b.pct && a.resetsAt == b.resetsAt && a.alert == b.alert;
+    };
+    if (!same(five, before) || !same(seven, sevenBefore) || eta != etaBefore || source != r.source ||
+        r.at - fetchedAt >= 60 || (!r.model.isEmpty() && r.model != model) ||
+        (!r.version.isEmpty() && r.version != version))
+        tx.touch(Topic::Team);
     return true;
 }
 

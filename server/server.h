@@ -8,6 +8,7 @@
 #include "db.h"
 #include "groupcommit.h"
 #include "httpcore.h"
+#include "recent.h"
 #include "throttle.h"
 #include "vault.h"
 
@@ -161,6 +162,7 @@ private:
     QList<Route> m_routes;
     Throttle m_throttle;
     GroupCommit m_intake;
+    RecentReports m_recent;
     Cached m_accounts;
     CachedMap m_status;
     CachedMap m_stats;

@@ -1,7 +1,9 @@
 // The intake under load: status-line reports and OTLP batches per second (Claude Code's sizes:
 // about 6 KB of metrics, 11 KB of logs) beside nginx serving a static file in the same run, then
 // GET /api/my/status one request at a time while 2,000 simulated machines report (a status line
-// and a log batch every 5 s, metrics and a heartbeat every 60 s), with the server's CPU use.
+// and a log batch every 5 s, metrics and a heartbeat every 60 s), with the server's CPU use, once
+// the fleet has been reporting for a while. Status lines are also sent with new figures in every
+// one, which is what a write costs.
 // wrk drives the load through Lua scripts written here; loopback only, about a minute in all.
 #include "benchkit.h"
 
@@ -85,15 +87,19 @@ QByteArray statusBody() {
         {"model", QJsonObject{{"id", "claude-sonnet-4-5"}, {"display_name", "Sonnet 4.5"}}},
         {"workspace", QJsonObject{{"current_dir", "/home/m/src/billing"}, {"project_dir", "/home/m/src/billing"}}},
         {"cost", QJsonObject{{"total_cost_usd", 1.25}, {"total_duration_ms", 600000}, {"total_lines_added", 120}, {"total_lines_removed", 30}}},
-        {"rate_limits", QJsonObject{{"five_hour", QJsonObject{{"used_percentage", 37}, {"resets_at", now + 3600}}},
+        {"rate_limits", QJsonObject{{"five_hour", QJsonObject{{"used_percentage", 37.25}, {"resets_at", now + 3600}}},
                                     {"seven_day", QJsonObject{{"used_percentage", 61}, {"resets_at", now + 86400}}}}}})
         .toJson(QJsonDocument::Compact);
 }
 
-// A wrk script: each request one of `kinds` (path, body, weight), each body's SESSION and NOW made
-// unique per request (so that no batch is a retry), sent as one of `tokens`; `delayMs` between
-// a connection's requests (0: as fast as it goes).
-QString script(const QList<std::tuple<QString, QByteArray, int>> &kinds, const QStringList &tokens, int delayMs) {
+// A wrk script: each request one of `kinds` (path, body, weight) from one of 2,000 machines, each
+// with its member's token (one of `tokens`) and one Claude Code session of its own; NOW is the
+// second and a nanosecond part unique to the request (so that no batch is a retry), PCT a new
+// five-hour figure per request when `moving` (otherwise a status line repeats what the machine
+// said last, as Claude Code's does between answers); `delayMs` between a connection's requests
+// (0: as fast as it goes).
+QString script(const QList<std::tuple<QString, QByteArray, int>> &kinds, const QStringList &tokens, int delayMs,
+               bool moving = false) {
     QString lua = "local kinds = {\n";
     for (const auto &[path, body, weight] : kinds)
         lua += QStringLiteral("  {path=\"%1\", body=%2, weight=%3},\n").arg(path, luaText(body)).arg(weight);
@@ -103,6 +109,7 @@ QString script(const QList<std::tuple<QString, QByteArray, int>> &kinds, const Q
 local total = 0
 for _, k in ipairs(kinds) do total = total + k.weight end
 local n = 0
+local moving = %MOVING%
 math.randomseed(os.time())
 function request()
   n = n + 1
@@ -113,11 +120,13 @@ function request()
     r = r - c.weight
   end
   local machine = math.random(2000)
-  local body = k.body:gsub("SESSION", "s" .. machine .. "-" .. n .. "-" .. math.random(1000000)):gsub("NOW", tostring(os.time()) .. "000000000")
-  return wrk.format("POST", k.path, {["Content-Type"]="application/json", ["Authorization"]="Bearer " .. tokens[math.random(#tokens)],
+  local body = k.body:gsub("SESSION", "s" .. machine):gsub("NOW", tostring(os.time()) .. string.format("%03d%06d", math.random(999), n % 1000000))
+  if moving then body = body:gsub("37.25", tostring(math.random(1, 9999) / 100)) end
+  return wrk.format("POST", k.path, {["Content-Type"]="application/json", ["Authorization"]="Bearer " .. tokens[machine % #tokens + 1],
     ["X-Corvane-Host"]="host-" .. machine, ["X-Corvane-Account"]="bench@load.test"}, body)
 end
 )");
+    lua.replace(QLatin1String("%MOVING%"), moving ? QLatin1String("true") : QLatin1String("false"));
     if (delayMs > 0) lua += QStringLiteral("function delay() return %1 end\n").arg(delayMs);
     return lua;
 }
@@ -175,6 +184,11 @@ int main(int argc, char **argv) {
     figure("statusline_reports_per_s", lines.rps, "req/s");
     figure("statusline_share_of_nginx", floor.rps > 0 ? lines.rps / floor.rps * 100 : 0, "%");
     figure("statusline_errors", double(lines.errors), "responses");
+    // Every report with new figures: each one is written.
+    const WrkResult moving = wrkScript(server.url, script({{"/api/intake/statusline", status, 1}}, tokens, 0, true), 32,
+                                       kSeconds, dir);
+    figure("statusline_new_figures_per_s", moving.rps, "req/s");
+    figure("statusline_new_figures_share_of_nginx", floor.rps > 0 ? moving.rps / floor.rps * 100 : 0, "%");
     const WrkResult m = wrkScript(server.url, script({{"/v1/metrics", metrics, 1}}, tokens, 0), 32, kSeconds, dir);
     figure("otlp_metrics_batches_per_s", m.rps, "req/s");
     const WrkResult l = wrkScript(server.url, script({{"/v1/logs", logs, 1}}, tokens, 0), 32, kSeconds, dir);
@@ -190,17 +204,19 @@ int main(int argc, char **argv) {
     f.open(QIODevice::WriteOnly);
     f.write(fleet.toUtf8());
     f.close();
-    const int loadSeconds = 20;
+    // Measured once every machine has reported for a while: a machine's first report after it
+    // appears is written whatever it says, its repeats within 30 s are not.
+    const int loadSeconds = 26, settleSeconds = 8;
     QProcess load;
     load.start("wrk", {"-t", "2", "-c", "100", "-d", QString::number(loadSeconds) + "s", "--timeout", "10s", "-s", dir + "/fleet.lua",
                        server.url});
-    QThread::msleep(2000);  // let the load settle before measuring
+    QThread::msleep(settleSeconds * 1000);
     const double cpu0 = cpuSeconds(server.pid());
     QElapsedTimer wall;
     wall.start();
     QList<double> ms;
     int failures = 0;
-    while (wall.elapsed() < (loadSeconds - 4) * 1000) {
+    while (wall.elapsed() < (loadSeconds - settleSeconds - 2) * 1000) {
         QElapsedTimer t;
         t.start();
         if (request("GET", server.url + "/api/my/status", viewer).status != 200) ++failures;

@@ -532,8 +532,9 @@ if [ -d "$CODEX_DIR" ] || have codex; then
       [ -n "$current" ] && printf '%s\n\n' "$current"
       printf '%s\n' "# corvane-team begin: events to the team server; ~/.brindle/uninstall.sh takes this out"
       printf '%s\n' "[otel]" "environment = \"corvane\"" "log_user_prompt = false"
-      printf 'exporter = { otlp-http = { endpoint = "%s/v1/logs", protocol = "json", headers = { "Authorization" = "Bearer %s" } } }\n' \
-        "$BRINDLE_URL" "$BRINDLE_TOKEN"
+      # The machine and the set-up's revision go with each batch, as send.sh says them.
+      printf 'exporter = { otlp-http = { endpoint = "%s/v1/logs", protocol = "json", headers = { "Authorization" = "Bearer %s", "X-Corvane-Host" = "%s", "X-Corvane-Tooling" = "%s" } } }\n' \
+        "$BRINDLE_URL" "$BRINDLE_TOKEN" "$(uname -n | tr -d '"\\\000-\037')" "$TOOLING"
       printf '%s\n' "# corvane-team end"
     } | put "$codex_toml" 600
     sha256sum < "$codex_toml" | cut -d' ' -f1 > "$B/state/codex-config.sha256"

@@ -57,6 +57,7 @@ class ServerIntakeTest : public QObject {
     ReferenceServer s;
     QString admin;
     QHash<QString, QString> tokens;  // member tokens by login
+    QByteArray signedIn;             // the machine's account header, when set
 
     QString token(const QString &login) {
         if (!tokens.contains(login)) {
@@ -70,6 +71,7 @@ class ServerIntakeTest : public QObject {
                   const QByteArray &encoding = {}, const QByteArray &type = "application/json") {
         QList<QPair<QByteArray, QByteArray>> h{{"X-Corvane-Host", host}, {"X-Corvane-Tooling", "t7"}};
         if (!encoding.isEmpty()) h.append({"Content-Encoding", encoding});
+        if (!signedIn.isEmpty()) h.append({"X-Corvane-Account", signedIn});
         s.setHeaders(h);
         const Answer a = s.send("POST", path, body, token(login), type);
         s.setHeaders({});
@@ -105,7 +107,9 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("rejected");
         QTest::addColumn<double>("cost");
-        // Each row reports for an account named after it: row-<tag>@otlp.test.
+        QTest::addColumn<QString>("account");  // where the cost shows
+        // Each row reports for an account named after it, row-<tag>@otlp.test, unless its points
+        // name none: then it is a session on an API key, and the member's key account holds it.
         QString e;
         auto one = [&](const QString &value, const QString &sum = R"("aggregationTemporality":1)") {
             return metric("claude_code.cost.usage", "{" + attrs(e, e) + "," + value + "}", sum);
@@ -116,28 +120,29 @@ private slots:
         };
         const QString cumulative = R"("aggregationTemporality":2,"isMonotonic":true)";
         const QString start = R"("startTimeUnixNano":"1700000000000000000",)";
-        row("delta double") << QList{one(R"("asDouble":0.5)")} << QByteArray() << 200 << "" << 0.5;
-        row("int as string") << QList{one(R"("asInt":"3")")} << QByteArray() << 200 << "" << 3.0;
-        row("int as number") << QList{one(R"("asInt":2)")} << QByteArray() << 200 << "" << 2.0;
-        row("double as string") << QList{one(R"("asDouble":"1.25")")} << QByteArray() << 200 << "" << 1.25;
-        row("deltas add up") << QList{one(R"("asDouble":1)"), one(R"("asDouble":2)")} << QByteArray() << 200 << "" << 3.0;
+        row("delta double") << QList{one(R"("asDouble":0.5)")} << QByteArray() << 200 << "" << 0.5 << e;
+        row("int as string") << QList{one(R"("asInt":"3")")} << QByteArray() << 200 << "" << 3.0 << e;
+        row("int as number") << QList{one(R"("asInt":2)")} << QByteArray() << 200 << "" << 2.0 << e;
+        row("double as string") << QList{one(R"("asDouble":"1.25")")} << QByteArray() << 200 << "" << 1.25 << e;
+        row("deltas add up") << QList{one(R"("asDouble":1)"), one(R"("asDouble":2)")} << QByteArray() << 200 << "" << 3.0 << e;
         row("cumulative grows") << QList{one(start + R"("asDouble":1)", cumulative), one(start + R"("asDouble":4)", cumulative)}
-                                          << QByteArray() << 200 << "" << 4.0;
+                                          << QByteArray() << 200 << "" << 4.0 << e;
         row("cumulative restarts") << QList{one(start + R"("asDouble":5)", cumulative),
                                                       one(R"("startTimeUnixNano":"1800000000000000000","asDouble":2)", cumulative)}
-                                             << QByteArray() << 200 << "" << 7.0;
-        row("retried batch counts once") << QList{one(R"("asDouble":1)"), one(R"("asDouble":1)")} << QByteArray() << 200 << "" << 1.0;
-        row("gzip") << QList{gzip(one(R"("asDouble":0.75)"))} << QByteArray("gzip") << 200 << "" << 0.75;
+                                             << QByteArray() << 200 << "" << 7.0 << e;
+        row("retried batch counts once") << QList{one(R"("asDouble":1)"), one(R"("asDouble":1)")} << QByteArray() << 200 << "" << 1.0 << e;
+        row("gzip") << QList{gzip(one(R"("asDouble":0.75)"))} << QByteArray("gzip") << 200 << "" << 0.75 << e;
         row("no value: partial success") << QList{metric("claude_code.cost.usage", "{" + attrs(e, e) + R"(},{)" + attrs(e, e) + R"(,"asDouble":1})")}
-                                                   << QByteArray() << 200 << "1" << 1.0;
-        row("no attributes at all") << QList{metric("claude_code.cost.usage", R"({"asDouble":1})")} << QByteArray() << 200 << "" << 0.0;
-        row("NaN is no value") << QList{one(R"("asDouble":"NaN")")} << QByteArray() << 200 << "1" << 0.0;
-        row("not JSON") << QList{QByteArray("{\"resourceMetrics\":[")} << QByteArray() << 400 << "" << 0.0;
+                                                   << QByteArray() << 200 << "1" << 1.0 << e;
+        row("no attributes at all") << QList{metric("claude_code.cost.usage", R"({"asDouble":1})")} << QByteArray() << 200 << ""
+                                    << 1.0 << QStringLiteral("API-ключ · sergey");
+        row("NaN is no value") << QList{one(R"("asDouble":"NaN")")} << QByteArray() << 200 << "1" << 0.0 << e;
+        row("not JSON") << QList{QByteArray("{\"resourceMetrics\":[")} << QByteArray() << 400 << "" << 0.0 << e;
         row("wrong shape stores nothing") << QList{metric("claude_code.cost.usage", "{" + attrs(e, e) + R"(,"asDouble":1},"x")")}
-                                                    << QByteArray() << 400 << "" << 0.0;
-        row("bad gzip") << QList{one(R"("asDouble":1)")} << QByteArray("gzip") << 400 << "" << 0.0;
-        row("gzip bomb") << QList{gzip(QByteArray(9 << 20, ' '))} << QByteArray("gzip") << 413 << "" << 0.0;
-        row("other encoding") << QList{one(R"("asDouble":1)")} << QByteArray("br") << 415 << "" << 0.0;
+                                                    << QByteArray() << 400 << "" << 0.0 << e;
+        row("bad gzip") << QList{one(R"("asDouble":1)")} << QByteArray("gzip") << 400 << "" << 0.0 << e;
+        row("gzip bomb") << QList{gzip(QByteArray(9 << 20, ' '))} << QByteArray("gzip") << 413 << "" << 0.0 << e;
+        row("other encoding") << QList{one(R"("asDouble":1)")} << QByteArray("br") << 415 << "" << 0.0 << e;
     }
     void otlpDecoding() {
         QFETCH(QList<QByteArray>, bodies);
@@ -145,12 +150,13 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, rejected);
         QFETCH(double, cost);
+        QFETCH(QString, account);
         Answer a;
         for (const QByteArray &b : bodies)
             a = report("sergey", "/v1/metrics", b, "otlp-box", encoding);
         QCOMPARE(a.status, status);
         QCOMPARE(a.json().value("partialSuccess").toObject().value("rejectedDataPoints").toString(), rejected);
-        QCOMPARE(account(QStringLiteral("row-%1@otlp.test").arg(QTest::currentDataTag())).value("cost_usd").toDouble(), cost);
+        QCOMPARE(this->account(account).value("cost_usd").toDouble(), cost);
     }
 
     void protobufRefused() {
@@ -205,6 +211,32 @@ private slots:
         QCOMPARE(report("anna", "/api/intake/hook", QJsonObject{{"hook_event_name", "SessionEnd"}, {"session_id", "s-anna"}}, "anna-laptop").status, 200);
         QCOMPARE(report("anna", "/v1/logs", QByteArray(logs).replace("\"1\"", "\"2\""), "anna-laptop").status, 200);
         QCOMPARE(account("anna@new.test").value("live_sessions").toArray().first().toObject().value("active"), QJsonValue(false));
+    }
+
+    // A status line that repeats its session's last one is answered without a write; whatever it
+    // says anew is written at once, and an account taken away comes back with the next report.
+    void repeatsAndNews() {
+        const double now = QDateTime::currentSecsSinceEpoch();
+        signedIn = "rep@new.test";
+        const struct { double five; const char *model; double shownFive; const char *shownModel; bool deleted; } steps[] = {
+            {40, "claude-opus-4-5", 40, "claude-opus-4-5", false},
+            {40, "claude-opus-4-5", 40, "claude-opus-4-5", false},    // a repeat
+            {41, "claude-opus-4-5", 41, "claude-opus-4-5", false},
+            {41, "claude-sonnet-4-5", 41, "claude-sonnet-4-5", false},
+            {41, "claude-sonnet-4-5", 41, "claude-sonnet-4-5", true},  // a repeat after the account was deleted
+        };
+        for (const auto &st : steps) {
+            if (st.deleted) QCOMPARE(s.del("/api/registry?provider=claude&email=rep%40new.test", admin).status, 200);
+            const QJsonObject line{{"session_id", "y1"}, {"cwd", "/w/atlas"}, {"model", QJsonObject{{"id", st.model}}},
+                                   {"rate_limits", QJsonObject{{"five_hour", QJsonObject{{"used_percentage", st.five},
+                                                                                         {"resets_at", now + 3600}}}}}};
+            const Answer a = report("yulia", "/api/intake/statusline", line);
+            QCOMPARE(QString::fromUtf8(a.body), QStringLiteral("5ч %1%").arg(st.five));
+            const QJsonObject acc = account("rep@new.test");
+            QCOMPARE(acc.value("five_hour_pct").toDouble(), st.shownFive);
+            QCOMPARE(acc.value("model").toString(), QString(st.shownModel));
+        }
+        signedIn.clear();
     }
 
     // Codex windows are told apart by their length; per window the newest reading wins; each

@@ -7,9 +7,6 @@
 
 #include <QtTest>
 
-#include "setup/installrunner.h"
-#include "setup/setupscript.h"
-
 namespace {
 
 const QString kEmail = QStringLiteral("anna.e2e@corvane.test");
@@ -69,22 +66,12 @@ private slots:
         m_api.sevenDay = {0.61, t + 4 * 86400};
 
         // The member signs in and the client sets the machine up with the served script.
-        const auto anna = m_server.login(QStringLiteral("anna"));
-        QJsonObject signin;
-        QVERIFY(!m_server.signIn(anna.login, anna.password, &signin).isEmpty());
-        const QString token = signin[QStringLiteral("token")].toString();
-        QVERIFY(!token.isEmpty());
         m_home = m_dir.filePath(QStringLiteral("home"));
         m_project = m_dir.filePath(QStringLiteral("work/atlas"));
-        QVERIFY(QDir().mkpath(m_home) && QDir().mkpath(m_project));
-        const setup::Script script = setup::buildScript(m_home, m_server.url(), token);
-        InstallRunner runner;
+        QVERIFY(QDir().mkpath(m_project));
         QString log;
-        connect(&runner, &InstallRunner::output, this, [&log](const QString &text) { log += text; });
-        QSignalSpy done(&runner, &InstallRunner::finished);
-        runner.start(script.text, script.environment);
-        QVERIFY(done.wait(60000));
-        QVERIFY2(done.first().first().toInt() == 0, qPrintable(log));
+        const QString token = setUpMachine(m_server, QStringLiteral("anna"), m_home, &log);
+        QVERIFY2(!token.isEmpty(), qPrintable(log));
 
         // A subscription login as Claude Code leaves it: the account in ~/.claude.json (never a
         // credential: the CLI gets its OAuth token from the environment here).
