@@ -18,15 +18,25 @@ ColumnLayout {
         id: bd
     }
 
-    RowLayout {
+    // The title with the scope switch at the right, or the switch under the title where the column
+    // is too narrow for both (the window at its minimum width). A plain item, not a layout: it asks
+    // its column for no minimum width, so the detail's other columns are never pushed under it.
+    Item {
+        id: head
+        readonly property bool stacked: width < title.implicitWidth + scopeSeg.implicitWidth + 8
         Layout.fillWidth: true
-        spacing: 8
+        implicitHeight: stacked ? title.implicitHeight + 6 + scopeSeg.implicitHeight
+                                : Math.max(title.implicitHeight, scopeSeg.implicitHeight)
         SectionLabel {
+            id: title
             t: bd.title
+            y: head.stacked ? 0 : (head.height - height) / 2
         }
-        Item { Layout.fillWidth: true }
         Seg {
+            id: scopeSeg
             objectName: "scopeSeg"
+            x: head.stacked ? 0 : head.width - width
+            y: head.stacked ? title.implicitHeight + 6 : (head.height - height) / 2
             items: bd.scopes
             sel: bd.scope
             onPicked: function(key) { bd.selectScope(key) }
