@@ -9,9 +9,12 @@ namespace notifyrules {
 
 namespace {
 
+// The window a notice belongs to, by its reset to the minute. A reset past the year 9999 is no
+// time at all (a server's nonsense would overflow the arithmetic); it counts as unknown.
 QString periodOf(double reset)
 {
-    return reset > 0 && std::isfinite(reset) ? QString::number(qint64(std::llround(reset / 60) * 60)) : QStringLiteral("0");
+    constexpr double kLastSecond = 253402300799; // 9999-12-31T23:59:59Z
+    return reset > 0 && reset <= kLastSecond ? QString::number(qint64(std::llround(reset / 60) * 60)) : QStringLiteral("0");
 }
 
 QString tag(const QString &kind, const Window &w, const QString &period)

@@ -66,6 +66,8 @@ private Q_SLOTS:
             << QList<Step>{{0, 60, T0 + 600, 1200}} << QStringList{""};
         QTest::newRow("unknown reset: falling below half starts over")
             << QList<Step>{{0, 85, 0}, {60, 30, 0}, {120, 85, 0}} << QStringList{"80", "", "80"};
+        QTest::newRow("a reset past any date is unknown")
+            << QList<Step>{{0, 85, 1e300}, {60, 30, 1e300}, {120, 85, 1e300}} << QStringList{"80", "", "80"};
     }
     void decisions()
     {
