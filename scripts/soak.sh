@@ -17,6 +17,9 @@ export XDG_RUNTIME_DIR="$(mktemp -d)"
 chmod 700 "$XDG_RUNTIME_DIR"
 trap 'rm -rf "$HOME" "$XDG_RUNTIME_DIR"' EXIT
 export QT_QPA_PLATFORM=xcb TZ=Europe/Moscow CORVANE_SOAK_ROUNDS="$rounds"
+# QtTest stops a test function after 5 minutes; a round takes about a minute under the
+# sanitizers, so the watchdog is given ten minutes a round.
+export QTEST_FUNCTION_TIMEOUT=$(( rounds * 600000 ))
 export CORVANE_SERVER_BIN="$build/server/corvane-team-server"
 start=$(date +%s)
 xvfb-run -a -s "-screen 0 1700x1100x24" "$build/tests/ui/tst_gui_soak"
