@@ -55,43 +55,14 @@ ColumnLayout {
             anchors.margins: 18
             spacing: 16
 
-            Item {
+            AvatarPicker {
                 Layout.alignment: Qt.AlignTop
-                implicitWidth: 64
-                implicitHeight: 64
+                size: 64
+                cameraSize: 24
+                onPick: draft.pickAvatar()
                 Avatar {
                     anchors.fill: parent
                     size: 64
-                    ToolTip.text: "Сменить фото"
-                    ToolTip.visible: avatarHover.hovered
-                    ToolTip.delay: 500
-                    HoverHandler {
-                        id: avatarHover
-                    }
-                }
-                Button {
-                    id: camera
-                    objectName: "cameraButton"
-                    x: parent.width - width + 2
-                    y: parent.height - height + 2
-                    width: 24
-                    height: 24
-                    flat: true
-                    hoverEnabled: true
-                    Accessible.name: "Сменить фото"
-                    onClicked: draft.pickAvatar()
-                    contentItem: Icon {
-                        name: "camera.fill"
-                        size: 13
-                        color: T.text
-                    }
-                    background: Rectangle {
-                        radius: width / 2
-                        color: camera.down ? T.surface : T.surfaceRaised
-                        border.width: 1
-                        border.color: T.border
-                    }
-                    FocusRing { cornerRadius: camera.width / 2 }
                 }
             }
             ColumnLayout {
@@ -324,11 +295,7 @@ ColumnLayout {
                 checked: Autostart.enabled
                 onToggled: Autostart.enabled = checked
             }
-            Rectangle {
-                Layout.fillWidth: true
-                implicitHeight: 1
-                color: T.border
-            }
+            Divider {}
             SectionLabel { t: "Уведомления" }
             ToggleRow {
                 objectName: "notifyThresholds"
@@ -364,108 +331,20 @@ ColumnLayout {
 
     Component {
         id: profileTab
-        GridLayout {
+        ColumnLayout {
             objectName: "profileTab"
-            columns: 2
-            rowSpacing: 14
-            columnSpacing: 12
+            spacing: 14
             Keys.onReturnPressed: draft.save()
             Keys.onEnterPressed: draft.save()
 
-            LabeledField {
-                Layout.columnSpan: 2
+            ProfileFields {
                 Layout.fillWidth: true
-                label: "Имя"
-                FieldStyle {
-                    objectName: "nameInput"
-                    Layout.fillWidth: true
-                    placeholderText: "Имя Фамилия"
-                    text: draft.name
-                    Accessible.name: "Имя"
-                    onTextEdited: draft.name = text
-                }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                label: "Специализация"
-                PresetField {
-                    objectName: "specField"
-                    Layout.fillWidth: true
-                    placeholder: "напр. Разработчик"
-                    accessibleName: "Специализация"
-                    text: draft.spec
-                    onEdited: (text) => draft.spec = text
-                }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                label: "Отдел"
-                FieldStyle {
-                    objectName: "deptInput"
-                    Layout.fillWidth: true
-                    placeholderText: "напр. Backend"
-                    text: draft.dept
-                    Accessible.name: "Отдел"
-                    onTextEdited: draft.dept = text
-                }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                label: "Email"
-                FieldStyle {
-                    objectName: "emailInput"
-                    Layout.fillWidth: true
-                    placeholderText: "name@company.com"
-                    text: draft.email
-                    Accessible.name: "Email"
-                    onTextEdited: draft.email = text
-                }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                label: "Telegram"
-                FieldStyle {
-                    objectName: "telegramInput"
-                    Layout.fillWidth: true
-                    placeholderText: "@username"
-                    text: draft.telegram
-                    Accessible.name: "Telegram"
-                    onTextEdited: draft.telegram = text
-                }
-            }
-            LabeledField {
-                Layout.columnSpan: 2
-                Layout.fillWidth: true
-                label: "Часовой пояс"
-                FieldStyle {
-                    objectName: "timezoneInput"
-                    Layout.fillWidth: true
-                    placeholderText: "Europe/Moscow"
-                    text: draft.timezone
-                    Accessible.name: "Часовой пояс"
-                    onTextEdited: draft.timezone = text
-                }
-            }
-            LabeledField {
-                Layout.columnSpan: 2
-                Layout.fillWidth: true
-                label: "О себе"
-                NoteField {
-                    objectName: "noteField"
-                    Layout.fillWidth: true
-                    placeholder: "Заметка"
-                    accessibleName: "О себе"
-                    text: draft.note
-                    onEdited: (text) => draft.note = text
-                }
+                draft: root.draft
+                noteLabel: "О себе"
+                notePlaceholder: "Заметка"
             }
             AccentButton {
                 objectName: "saveProfileButton"
-                Layout.columnSpan: 2
                 Layout.alignment: Qt.AlignRight
                 text: "Сохранить профиль"
                 busy: draft.saving
