@@ -61,7 +61,7 @@ Dialog {
                 onClicked: f.cancel()
             }
         }
-        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: T.border }
+        Divider {}
     }
 
     contentItem: ScrollView {
@@ -327,7 +327,7 @@ Dialog {
 
     footer: ColumnLayout {
         spacing: 0
-        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: T.border }
+        Divider {}
         RowLayout {
             Layout.fillWidth: true
             Layout.margins: 16

@@ -102,11 +102,9 @@ ColumnLayout {
                     }
                 }
             }
-            Rectangle {
+            Divider {
                 anchors.bottom: parent.bottom
                 width: parent.width
-                height: 1
-                color: T.border
             }
         }
     }

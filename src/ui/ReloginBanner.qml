@@ -48,11 +48,9 @@ Rectangle {
             onClicked: Store.logOut()
         }
     }
-    Rectangle {
+    Divider {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        height: 1
-        color: T.border
     }
 }

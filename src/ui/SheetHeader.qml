@@ -33,9 +33,5 @@ ColumnLayout {
             onClicked: root.closeRequested()
         }
     }
-    Rectangle {
-        Layout.fillWidth: true
-        implicitHeight: 1
-        color: T.border
-    }
+    Divider {}
 }
