@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -49,6 +50,7 @@ ColumnLayout {
         Accessible.role: Accessible.List
         Accessible.name: "Алерты"
         delegate: Rectangle {
+            id: alertRow
             required property int index
             required property string when
             required property string account
@@ -72,11 +74,11 @@ ColumnLayout {
                     implicitWidth: 6
                     implicitHeight: 6
                     radius: 3
-                    color: unread ? T.accent : "transparent"
+                    color: alertRow.unread ? T.accent : "transparent"
                 }
                 Text {
                     Layout.preferredWidth: 96
-                    text: when
+                    text: alertRow.when
                     textFormat: Text.PlainText
                     color: T.textTertiary
                     font.pixelSize: T.caption
@@ -86,15 +88,15 @@ ColumnLayout {
                     spacing: 2
                     Text {
                         Layout.fillWidth: true
-                        text: title
+                        text: alertRow.title
                         textFormat: Text.PlainText
                         wrapMode: Text.Wrap
-                        color: T.role(tone)
+                        color: T.role(alertRow.tone)
                         font.pixelSize: T.callout
                     }
                     Text {
                         Layout.fillWidth: true
-                        text: account
+                        text: alertRow.account
                         textFormat: Text.PlainText
                         elide: Text.ElideMiddle
                         color: T.textSecondary

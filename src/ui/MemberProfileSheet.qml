@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -115,6 +116,7 @@ FocusScope {
                     Repeater {
                         model: draft.tiles
                         delegate: Rectangle {
+                            id: tileBox
                             required property var modelData
                             width: (memberTiles.width - (draft.tiles.length - 1) * memberTiles.spacing) / Math.max(1, draft.tiles.length)
                             implicitHeight: tile.implicitHeight + 16
@@ -130,14 +132,14 @@ FocusScope {
                                 spacing: 2
                                 Caption {
                                     Layout.fillWidth: true
-                                    text: modelData.title
+                                    text: tileBox.modelData.title
                                     color: T.textTertiary
                                     font.pixelSize: T.caption2
                                 }
                                 Text {
                                     objectName: "tileValue"
                                     Layout.fillWidth: true
-                                    text: modelData.value
+                                    text: tileBox.modelData.value
                                     textFormat: Text.PlainText
                                     elide: Text.ElideRight
                                     color: T.text
@@ -157,6 +159,8 @@ FocusScope {
                     noteLabel: "Заметка"
                     notePlaceholder: "Заметка администратора"
                     sinceField: LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
                         label: "В команде с"
                         JoinedDateField {
                             objectName: "joinedField"

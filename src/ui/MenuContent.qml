@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -69,6 +70,7 @@ Rectangle {
                 objectName: "panelAccounts"
                 model: Shell.panelAccounts
                 delegate: ColumnLayout {
+                    id: panelAccount
                     required property var modelData
                     objectName: "panelAccount"
                     width: panelAccounts.width
@@ -76,7 +78,7 @@ Rectangle {
                     Text {
                         objectName: "accountEmail"
                         Layout.fillWidth: true
-                        text: modelData.email
+                        text: panelAccount.modelData.email
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         maximumLineCount: 1
@@ -86,27 +88,27 @@ Rectangle {
                     MiniGauge {
                         Layout.fillWidth: true
                         label: "5ч"
-                        pct: modelData.fivePct
+                        pct: panelAccount.modelData.fivePct
                     }
                     ForecastLine {
                         indent: 24
-                        line: Forecasts.line(modelData, "five", Forecasts.revision, AcRules.tick)
+                        line: Forecasts.line(panelAccount.modelData, "five", Forecasts.revision, AcRules.tick)
                     }
                     Sparkline {
                         Layout.fillWidth: true
                         Layout.leftMargin: 24
                         implicitHeight: 16
-                        provider: modelData.provider
-                        email: modelData.email
+                        provider: panelAccount.modelData.provider
+                        email: panelAccount.modelData.email
                     }
                     MiniGauge {
                         Layout.fillWidth: true
                         label: "7д"
-                        pct: modelData.sevenPct
+                        pct: panelAccount.modelData.sevenPct
                     }
                     ForecastLine {
                         indent: 24
-                        line: Forecasts.line(modelData, "seven", Forecasts.revision, AcRules.tick)
+                        line: Forecasts.line(panelAccount.modelData, "seven", Forecasts.revision, AcRules.tick)
                     }
                 }
             }

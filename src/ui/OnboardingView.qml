@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 import Corvane
@@ -44,30 +45,31 @@ Rectangle {
                     Repeater {
                         model: Store.steps
                         delegate: RowLayout {
+                            id: step
                             required property var modelData
                             objectName: "step"
                             width: stepList.width
-                            readonly property bool done: modelData.done
+                            readonly property bool done: step.modelData.done
                             spacing: 10
                             Item {
                                 implicitWidth: 16
                                 implicitHeight: 16
                                 Icon {
                                     anchors.centerIn: parent
-                                    visible: modelData.done
+                                    visible: step.modelData.done
                                     name: "checkmark.circle.fill"
                                     size: 16
                                     color: T.ok
                                 }
                                 Spinner {
                                     anchors.centerIn: parent
-                                    running: !modelData.done
+                                    running: !step.modelData.done
                                     size: 13
                                 }
                             }
                             Text {
                                 Layout.fillWidth: true
-                                text: modelData.label
+                                text: step.modelData.label
                                 textFormat: Text.PlainText
                                 elide: Text.ElideRight
                                 color: T.text

@@ -4,16 +4,16 @@ import Corvane
 
 // The fields of a person's profile, as the user edits their own and an administrator a member's:
 // name, specialisation and department, then whatever the screen declares inside (the member's
-// type, role and access), the contacts, the time zone (beside `sinceField` where there is one)
-// and the note. `draft` is the screen's draft (ProfileDraft, MemberEditDraft): both carry these
-// fields under the same names, and the fields write to it as the user types.
+// type, role and access), the contacts, the time zone (beside `sinceField`, the member's start
+// date, where there is one) and the note. `draft` is the screen's draft (ProfileDraft,
+// MemberEditDraft): both carry these fields under the same names, and the fields write to it.
 GridLayout {
     id: root
     property var draft
     property string noteLabel
     property string notePlaceholder
     property bool nameFocus: false
-    property Component sinceField: null
+    property Item sinceField: null
 
     columns: 2
     rowSpacing: 14
@@ -28,11 +28,13 @@ GridLayout {
         Layout.fillWidth: true
     }
 
-    // The fields the screen declares inside come after the department in both the grid and the
-    // Tab order, so the fields after them move behind them once all are made: one grid, whose
-    // columns follow every row, as the specialisation's preset button widens the first.
+    // The fields the screen declares inside come after the department, in the grid and in the Tab
+    // order, so once all are made the later fields move behind them, `sinceField` before the zone:
+    // one grid, whose columns follow every row (the specialisation's preset button widens the first).
     Component.onCompleted: {
-        for (const field of [email, telegram, since, zone, note]) {
+        for (const field of [email, telegram, root.sinceField, zone, note]) {
+            if (!field)
+                continue
             field.parent = null
             field.parent = root
         }
@@ -96,17 +98,9 @@ GridLayout {
             onTextEdited: root.draft.telegram = text
         }
     }
-    Loader {
-        id: since
-        Layout.fillWidth: true
-        Layout.preferredWidth: 1
-        active: root.sinceField !== null
-        visible: active
-        sourceComponent: root.sinceField
-    }
     LabeledField {
         id: zone
-        Layout.columnSpan: root.sinceField ? 1 : 2
+        Layout.columnSpan: root.sinceField !== null ? 1 : 2
         Layout.fillWidth: true
         Layout.preferredWidth: 1
         label: "Часовой пояс"

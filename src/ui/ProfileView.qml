@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -272,148 +273,147 @@ ColumnLayout {
                     font.pixelSize: T.headline
                     font.weight: T.headlineWeight
                 }
-                Loader {
+                // The three tabs are made once and the selected one shown: a Loader of Components
+                // (Qt 6.4) cannot make the components of a file bound by pragma ComponentBehavior.
+                ColumnLayout {
                     Layout.fillWidth: true
                     Layout.leftMargin: 18
                     Layout.rightMargin: 18
                     Layout.bottomMargin: 18
-                    sourceComponent: draft.tab === "security" ? securityTab
-                                   : draft.tab === "notifications" ? notificationsTab : profileTab
+                    visible: root.draft.tab !== "security" && root.draft.tab !== "notifications"
+                    objectName: "profileTab"
+                    spacing: 14
+                    Keys.onReturnPressed: draft.save()
+                    Keys.onEnterPressed: draft.save()
+
+                    ProfileFields {
+                        Layout.fillWidth: true
+                        draft: root.draft
+                        noteLabel: "О себе"
+                        notePlaceholder: "Заметка"
+                    }
+                    AccentButton {
+                        objectName: "saveProfileButton"
+                        Layout.alignment: Qt.AlignRight
+                        text: "Сохранить профиль"
+                        busy: draft.saving
+                        enabled: !draft.saving
+                        onClicked: draft.save()
+                    }
                 }
-            }
-        }
-    }
-
-    Component {
-        id: notificationsTab
-        ColumnLayout {
-            objectName: "notificationsTab"
-            spacing: 14
-            ToggleRow {
-                objectName: "autostartSwitch"
-                text: "Запускать при входе в систему"
-                checked: Autostart.enabled
-                onToggled: Autostart.enabled = checked
-            }
-            Divider {}
-            SectionLabel { t: "Уведомления" }
-            ToggleRow {
-                objectName: "notifyThresholds"
-                text: "Лимит израсходован на 80% и 95%"
-                note: "Один раз за окно: 5 часов и 7 дней"
-                checked: Notifier.thresholds
-                onToggled: Notifier.thresholds = checked
-            }
-            ToggleRow {
-                objectName: "notifyRunOut"
-                text: "Лимит закончится в ближайшие 30 минут"
-                note: "По темпу расхода за последний час"
-                checked: Notifier.runOut
-                onToggled: Notifier.runOut = checked
-            }
-            ToggleRow {
-                objectName: "notifyReset"
-                text: "Лимит сброшен"
-                note: "Когда окно, израсходованное на 80%, начинается заново"
-                checked: Notifier.reset
-                onToggled: Notifier.reset = checked
-            }
-            ToggleRow {
-                objectName: "notifyTeam"
-                visible: Store.isAdmin
-                text: "Критичные аккаунты команды"
-                note: "То же для аккаунтов команды с 7д ≥90%"
-                checked: Notifier.team
-                onToggled: Notifier.team = checked
-            }
-        }
-    }
-
-    Component {
-        id: profileTab
-        ColumnLayout {
-            objectName: "profileTab"
-            spacing: 14
-            Keys.onReturnPressed: draft.save()
-            Keys.onEnterPressed: draft.save()
-
-            ProfileFields {
-                Layout.fillWidth: true
-                draft: root.draft
-                noteLabel: "О себе"
-                notePlaceholder: "Заметка"
-            }
-            AccentButton {
-                objectName: "saveProfileButton"
-                Layout.alignment: Qt.AlignRight
-                text: "Сохранить профиль"
-                busy: draft.saving
-                enabled: !draft.saving
-                onClicked: draft.save()
-            }
-        }
-    }
-
-    Component {
-        id: securityTab
-        ColumnLayout {
-            objectName: "securityTab"
-            spacing: 14
-            Keys.onReturnPressed: draft.changePassword()
-            Keys.onEnterPressed: draft.changePassword()
-
-            Text {
-                text: "Минимум 8 символов."
-                textFormat: Text.PlainText
-                color: T.textTertiary
-                font.pixelSize: T.caption
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.maximumWidth: 420
-                label: "Текущий"
-                FieldStyle {
-                    objectName: "curPassInput"
+                ColumnLayout {
                     Layout.fillWidth: true
-                    secure: true
-                    text: draft.curPass
-                    Accessible.name: "Текущий пароль"
-                    onTextEdited: draft.curPass = text
+                    Layout.leftMargin: 18
+                    Layout.rightMargin: 18
+                    Layout.bottomMargin: 18
+                    visible: root.draft.tab === "security"
+                    // As wide as the card although its fields stop at 420 px: the button sits on the right.
+                    Layout.maximumWidth: Infinity
+                    objectName: "securityTab"
+                    spacing: 14
+                    Keys.onReturnPressed: draft.changePassword()
+                    Keys.onEnterPressed: draft.changePassword()
+
+                    Text {
+                        text: "Минимум 8 символов."
+                        textFormat: Text.PlainText
+                        color: T.textTertiary
+                        font.pixelSize: T.caption
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: 420
+                        label: "Текущий"
+                        FieldStyle {
+                            objectName: "curPassInput"
+                            Layout.fillWidth: true
+                            secure: true
+                            text: draft.curPass
+                            Accessible.name: "Текущий пароль"
+                            onTextEdited: draft.curPass = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: 420
+                        label: "Новый"
+                        FieldStyle {
+                            objectName: "newPassInput"
+                            Layout.fillWidth: true
+                            secure: true
+                            text: draft.newPass
+                            Accessible.name: "Новый пароль"
+                            onTextEdited: draft.newPass = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: 420
+                        label: "Повтор"
+                        FieldStyle {
+                            objectName: "newPass2Input"
+                            Layout.fillWidth: true
+                            secure: true
+                            text: draft.newPass2
+                            Accessible.name: "Повтор пароля"
+                            onTextEdited: draft.newPass2 = text
+                        }
+                    }
+                    AccentButton {
+                        objectName: "changePasswordButton"
+                        Layout.alignment: Qt.AlignRight
+                        text: "Сменить пароль"
+                        busy: draft.changingPass
+                        enabled: draft.canChangePassword
+                        onClicked: draft.changePassword()
+                    }
                 }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.maximumWidth: 420
-                label: "Новый"
-                FieldStyle {
-                    objectName: "newPassInput"
+                ColumnLayout {
                     Layout.fillWidth: true
-                    secure: true
-                    text: draft.newPass
-                    Accessible.name: "Новый пароль"
-                    onTextEdited: draft.newPass = text
+                    Layout.leftMargin: 18
+                    Layout.rightMargin: 18
+                    Layout.bottomMargin: 18
+                    visible: root.draft.tab === "notifications"
+                    objectName: "notificationsTab"
+                    spacing: 14
+                    ToggleRow {
+                        objectName: "autostartSwitch"
+                        text: "Запускать при входе в систему"
+                        checked: Autostart.enabled
+                        onToggled: Autostart.enabled = checked
+                    }
+                    Divider {}
+                    SectionLabel { t: "Уведомления" }
+                    ToggleRow {
+                        objectName: "notifyThresholds"
+                        text: "Лимит израсходован на 80% и 95%"
+                        note: "Один раз за окно: 5 часов и 7 дней"
+                        checked: Notifier.thresholds
+                        onToggled: Notifier.thresholds = checked
+                    }
+                    ToggleRow {
+                        objectName: "notifyRunOut"
+                        text: "Лимит закончится в ближайшие 30 минут"
+                        note: "По темпу расхода за последний час"
+                        checked: Notifier.runOut
+                        onToggled: Notifier.runOut = checked
+                    }
+                    ToggleRow {
+                        objectName: "notifyReset"
+                        text: "Лимит сброшен"
+                        note: "Когда окно, израсходованное на 80%, начинается заново"
+                        checked: Notifier.reset
+                        onToggled: Notifier.reset = checked
+                    }
+                    ToggleRow {
+                        objectName: "notifyTeam"
+                        visible: Store.isAdmin
+                        text: "Критичные аккаунты команды"
+                        note: "То же для аккаунтов команды с 7д ≥90%"
+                        checked: Notifier.team
+                        onToggled: Notifier.team = checked
+                    }
                 }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.maximumWidth: 420
-                label: "Повтор"
-                FieldStyle {
-                    objectName: "newPass2Input"
-                    Layout.fillWidth: true
-                    secure: true
-                    text: draft.newPass2
-                    Accessible.name: "Повтор пароля"
-                    onTextEdited: draft.newPass2 = text
-                }
-            }
-            AccentButton {
-                objectName: "changePasswordButton"
-                Layout.alignment: Qt.AlignRight
-                text: "Сменить пароль"
-                busy: draft.changingPass
-                enabled: draft.canChangePassword
-                onClicked: draft.changePassword()
             }
         }
     }

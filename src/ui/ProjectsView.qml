@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -34,6 +35,7 @@ ColumnLayout {
         boundsBehavior: Flickable.StopAtBounds
         ScrollBar.vertical: ScrollBar {}
         delegate: Rectangle {
+            id: project
             required property string modelData
             width: ListView.view.width
             implicitHeight: row.implicitHeight + 24
@@ -52,7 +54,7 @@ ColumnLayout {
                 Text {
                     objectName: "projectName"
                     Layout.fillWidth: true
-                    text: modelData
+                    text: project.modelData
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.text
