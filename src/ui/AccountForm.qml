@@ -44,13 +44,11 @@ Dialog {
             Layout.fillWidth: true
             Layout.margins: 16
             Layout.bottomMargin: 12
-            Text {
+            CvText {
                 objectName: "formTitle"
                 text: f.title
-                textFormat: Text.PlainText
-                color: T.text
-                font.pixelSize: T.title3
-                font.bold: true
+                role: CvText.Title3
+                font.weight: Font.Bold
             }
             Item { Layout.fillWidth: true }
             IconButton {
@@ -270,15 +268,14 @@ Dialog {
                     }
                 }
             }
-            Text {
+            CvText {
                 objectName: "priceProblem"
                 Layout.fillWidth: true
                 visible: text !== ""
                 text: f.priceProblem
-                textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 color: T.danger
-                font.pixelSize: T.caption
+                role: CvText.Caption
             }
             RowLayout {
                 Layout.fillWidth: true

@@ -76,31 +76,28 @@ ColumnLayout {
                     radius: 3
                     color: alertRow.unread ? T.accent : "transparent"
                 }
-                Text {
+                CvText {
                     Layout.preferredWidth: 96
                     text: alertRow.when
-                    textFormat: Text.PlainText
                     color: T.textTertiary
-                    font.pixelSize: T.caption
+                    role: CvText.Caption
                 }
                 ColumnLayout {
                     Layout.fillWidth: true
                     spacing: 2
-                    Text {
+                    CvText {
                         Layout.fillWidth: true
                         text: alertRow.title
-                        textFormat: Text.PlainText
                         wrapMode: Text.Wrap
                         color: T.role(alertRow.tone)
-                        font.pixelSize: T.callout
+                        role: CvText.Callout
                     }
-                    Text {
+                    CvText {
                         Layout.fillWidth: true
                         text: alertRow.account
-                        textFormat: Text.PlainText
                         elide: Text.ElideMiddle
                         color: T.textSecondary
-                        font.pixelSize: T.caption
+                        role: CvText.Caption
                     }
                 }
             }

@@ -93,12 +93,10 @@ ColumnLayout {
                         size: 14
                         color: T.warn
                     }
-                    Text {
+                    CvText {
                         objectName: "alertsText"
                         text: banner.message
-                        textFormat: Text.PlainText
-                        color: T.text
-                        font.pixelSize: T.callout
+                        role: CvText.Callout
                     }
                     Item { Layout.fillWidth: true }
                     Button {
@@ -111,10 +109,10 @@ ColumnLayout {
                         // The page is a loaded Component, which Qt 6.4 cannot load once bound to this
                         // file (pragma ComponentBehavior), the one way its linter accepts an outer id here.
                         onClicked: root.alertsOpen = true // qmllint disable unqualified
-                        contentItem: Text {
+                        contentItem: CvText {
                             text: openAlerts.text
                             color: openAlerts.hovered ? Qt.lighter(T.accent, 1.15) : T.accent
-                            font.pixelSize: T.caption
+                            role: CvText.Caption
                         }
                         background: Item {}
                         FocusRing { cornerRadius: 4 }
@@ -122,11 +120,9 @@ ColumnLayout {
                 }
             }
 
-            Text {
+            CvText {
                 text: "Самые нагруженные (7д)"
-                color: T.text
-                font.pixelSize: T.headline
-                font.weight: T.headlineWeight
+                role: CvText.Headline
             }
 
             Spinner {
@@ -176,18 +172,16 @@ ColumnLayout {
                     radius: 4
                     color: T.role(AcRules.telemetryTone(Store.telemetryOk, Store.serverLost))
                 }
-                Text {
+                CvText {
                     objectName: "telemetryText"
                     text: AcRules.telemetryText(Store.telemetryOk, Store.serverLost)
                     color: T.textSecondary
-                    font.pixelSize: T.callout
+                    role: CvText.Callout
                 }
             }
-            Text {
+            CvText {
                 text: "Мои лимиты"
-                color: T.text
-                font.pixelSize: T.headline
-                font.weight: T.headlineWeight
+                role: CvText.Headline
             }
             OwnAccounts {
                 Layout.fillWidth: true

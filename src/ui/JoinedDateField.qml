@@ -121,14 +121,12 @@ Button {
                         Accessible.name: "Предыдущий месяц"
                         onClicked: popup.step(-1)
                     }
-                    Text {
+                    CvText {
                         objectName: "monthTitle"
                         Layout.fillWidth: true
                         horizontalAlignment: Text.AlignHCenter
                         text: Forms.monthTitle(popup.viewYear, popup.viewMonth)
-                        textFormat: Text.PlainText
-                        color: T.text
-                        font.pixelSize: T.callout
+                        role: CvText.Callout
                         font.weight: Font.DemiBold
                     }
                     IconButton {
@@ -143,13 +141,12 @@ Button {
                     Layout.fillWidth: true
                     // Qt 6.4 describes no QLocale type to qmllint, so it cannot check a locale binding.
                     locale: grid.locale // qmllint disable type
-                    delegate: Text {
+                    delegate: CvText {
                         required property string shortName
                         text: shortName
-                        textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignHCenter
                         color: T.textTertiary
-                        font.pixelSize: T.caption2
+                        role: CvText.Caption2
                     }
                 }
                 MonthGrid {
@@ -181,12 +178,11 @@ Button {
                         color: cell.chosen ? T.accent : cell.highlighted || dayMouse.containsMouse ? T.surface : "transparent"
                         border.width: cell.highlighted && !cell.chosen ? 1 : 0
                         border.color: T.border
-                        Text {
+                        CvText {
                             anchors.centerIn: parent
                             text: cell.day
-                            textFormat: Text.PlainText
                             color: cell.chosen ? "white" : cell.inMonth ? T.text : T.textTertiary
-                            font.pixelSize: T.caption
+                            role: CvText.Caption
                         }
                         MouseArea {
                             id: dayMouse

@@ -24,11 +24,10 @@ FocusScope {
     Keys.onReturnPressed: draft.submit()
     Keys.onEnterPressed: draft.submit()
 
-    component Caption: Text {
-        textFormat: Text.PlainText
+    component Caption: CvText {
         elide: Text.ElideRight
         color: T.textSecondary
-        font.pixelSize: T.caption
+        role: CvText.Caption
     }
 
     ColumnLayout {
@@ -58,15 +57,13 @@ FocusScope {
             ColumnLayout {
                 Layout.fillWidth: true
                 spacing: 3
-                Text {
+                CvText {
                     objectName: "profileTitle"
                     Layout.fillWidth: true
                     text: draft.title
-                    textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.text
-                    font.pixelSize: T.title2
-                    font.bold: true
+                    role: CvText.Title2
+                    font.weight: Font.Bold
                 }
                 RowLayout {
                     spacing: 10
@@ -134,16 +131,14 @@ FocusScope {
                                     Layout.fillWidth: true
                                     text: tileBox.modelData.title
                                     color: T.textTertiary
-                                    font.pixelSize: T.caption2
+                                    role: CvText.Caption2
                                 }
-                                Text {
+                                CvText {
                                     objectName: "tileValue"
                                     Layout.fillWidth: true
                                     text: tileBox.modelData.value
-                                    textFormat: Text.PlainText
                                     elide: Text.ElideRight
-                                    color: T.text
-                                    font.pixelSize: T.callout
+                                    role: CvText.Callout
                                     font.weight: Font.DemiBold
                                 }
                             }

@@ -67,13 +67,11 @@ Rectangle {
                                     size: 13
                                 }
                             }
-                            Text {
+                            CvText {
                                 Layout.fillWidth: true
                                 text: step.modelData.label
-                                textFormat: Text.PlainText
                                 elide: Text.ElideRight
-                                color: T.text
-                                font.pixelSize: T.body
+                                role: CvText.Body
                             }
                         }
                     }

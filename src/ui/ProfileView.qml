@@ -34,11 +34,10 @@ ColumnLayout {
             draft.tab = name
     }
 
-    component Label2: Text {
-        textFormat: Text.PlainText
+    component Label2: CvText {
         elide: Text.ElideRight
         color: T.textSecondary
-        font.pixelSize: T.caption
+        role: CvText.Caption
     }
 
     // ---- header card
@@ -70,21 +69,19 @@ ColumnLayout {
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
                 spacing: 4
-                Text {
+                CvText {
                     objectName: "profileName"
                     Layout.fillWidth: true
                     text: Store.name
-                    textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.text
-                    font.pixelSize: T.largeTitle
-                    font.bold: true
+                    role: CvText.LargeTitle
+                    font.weight: Font.Bold
                 }
                 Label2 {
                     objectName: "loginText"
                     Layout.fillWidth: true
                     text: draft.loginText
-                    font.pixelSize: T.caption2
+                    role: CvText.Caption2
                     color: T.textTertiary
                 }
                 RowLayout {
@@ -98,13 +95,12 @@ ColumnLayout {
                         implicitHeight: roleText.implicitHeight + 5
                         radius: height / 2
                         color: Qt.rgba(tone.r, tone.g, tone.b, 0.16)
-                        Text {
+                        CvText {
                             id: roleText
                             anchors.centerIn: parent
                             text: draft.roleText
-                            textFormat: Text.PlainText
                             color: parent.tone
-                            font.pixelSize: T.caption2
+                            role: CvText.Caption2
                             font.weight: Font.DemiBold
                         }
                     }
@@ -218,11 +214,10 @@ ColumnLayout {
                 // Arrows move between the tabs.
                 Keys.onLeftPressed: { draft.tab = draft.tabs[Math.max(0, index - 1)].key; tabRow.focusSelected() }
                 Keys.onRightPressed: { draft.tab = draft.tabs[Math.min(draft.tabs.length - 1, index + 1)].key; tabRow.focusSelected() }
-                contentItem: Text {
+                contentItem: CvText {
                     text: tabButton.text
-                    textFormat: Text.PlainText
                     color: tabButton.selected || tabButton.hovered ? T.text : T.textSecondary
-                    font.pixelSize: T.callout
+                    role: CvText.Callout
                     font.weight: tabButton.selected ? Font.DemiBold : Font.Normal
                 }
                 background: Rectangle {
@@ -262,16 +257,13 @@ ColumnLayout {
                 width: scroll.availableWidth
                 spacing: 14
 
-                Text {
+                CvText {
                     objectName: "cardTitle"
                     Layout.fillWidth: true
                     Layout.leftMargin: 18
                     Layout.topMargin: 16
                     text: draft.cardTitle
-                    textFormat: Text.PlainText
-                    color: T.text
-                    font.pixelSize: T.headline
-                    font.weight: T.headlineWeight
+                    role: CvText.Headline
                 }
                 // The three tabs are made once and the selected one shown: a Loader of Components
                 // (Qt 6.4) cannot make the components of a file bound by pragma ComponentBehavior.
@@ -314,11 +306,10 @@ ColumnLayout {
                     Keys.onReturnPressed: draft.changePassword()
                     Keys.onEnterPressed: draft.changePassword()
 
-                    Text {
+                    CvText {
                         text: "Минимум 8 символов."
-                        textFormat: Text.PlainText
                         color: T.textTertiary
-                        font.pixelSize: T.caption
+                        role: CvText.Caption
                     }
                     LabeledField {
                         Layout.fillWidth: true

@@ -51,14 +51,12 @@ ColumnLayout {
                     size: 16
                     color: T.accent
                 }
-                Text {
+                CvText {
                     objectName: "projectName"
                     Layout.fillWidth: true
                     text: project.modelData
-                    textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.text
-                    font.pixelSize: T.body
+                    role: CvText.Body
                 }
             }
         }

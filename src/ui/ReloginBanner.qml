@@ -26,20 +26,17 @@ Rectangle {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 2
-            Text {
+            CvText {
                 text: "Нужен вход заново"
-                textFormat: Text.PlainText
-                color: T.text
-                font.pixelSize: T.callout
-                font.bold: true
+                role: CvText.Callout
+                font.weight: Font.Bold
             }
-            Text {
+            CvText {
                 Layout.fillWidth: true
                 text: "Старый вход не сохранил сессию — данные команды не загрузятся, пока не войдёшь снова."
-                textFormat: Text.PlainText
                 wrapMode: Text.WordWrap
                 color: T.textSecondary
-                font.pixelSize: T.caption
+                role: CvText.Caption
             }
         }
         AccentButton {
