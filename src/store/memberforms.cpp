@@ -68,19 +68,19 @@ QString Forms::monthTitle(int year, int month)
     return russian().standaloneMonthName(month, QLocale::LongFormat) + u' ' + QString::number(year);
 }
 
-QVariantMap Forms::shiftMonth(int year, int month, int delta)
+CalendarDay Forms::shiftMonth(int year, int month, int delta)
 {
     const int index = year * 12 + (month - 1) + delta;
     const int y = index >= 0 ? index / 12 : (index - 11) / 12;
-    return {{QStringLiteral("year"), y}, {QStringLiteral("month"), index - y * 12 + 1}};
+    return {y, index - y * 12 + 1, 1};
 }
 
-QVariantMap Forms::addDays(int year, int month, int day, int delta)
+CalendarDay Forms::addDays(int year, int month, int day, int delta)
 {
     QDate d(year, month, day);
     if (d.isValid())
         d = d.addDays(delta);
-    return {{QStringLiteral("year"), d.year()}, {QStringLiteral("month"), d.month()}, {QStringLiteral("day"), d.day()}};
+    return {d.year(), d.month(), d.day()};
 }
 
 QString Forms::dayText(int year, int month, int day)

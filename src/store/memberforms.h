@@ -18,6 +18,21 @@
 class QQmlEngine;
 class QJSEngine;
 
+// A day of the date picker (month 1..12), as QML reads it: `calendarDay`.
+struct CalendarDay
+{
+    Q_GADGET
+    QML_VALUE_TYPE(calendarDay)
+    Q_PROPERTY(int year MEMBER year)
+    Q_PROPERTY(int month MEMBER month)
+    Q_PROPERTY(int day MEMBER day)
+
+public:
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
 class Forms : public QObject
 {
     Q_OBJECT
@@ -39,12 +54,12 @@ public:
     static QVariantList typeOptions();
     static QString monoFamily();
 
-    // The date picker: "Декабрь 2026" for a month (1..12), the month `delta` months away
-    // ({year, month}), the weekday headers from Monday, and a day as "5 декабря 2026".
+    // The date picker: "Декабрь 2026" for a month (1..12), the first day of the month `delta`
+    // months away, and a day as "5 декабря 2026".
     Q_INVOKABLE static QString monthTitle(int year, int month);
-    Q_INVOKABLE static QVariantMap shiftMonth(int year, int month, int delta);
-    // The day `delta` days away ({year, month, day}).
-    Q_INVOKABLE static QVariantMap addDays(int year, int month, int day, int delta);
+    Q_INVOKABLE static CalendarDay shiftMonth(int year, int month, int delta);
+    // The day `delta` days away.
+    Q_INVOKABLE static CalendarDay addDays(int year, int month, int day, int delta);
     Q_INVOKABLE static QString dayText(int year, int month, int day);
 };
 

@@ -44,13 +44,11 @@ Dialog {
             Layout.fillWidth: true
             Layout.margins: 16
             Layout.bottomMargin: 12
-            Text {
+            CvText {
                 objectName: "formTitle"
                 text: f.title
-                textFormat: Text.PlainText
-                color: T.text
-                font.pixelSize: T.title3
-                font.bold: true
+                role: CvText.Title3
+                font.weight: Font.Bold
             }
             Item { Layout.fillWidth: true }
             IconButton {
@@ -61,7 +59,7 @@ Dialog {
                 onClicked: f.cancel()
             }
         }
-        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: T.border }
+        Divider {}
     }
 
     contentItem: ScrollView {
@@ -270,15 +268,14 @@ Dialog {
                     }
                 }
             }
-            Text {
+            CvText {
                 objectName: "priceProblem"
                 Layout.fillWidth: true
                 visible: text !== ""
                 text: f.priceProblem
-                textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 color: T.danger
-                font.pixelSize: T.caption
+                role: CvText.Caption
             }
             RowLayout {
                 Layout.fillWidth: true
@@ -327,7 +324,7 @@ Dialog {
 
     footer: ColumnLayout {
         spacing: 0
-        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: T.border }
+        Divider {}
         RowLayout {
             Layout.fillWidth: true
             Layout.margins: 16

@@ -21,14 +21,12 @@ ColumnLayout {
     RowLayout {
         Layout.fillWidth: true
         spacing: 10
-        Text {
+        CvText {
             Layout.fillWidth: true
             text: "Активность"
-            textFormat: Text.PlainText
             elide: Text.ElideRight
-            color: T.text
-            font.pixelSize: T.title2
-            font.bold: true
+            role: CvText.Title2
+            font.weight: Font.Bold
         }
         Seg {
             objectName: "rangeSeg"

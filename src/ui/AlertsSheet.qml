@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -49,6 +50,7 @@ ColumnLayout {
         Accessible.role: Accessible.List
         Accessible.name: "Алерты"
         delegate: Rectangle {
+            id: alertRow
             required property int index
             required property string when
             required property string account
@@ -72,41 +74,36 @@ ColumnLayout {
                     implicitWidth: 6
                     implicitHeight: 6
                     radius: 3
-                    color: unread ? T.accent : "transparent"
+                    color: alertRow.unread ? T.accent : "transparent"
                 }
-                Text {
+                CvText {
                     Layout.preferredWidth: 96
-                    text: when
-                    textFormat: Text.PlainText
+                    text: alertRow.when
                     color: T.textTertiary
-                    font.pixelSize: T.caption
+                    role: CvText.Caption
                 }
                 ColumnLayout {
                     Layout.fillWidth: true
                     spacing: 2
-                    Text {
+                    CvText {
                         Layout.fillWidth: true
-                        text: title
-                        textFormat: Text.PlainText
+                        text: alertRow.title
                         wrapMode: Text.Wrap
-                        color: T.role(tone)
-                        font.pixelSize: T.callout
+                        color: T.role(alertRow.tone)
+                        role: CvText.Callout
                     }
-                    Text {
+                    CvText {
                         Layout.fillWidth: true
-                        text: account
-                        textFormat: Text.PlainText
+                        text: alertRow.account
                         elide: Text.ElideMiddle
                         color: T.textSecondary
-                        font.pixelSize: T.caption
+                        role: CvText.Caption
                     }
                 }
             }
-            Rectangle {
+            Divider {
                 anchors.bottom: parent.bottom
                 width: parent.width
-                height: 1
-                color: T.border
             }
         }
     }

@@ -26,12 +26,11 @@ Button {
             size: 16
             color: control.hovered ? T.text : T.textSecondary
         }
-        Text {
+        CvText {
             anchors.verticalCenter: parent.verticalCenter
             text: "Назад"
-            textFormat: Text.PlainText
             color: control.hovered ? T.text : T.textSecondary
-            font.pixelSize: T.body
+            role: CvText.Body
         }
     }
     background: Item {}

@@ -39,15 +39,12 @@ Popup {
 
     contentItem: ColumnLayout {
         spacing: 18
-        Text {
+        CvText {
             objectName: "confirmTitle"
             Layout.fillWidth: true
             text: dialog.title
-            textFormat: Text.PlainText
             wrapMode: Text.Wrap
-            color: T.text
-            font.pixelSize: T.headline
-            font.weight: T.headlineWeight
+            role: CvText.Headline
         }
         RowLayout {
             Layout.fillWidth: true

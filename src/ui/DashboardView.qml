@@ -33,6 +33,7 @@ ColumnLayout {
     Component {
         id: adminPage
         ColumnLayout {
+            id: adminView
             objectName: "adminPage"
             readonly property alias cards: cardList
             readonly property string listCase: AcRules.dashboardCase(firstSix.count, Store.loadingTeam, Store.serverLost)
@@ -47,23 +48,23 @@ ColumnLayout {
             // The tiles stay the same four items while their figures change with every load, and
             // a positioner, not a Quick Layout, holds them: a layout (Qt 6.4) can keep an item its
             // Repeater has destroyed and crash on the next rearrange (a resize, say).
+            // The tiles read AcRules and their row themselves: this page is loaded, and the Qt 6.4
+            // linter cannot follow an id of the page into its delegates.
             Item {
-                id: tiles
-                readonly property var list: AcRules.tiles
-                readonly property real spacing: 12
                 Layout.fillWidth: true
                 implicitHeight: tileRow.implicitHeight
                 Row {
                     id: tileRow
                     width: parent.width
-                    spacing: tiles.spacing
+                    spacing: 12
                     Repeater {
-                        model: tiles.list.length
+                        model: AcRules.tiles.length
                         delegate: StatTile {
                             required property int index
-                            readonly property var tile: tiles.list[index] || ({})
+                            readonly property var tile: AcRules.tiles[index] || ({})
+                            readonly property int count: Math.max(1, AcRules.tiles.length)
                             objectName: "tile_" + (tile.title || "")
-                            width: (tiles.width - (tiles.list.length - 1) * tiles.spacing) / Math.max(1, tiles.list.length)
+                            width: parent ? (parent.width - (count - 1) * 12) / count : 0
                             title: tile.title || ""
                             value: tile.value || ""
                             accent: T.role(tile.tone || "text")
@@ -74,6 +75,7 @@ ColumnLayout {
             }
 
             Rectangle {
+                id: banner
                 objectName: "alertsBanner"
                 readonly property string message: AcRules.alertsBanner(Store.alertsUnread)
                 Layout.fillWidth: true
@@ -91,12 +93,10 @@ ColumnLayout {
                         size: 14
                         color: T.warn
                     }
-                    Text {
+                    CvText {
                         objectName: "alertsText"
-                        text: parent.parent.message
-                        textFormat: Text.PlainText
-                        color: T.text
-                        font.pixelSize: T.callout
+                        text: banner.message
+                        role: CvText.Callout
                     }
                     Item { Layout.fillWidth: true }
                     Button {
@@ -106,11 +106,13 @@ ColumnLayout {
                         hoverEnabled: true
                         text: "Открыть"
                         Accessible.name: text
-                        onClicked: root.alertsOpen = true
-                        contentItem: Text {
+                        // The page is a loaded Component, which Qt 6.4 cannot load once bound to this
+                        // file (pragma ComponentBehavior), the one way its linter accepts an outer id here.
+                        onClicked: root.alertsOpen = true // qmllint disable unqualified
+                        contentItem: CvText {
                             text: openAlerts.text
                             color: openAlerts.hovered ? Qt.lighter(T.accent, 1.15) : T.accent
-                            font.pixelSize: T.caption
+                            role: CvText.Caption
                         }
                         background: Item {}
                         FocusRing { cornerRadius: 4 }
@@ -118,21 +120,19 @@ ColumnLayout {
                 }
             }
 
-            Text {
+            CvText {
                 text: "Самые нагруженные (7д)"
-                color: T.text
-                font.pixelSize: T.headline
-                font.weight: T.headlineWeight
+                role: CvText.Headline
             }
 
             Spinner {
                 objectName: "teamSpinner"
-                visible: listCase === "loading"
+                visible: adminView.listCase === "loading"
                 running: visible
             }
             Placeholder {
                 objectName: "teamPlaceholder"
-                visible: listCase === "empty"
+                visible: adminView.listCase === "empty"
                 icon: "person.3"
                 title: "Нет данных"
                 note: "Аккаунты команды появятся здесь."
@@ -142,13 +142,14 @@ ColumnLayout {
                 objectName: "teamCards"
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                visible: listCase === "cards"
+                visible: adminView.listCase === "cards"
                 clip: true
                 spacing: 10
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar {}
                 model: firstSix
                 delegate: TeamAccountCard {
+                    required property var model
                     objectName: "teamCard"
                     width: ListView.view.width
                     acct: model.acct
@@ -171,18 +172,16 @@ ColumnLayout {
                     radius: 4
                     color: T.role(AcRules.telemetryTone(Store.telemetryOk, Store.serverLost))
                 }
-                Text {
+                CvText {
                     objectName: "telemetryText"
                     text: AcRules.telemetryText(Store.telemetryOk, Store.serverLost)
                     color: T.textSecondary
-                    font.pixelSize: T.callout
+                    role: CvText.Callout
                 }
             }
-            Text {
+            CvText {
                 text: "Мои лимиты"
-                color: T.text
-                font.pixelSize: T.headline
-                font.weight: T.headlineWeight
+                role: CvText.Headline
             }
             OwnAccounts {
                 Layout.fillWidth: true
@@ -202,7 +201,7 @@ ColumnLayout {
         shown: root.alertsOpen && root.admin
         onDismissed: root.alertsOpen = false
         body: AlertsSheet {
-            onCloseRequested: root.alertsOpen = false
+            onCloseRequested: root.alertsOpen = false // qmllint disable unqualified
         }
     }
 }

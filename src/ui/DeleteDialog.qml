@@ -35,15 +35,12 @@ Dialog {
 
     contentItem: ColumnLayout {
         spacing: 16
-        Text {
+        CvText {
             objectName: "deleteTitle"
             Layout.fillWidth: true
             text: AcRules.deleteTitle(dialog.email)
-            textFormat: Text.PlainText
             wrapMode: Text.Wrap
-            color: T.text
-            font.pixelSize: T.headline
-            font.weight: T.headlineWeight
+            role: CvText.Headline
         }
         RowLayout {
             Layout.fillWidth: true

@@ -3,14 +3,13 @@ import QtQuick.Layouts
 import Corvane
 
 // Store.error under a form, in the danger colour; absent while there is no message.
-Text {
+CvText {
     objectName: "errorText"
     Layout.fillWidth: true
     visible: text !== ""
     text: Store.error
-    textFormat: Text.PlainText
     wrapMode: Text.Wrap
     horizontalAlignment: Text.AlignHCenter
     color: T.danger
-    font.pixelSize: T.callout
+    role: CvText.Callout
 }

@@ -4,7 +4,7 @@ import Corvane
 
 // The run-out line under a limit gauge: `line` is {text, tone} from Forecasts; nothing shows
 // while there is no estimate.
-Text {
+CvText {
     property var line: ({})
     property int indent: 0
 
@@ -13,8 +13,7 @@ Text {
     Layout.leftMargin: indent
     visible: text !== ""
     text: line && line.text ? line.text : ""
-    textFormat: Text.PlainText
     elide: Text.ElideRight
     color: T.role(line && line.tone ? line.tone : "textTertiary")
-    font.pixelSize: T.caption2
+    role: CvText.Caption2
 }

@@ -16,24 +16,21 @@ ColumnLayout {
         Layout.bottomMargin: 10
         size: 56
     }
-    Text {
+    CvText {
         Layout.alignment: Qt.AlignHCenter
         text: root.title
-        textFormat: Text.PlainText
-        color: T.text
-        font.pixelSize: T.largeTitle
-        font.bold: true
+        role: CvText.LargeTitle
+        font.weight: Font.Bold
     }
-    Text {
+    CvText {
         Layout.alignment: Qt.AlignHCenter
         Layout.fillWidth: true
         visible: root.subtitle !== ""
         text: root.subtitle
-        textFormat: Text.PlainText
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
         color: T.textSecondary
-        font.pixelSize: T.title3
+        role: CvText.Title3
     }
     MarkedText {
         objectName: "formHint"

@@ -14,15 +14,14 @@ Rectangle {
     border.width: 1
     border.color: T.border
 
-    Text {
+    CvText {
         id: label
         anchors.centerIn: parent
         width: Math.min(implicitWidth, root.maxWidth - 12)
         text: root.t
-        textFormat: Text.PlainText
         elide: Text.ElideRight
         color: T.textSecondary
-        font.pixelSize: T.caption
+        role: CvText.Caption
         font.weight: Font.DemiBold
     }
 }

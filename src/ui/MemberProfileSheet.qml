@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -23,11 +24,10 @@ FocusScope {
     Keys.onReturnPressed: draft.submit()
     Keys.onEnterPressed: draft.submit()
 
-    component Caption: Text {
-        textFormat: Text.PlainText
+    component Caption: CvText {
         elide: Text.ElideRight
         color: T.textSecondary
-        font.pixelSize: T.caption
+        role: CvText.Caption
     }
 
     ColumnLayout {
@@ -42,59 +42,28 @@ FocusScope {
             Layout.topMargin: 16
             Layout.bottomMargin: 14
             spacing: 14
-            Item {
-                implicitWidth: 56
-                implicitHeight: 56
+            AvatarPicker {
+                size: 56
+                cameraSize: 22
+                onPick: draft.pickAvatar()
                 MemberAvatar {
                     anchors.fill: parent
                     size: 56
                     member: draft.member
                     memberId: draft.memberId
                     initials: draft.member.initials
-                    ToolTip.text: "Сменить фото"
-                    ToolTip.visible: avatarHover.hovered
-                    ToolTip.delay: 500
-                    HoverHandler {
-                        id: avatarHover
-                    }
-                }
-                Button {
-                    id: camera
-                    objectName: "cameraButton"
-                    x: parent.width - width + 2
-                    y: parent.height - height + 2
-                    width: 22
-                    height: 22
-                    flat: true
-                    hoverEnabled: true
-                    Accessible.name: "Сменить фото"
-                    onClicked: draft.pickAvatar()
-                    contentItem: Icon {
-                        name: "camera.fill"
-                        size: 12
-                        color: T.text
-                    }
-                    background: Rectangle {
-                        radius: width / 2
-                        color: camera.down ? T.surface : T.surfaceRaised
-                        border.width: 1
-                        border.color: T.border
-                    }
-                    FocusRing { cornerRadius: camera.width / 2 }
                 }
             }
             ColumnLayout {
                 Layout.fillWidth: true
                 spacing: 3
-                Text {
+                CvText {
                     objectName: "profileTitle"
                     Layout.fillWidth: true
                     text: draft.title
-                    textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.text
-                    font.pixelSize: T.title2
-                    font.bold: true
+                    role: CvText.Title2
+                    font.weight: Font.Bold
                 }
                 RowLayout {
                     spacing: 10
@@ -118,11 +87,7 @@ FocusScope {
                 onClicked: sheet.roster.editing = null
             }
         }
-        Rectangle {
-            Layout.fillWidth: true
-            implicitHeight: 1
-            color: T.border
-        }
+        Divider {}
 
         // ---- body
         ScrollView {
@@ -148,6 +113,7 @@ FocusScope {
                     Repeater {
                         model: draft.tiles
                         delegate: Rectangle {
+                            id: tileBox
                             required property var modelData
                             width: (memberTiles.width - (draft.tiles.length - 1) * memberTiles.spacing) / Math.max(1, draft.tiles.length)
                             implicitHeight: tile.implicitHeight + 16
@@ -163,72 +129,46 @@ FocusScope {
                                 spacing: 2
                                 Caption {
                                     Layout.fillWidth: true
-                                    text: modelData.title
+                                    text: tileBox.modelData.title
                                     color: T.textTertiary
-                                    font.pixelSize: T.caption2
+                                    role: CvText.Caption2
                                 }
-                                Text {
+                                CvText {
                                     objectName: "tileValue"
                                     Layout.fillWidth: true
-                                    text: modelData.value
-                                    textFormat: Text.PlainText
+                                    text: tileBox.modelData.value
                                     elide: Text.ElideRight
-                                    color: T.text
-                                    font.pixelSize: T.callout
+                                    role: CvText.Callout
                                     font.weight: Font.DemiBold
                                 }
                             }
                         }
                     }
                 }
-                GridLayout {
+                ProfileFields {
                     Layout.fillWidth: true
                     Layout.leftMargin: 20
                     Layout.rightMargin: 20
-                    columns: 2
-                    rowSpacing: 14
-                    columnSpacing: 12
+                    draft: sheet.draft
+                    nameFocus: true
+                    noteLabel: "Заметка"
+                    notePlaceholder: "Заметка администратора"
+                    sinceField: LabeledField {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        label: "В команде с"
+                        JoinedDateField {
+                            objectName: "joinedField"
+                            Layout.fillWidth: true
+                            year: draft.joinedYear
+                            month: draft.joinedMonth
+                            day: draft.joinedDay
+                            dateText: draft.joinedText
+                            accessibleName: "В команде с"
+                            onPicked: (y, m, d) => draft.pickJoinedDay(y, m, d)
+                        }
+                    }
 
-                    LabeledField {
-                        Layout.columnSpan: 2
-                        Layout.fillWidth: true
-                        label: "Имя"
-                        FieldStyle {
-                            objectName: "nameInput"
-                            Layout.fillWidth: true
-                            focus: true
-                            placeholderText: "Имя Фамилия"
-                            text: draft.name
-                            Accessible.name: "Имя"
-                            onTextEdited: draft.name = text
-                        }
-                    }
-                    LabeledField {
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 1
-                        label: "Специализация"
-                        PresetField {
-                            objectName: "specField"
-                            Layout.fillWidth: true
-                            placeholder: "напр. Разработчик"
-                            accessibleName: "Специализация"
-                            text: draft.spec
-                            onEdited: (text) => draft.spec = text
-                        }
-                    }
-                    LabeledField {
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 1
-                        label: "Отдел"
-                        FieldStyle {
-                            objectName: "deptInput"
-                            Layout.fillWidth: true
-                            placeholderText: "напр. Backend"
-                            text: draft.dept
-                            Accessible.name: "Отдел"
-                            onTextEdited: draft.dept = text
-                        }
-                    }
                     LabeledField {
                         Layout.columnSpan: 2
                         Layout.fillWidth: true
@@ -295,89 +235,18 @@ FocusScope {
                             }
                         }
                     }
-                    LabeledField {
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 1
-                        label: "Email"
-                        FieldStyle {
-                            objectName: "emailInput"
-                            Layout.fillWidth: true
-                            placeholderText: "name@company.com"
-                            text: draft.email
-                            Accessible.name: "Email"
-                            onTextEdited: draft.email = text
-                        }
-                    }
-                    LabeledField {
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 1
-                        label: "Telegram"
-                        FieldStyle {
-                            objectName: "telegramInput"
-                            Layout.fillWidth: true
-                            placeholderText: "@username"
-                            text: draft.telegram
-                            Accessible.name: "Telegram"
-                            onTextEdited: draft.telegram = text
-                        }
-                    }
-                    LabeledField {
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 1
-                        label: "В команде с"
-                        JoinedDateField {
-                            objectName: "joinedField"
-                            Layout.fillWidth: true
-                            year: draft.joinedYear
-                            month: draft.joinedMonth
-                            day: draft.joinedDay
-                            dateText: draft.joinedText
-                            accessibleName: "В команде с"
-                            onPicked: (y, m, d) => draft.pickJoinedDay(y, m, d)
-                        }
-                    }
-                    LabeledField {
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 1
-                        label: "Часовой пояс"
-                        FieldStyle {
-                            objectName: "timezoneInput"
-                            Layout.fillWidth: true
-                            placeholderText: "Europe/Moscow"
-                            text: draft.timezone
-                            Accessible.name: "Часовой пояс"
-                            onTextEdited: draft.timezone = text
-                        }
-                    }
-                    LabeledField {
-                        Layout.columnSpan: 2
-                        Layout.fillWidth: true
-                        label: "Заметка"
-                        NoteField {
-                            objectName: "noteField"
-                            Layout.fillWidth: true
-                            placeholder: "Заметка администратора"
-                            accessibleName: "Заметка"
-                            text: draft.note
-                            onEdited: (text) => draft.note = text
-                        }
-                    }
-                    GhostButton {
-                        objectName: "resetPasswordButton"
-                        Layout.columnSpan: 2
-                        text: "Сбросить пароль"
-                        onClicked: sheet.roster.askReset(draft.member)
-                    }
+                }
+                GhostButton {
+                    objectName: "resetPasswordButton"
+                    Layout.leftMargin: 20
+                    text: "Сбросить пароль"
+                    onClicked: sheet.roster.askReset(draft.member)
                 }
                 Item { implicitHeight: 6 }
             }
         }
 
-        Rectangle {
-            Layout.fillWidth: true
-            implicitHeight: 1
-            color: T.border
-        }
+        Divider {}
         // ---- footer
         RowLayout {
             Layout.fillWidth: true

@@ -24,15 +24,12 @@ FocusScope {
         width: body.width - 44
         spacing: 12
 
-        Text {
+        CvText {
             objectName: "secretTitle"
             Layout.fillWidth: true
             text: body.roster.secretTitle
-            textFormat: Text.PlainText
             elide: Text.ElideRight
-            color: T.text
-            font.pixelSize: T.headline
-            font.weight: T.headlineWeight
+            role: CvText.Headline
         }
         RowLayout {
             spacing: 6
@@ -41,11 +38,10 @@ FocusScope {
                 size: 12
                 color: T.warn
             }
-            Text {
+            CvText {
                 text: "Показывается один раз — скопируй сейчас."
-                textFormat: Text.PlainText
                 color: T.warn
-                font.pixelSize: T.caption
+                role: CvText.Caption
             }
         }
         Rectangle {

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -24,13 +25,11 @@ Rectangle {
             Layout.fillWidth: true
             spacing: 8
             Logo { size: 20 }
-            Text {
+            CvText {
                 Layout.fillWidth: true
                 text: "Corvane Team"
-                textFormat: Text.PlainText
                 elide: Text.ElideRight
-                color: T.text
-                font.pixelSize: T.body
+                role: CvText.Body
                 font.weight: Font.DemiBold
             }
             Spinner {
@@ -48,15 +47,14 @@ Rectangle {
         StaleLine {
             Layout.fillWidth: true
         }
-        Text {
+        CvText {
             objectName: "panelText"
             Layout.fillWidth: true
             visible: root.bodyCase !== "accounts"
             text: Shell.panelText
-            textFormat: Text.PlainText
             wrapMode: Text.WordWrap
             color: T.textSecondary
-            font.pixelSize: T.caption
+            role: CvText.Caption
         }
         // A positioner holds the accounts: they are handed over anew with every refresh, and a
         // Quick Layout (Qt 6.4) can keep a delegate its Repeater has destroyed.
@@ -69,44 +67,43 @@ Rectangle {
                 objectName: "panelAccounts"
                 model: Shell.panelAccounts
                 delegate: ColumnLayout {
+                    id: panelAccount
                     required property var modelData
                     objectName: "panelAccount"
                     width: panelAccounts.width
                     spacing: 4
-                    Text {
+                    CvText {
                         objectName: "accountEmail"
                         Layout.fillWidth: true
-                        text: modelData.email
-                        textFormat: Text.PlainText
+                        text: panelAccount.modelData.email
                         elide: Text.ElideRight
                         maximumLineCount: 1
-                        color: T.text
-                        font.pixelSize: T.caption
+                        role: CvText.Caption
                     }
                     MiniGauge {
                         Layout.fillWidth: true
                         label: "5ч"
-                        pct: modelData.fivePct
+                        pct: panelAccount.modelData.fivePct
                     }
                     ForecastLine {
                         indent: 24
-                        line: Forecasts.line(modelData, "five", Forecasts.revision, AcRules.tick)
+                        line: Forecasts.line(panelAccount.modelData, "five", Forecasts.revision, AcRules.tick)
                     }
                     Sparkline {
                         Layout.fillWidth: true
                         Layout.leftMargin: 24
                         implicitHeight: 16
-                        provider: modelData.provider
-                        email: modelData.email
+                        provider: panelAccount.modelData.provider
+                        email: panelAccount.modelData.email
                     }
                     MiniGauge {
                         Layout.fillWidth: true
                         label: "7д"
-                        pct: modelData.sevenPct
+                        pct: panelAccount.modelData.sevenPct
                     }
                     ForecastLine {
                         indent: 24
-                        line: Forecasts.line(modelData, "seven", Forecasts.revision, AcRules.tick)
+                        line: Forecasts.line(panelAccount.modelData, "seven", Forecasts.revision, AcRules.tick)
                     }
                 }
             }
@@ -117,20 +114,18 @@ Rectangle {
             objectName: "teamRow"
             Layout.fillWidth: true
             visible: Shell.showTeamRow
-            Text {
+            CvText {
                 Layout.fillWidth: true
                 text: "Команда · онлайн"
-                textFormat: Text.PlainText
                 color: T.textSecondary
-                font.pixelSize: T.caption2
+                role: CvText.Caption2
             }
-            Text {
+            CvText {
                 objectName: "teamRatio"
                 text: Shell.teamRatio
-                textFormat: Text.PlainText
                 color: T.role(AcRules.liveTone("ok", Store.serverLost))
-                font.pixelSize: T.caption2
-                font.bold: true
+                role: CvText.Caption2
+                font.weight: Font.Bold
             }
         }
 

@@ -10,8 +10,8 @@ Item {
     property string symbol
     property bool active: false
     readonly property color tint: active ? "white" : T.textSecondary
-    readonly property url aiUrl: key === "accounts" ? Ui.aiIconUrl() : ""
-    readonly property bool usesImage: key === "accounts" && aiUrl.toString() !== ""
+    readonly property string aiUrl: key === "accounts" ? String(Ui.aiIconUrl()) : ""
+    readonly property bool usesImage: key === "accounts" && aiUrl !== ""
 
     implicitWidth: 26
     implicitHeight: 24
@@ -30,7 +30,7 @@ Item {
         height: 21
         visible: root.usesImage
         source: root.usesImage
-                ? "image://corvane/template/" + root.tint.toString().slice(1) + "/" + encodeURIComponent(root.aiUrl.toString())
+                ? "image://corvane/template/" + root.tint.toString().slice(1) + "/" + encodeURIComponent(root.aiUrl)
                 : ""
         sourceSize.width: 42
         sourceSize.height: 42

@@ -6,8 +6,5 @@ import Corvane
 MenuSeparator {
     topPadding: 3
     bottomPadding: 3
-    contentItem: Rectangle {
-        implicitHeight: 1
-        color: T.border
-    }
+    contentItem: Divider {}
 }

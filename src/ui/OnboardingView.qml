@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 import Corvane
@@ -44,34 +45,33 @@ Rectangle {
                     Repeater {
                         model: Store.steps
                         delegate: RowLayout {
+                            id: step
                             required property var modelData
                             objectName: "step"
                             width: stepList.width
-                            readonly property bool done: modelData.done
+                            readonly property bool done: step.modelData.done
                             spacing: 10
                             Item {
                                 implicitWidth: 16
                                 implicitHeight: 16
                                 Icon {
                                     anchors.centerIn: parent
-                                    visible: modelData.done
+                                    visible: step.modelData.done
                                     name: "checkmark.circle.fill"
                                     size: 16
                                     color: T.ok
                                 }
                                 Spinner {
                                     anchors.centerIn: parent
-                                    running: !modelData.done
+                                    running: !step.modelData.done
                                     size: 13
                                 }
                             }
-                            Text {
+                            CvText {
                                 Layout.fillWidth: true
-                                text: modelData.label
-                                textFormat: Text.PlainText
+                                text: step.modelData.label
                                 elide: Text.ElideRight
-                                color: T.text
-                                font.pixelSize: T.body
+                                role: CvText.Body
                             }
                         }
                     }

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import Corvane
@@ -36,19 +37,20 @@ ComboBox {
                     : control.hovered ? Qt.lighter(T.border, 1.35) : T.border
     }
     delegate: ItemDelegate {
+        id: option
         required property var modelData
         required property int index
         width: control.width
         highlighted: control.highlightedIndex === index
         contentItem: Text {
-            text: modelData[control.textRole]
+            text: option.modelData[control.textRole]
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.text
             font: control.font
         }
         background: Rectangle {
-            color: parent.highlighted ? T.surfaceRaised : T.surface
+            color: option.highlighted ? T.surfaceRaised : T.surface
         }
     }
     popup.background: Rectangle {

@@ -18,10 +18,8 @@ Rectangle {
         Sidebar {
             Layout.fillHeight: true
         }
-        Rectangle {
-            Layout.fillHeight: true
-            implicitWidth: 1
-            color: T.border
+        Divider {
+            vertical: true
         }
         Rectangle {
             id: contentArea

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -33,11 +34,10 @@ ColumnLayout {
             draft.tab = name
     }
 
-    component Label2: Text {
-        textFormat: Text.PlainText
+    component Label2: CvText {
         elide: Text.ElideRight
         color: T.textSecondary
-        font.pixelSize: T.caption
+        role: CvText.Caption
     }
 
     // ---- header card
@@ -55,64 +55,33 @@ ColumnLayout {
             anchors.margins: 18
             spacing: 16
 
-            Item {
+            AvatarPicker {
                 Layout.alignment: Qt.AlignTop
-                implicitWidth: 64
-                implicitHeight: 64
+                size: 64
+                cameraSize: 24
+                onPick: draft.pickAvatar()
                 Avatar {
                     anchors.fill: parent
                     size: 64
-                    ToolTip.text: "Сменить фото"
-                    ToolTip.visible: avatarHover.hovered
-                    ToolTip.delay: 500
-                    HoverHandler {
-                        id: avatarHover
-                    }
-                }
-                Button {
-                    id: camera
-                    objectName: "cameraButton"
-                    x: parent.width - width + 2
-                    y: parent.height - height + 2
-                    width: 24
-                    height: 24
-                    flat: true
-                    hoverEnabled: true
-                    Accessible.name: "Сменить фото"
-                    onClicked: draft.pickAvatar()
-                    contentItem: Icon {
-                        name: "camera.fill"
-                        size: 13
-                        color: T.text
-                    }
-                    background: Rectangle {
-                        radius: width / 2
-                        color: camera.down ? T.surface : T.surfaceRaised
-                        border.width: 1
-                        border.color: T.border
-                    }
-                    FocusRing { cornerRadius: camera.width / 2 }
                 }
             }
             ColumnLayout {
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
                 spacing: 4
-                Text {
+                CvText {
                     objectName: "profileName"
                     Layout.fillWidth: true
                     text: Store.name
-                    textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.text
-                    font.pixelSize: T.largeTitle
-                    font.bold: true
+                    role: CvText.LargeTitle
+                    font.weight: Font.Bold
                 }
                 Label2 {
                     objectName: "loginText"
                     Layout.fillWidth: true
                     text: draft.loginText
-                    font.pixelSize: T.caption2
+                    role: CvText.Caption2
                     color: T.textTertiary
                 }
                 RowLayout {
@@ -126,13 +95,12 @@ ColumnLayout {
                         implicitHeight: roleText.implicitHeight + 5
                         radius: height / 2
                         color: Qt.rgba(tone.r, tone.g, tone.b, 0.16)
-                        Text {
+                        CvText {
                             id: roleText
                             anchors.centerIn: parent
                             text: draft.roleText
-                            textFormat: Text.PlainText
                             color: parent.tone
-                            font.pixelSize: T.caption2
+                            role: CvText.Caption2
                             font.weight: Font.DemiBold
                         }
                     }
@@ -246,11 +214,10 @@ ColumnLayout {
                 // Arrows move between the tabs.
                 Keys.onLeftPressed: { draft.tab = draft.tabs[Math.max(0, index - 1)].key; tabRow.focusSelected() }
                 Keys.onRightPressed: { draft.tab = draft.tabs[Math.min(draft.tabs.length - 1, index + 1)].key; tabRow.focusSelected() }
-                contentItem: Text {
+                contentItem: CvText {
                     text: tabButton.text
-                    textFormat: Text.PlainText
                     color: tabButton.selected || tabButton.hovered ? T.text : T.textSecondary
-                    font.pixelSize: T.callout
+                    role: CvText.Callout
                     font.weight: tabButton.selected ? Font.DemiBold : Font.Normal
                 }
                 background: Rectangle {
@@ -290,251 +257,154 @@ ColumnLayout {
                 width: scroll.availableWidth
                 spacing: 14
 
-                Text {
+                CvText {
                     objectName: "cardTitle"
                     Layout.fillWidth: true
                     Layout.leftMargin: 18
                     Layout.topMargin: 16
                     text: draft.cardTitle
-                    textFormat: Text.PlainText
-                    color: T.text
-                    font.pixelSize: T.headline
-                    font.weight: T.headlineWeight
+                    role: CvText.Headline
                 }
-                Loader {
+                // The three tabs are made once and the selected one shown: a Loader of Components
+                // (Qt 6.4) cannot make the components of a file bound by pragma ComponentBehavior.
+                ColumnLayout {
                     Layout.fillWidth: true
                     Layout.leftMargin: 18
                     Layout.rightMargin: 18
                     Layout.bottomMargin: 18
-                    sourceComponent: draft.tab === "security" ? securityTab
-                                   : draft.tab === "notifications" ? notificationsTab : profileTab
-                }
-            }
-        }
-    }
+                    visible: root.draft.tab !== "security" && root.draft.tab !== "notifications"
+                    objectName: "profileTab"
+                    spacing: 14
+                    Keys.onReturnPressed: draft.save()
+                    Keys.onEnterPressed: draft.save()
 
-    Component {
-        id: notificationsTab
-        ColumnLayout {
-            objectName: "notificationsTab"
-            spacing: 14
-            ToggleRow {
-                objectName: "autostartSwitch"
-                text: "Запускать при входе в систему"
-                checked: Autostart.enabled
-                onToggled: Autostart.enabled = checked
-            }
-            Rectangle {
-                Layout.fillWidth: true
-                implicitHeight: 1
-                color: T.border
-            }
-            SectionLabel { t: "Уведомления" }
-            ToggleRow {
-                objectName: "notifyThresholds"
-                text: "Лимит израсходован на 80% и 95%"
-                note: "Один раз за окно: 5 часов и 7 дней"
-                checked: Notifier.thresholds
-                onToggled: Notifier.thresholds = checked
-            }
-            ToggleRow {
-                objectName: "notifyRunOut"
-                text: "Лимит закончится в ближайшие 30 минут"
-                note: "По темпу расхода за последний час"
-                checked: Notifier.runOut
-                onToggled: Notifier.runOut = checked
-            }
-            ToggleRow {
-                objectName: "notifyReset"
-                text: "Лимит сброшен"
-                note: "Когда окно, израсходованное на 80%, начинается заново"
-                checked: Notifier.reset
-                onToggled: Notifier.reset = checked
-            }
-            ToggleRow {
-                objectName: "notifyTeam"
-                visible: Store.isAdmin
-                text: "Критичные аккаунты команды"
-                note: "То же для аккаунтов команды с 7д ≥90%"
-                checked: Notifier.team
-                onToggled: Notifier.team = checked
-            }
-        }
-    }
+                    ProfileFields {
+                        Layout.fillWidth: true
+                        draft: root.draft
+                        noteLabel: "О себе"
+                        notePlaceholder: "Заметка"
+                    }
+                    AccentButton {
+                        objectName: "saveProfileButton"
+                        Layout.alignment: Qt.AlignRight
+                        text: "Сохранить профиль"
+                        busy: draft.saving
+                        enabled: !draft.saving
+                        onClicked: draft.save()
+                    }
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 18
+                    Layout.rightMargin: 18
+                    Layout.bottomMargin: 18
+                    visible: root.draft.tab === "security"
+                    // As wide as the card although its fields stop at 420 px: the button sits on the right.
+                    Layout.maximumWidth: Infinity
+                    objectName: "securityTab"
+                    spacing: 14
+                    Keys.onReturnPressed: draft.changePassword()
+                    Keys.onEnterPressed: draft.changePassword()
 
-    Component {
-        id: profileTab
-        GridLayout {
-            objectName: "profileTab"
-            columns: 2
-            rowSpacing: 14
-            columnSpacing: 12
-            Keys.onReturnPressed: draft.save()
-            Keys.onEnterPressed: draft.save()
-
-            LabeledField {
-                Layout.columnSpan: 2
-                Layout.fillWidth: true
-                label: "Имя"
-                FieldStyle {
-                    objectName: "nameInput"
-                    Layout.fillWidth: true
-                    placeholderText: "Имя Фамилия"
-                    text: draft.name
-                    Accessible.name: "Имя"
-                    onTextEdited: draft.name = text
+                    CvText {
+                        text: "Минимум 8 символов."
+                        color: T.textTertiary
+                        role: CvText.Caption
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: 420
+                        label: "Текущий"
+                        FieldStyle {
+                            objectName: "curPassInput"
+                            Layout.fillWidth: true
+                            secure: true
+                            text: draft.curPass
+                            Accessible.name: "Текущий пароль"
+                            onTextEdited: draft.curPass = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: 420
+                        label: "Новый"
+                        FieldStyle {
+                            objectName: "newPassInput"
+                            Layout.fillWidth: true
+                            secure: true
+                            text: draft.newPass
+                            Accessible.name: "Новый пароль"
+                            onTextEdited: draft.newPass = text
+                        }
+                    }
+                    LabeledField {
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: 420
+                        label: "Повтор"
+                        FieldStyle {
+                            objectName: "newPass2Input"
+                            Layout.fillWidth: true
+                            secure: true
+                            text: draft.newPass2
+                            Accessible.name: "Повтор пароля"
+                            onTextEdited: draft.newPass2 = text
+                        }
+                    }
+                    AccentButton {
+                        objectName: "changePasswordButton"
+                        Layout.alignment: Qt.AlignRight
+                        text: "Сменить пароль"
+                        busy: draft.changingPass
+                        enabled: draft.canChangePassword
+                        onClicked: draft.changePassword()
+                    }
                 }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                label: "Специализация"
-                PresetField {
-                    objectName: "specField"
+                ColumnLayout {
                     Layout.fillWidth: true
-                    placeholder: "напр. Разработчик"
-                    accessibleName: "Специализация"
-                    text: draft.spec
-                    onEdited: (text) => draft.spec = text
+                    Layout.leftMargin: 18
+                    Layout.rightMargin: 18
+                    Layout.bottomMargin: 18
+                    visible: root.draft.tab === "notifications"
+                    objectName: "notificationsTab"
+                    spacing: 14
+                    ToggleRow {
+                        objectName: "autostartSwitch"
+                        text: "Запускать при входе в систему"
+                        checked: Autostart.enabled
+                        onToggled: Autostart.enabled = checked
+                    }
+                    Divider {}
+                    SectionLabel { t: "Уведомления" }
+                    ToggleRow {
+                        objectName: "notifyThresholds"
+                        text: "Лимит израсходован на 80% и 95%"
+                        note: "Один раз за окно: 5 часов и 7 дней"
+                        checked: Notifier.thresholds
+                        onToggled: Notifier.thresholds = checked
+                    }
+                    ToggleRow {
+                        objectName: "notifyRunOut"
+                        text: "Лимит закончится в ближайшие 30 минут"
+                        note: "По темпу расхода за последний час"
+                        checked: Notifier.runOut
+                        onToggled: Notifier.runOut = checked
+                    }
+                    ToggleRow {
+                        objectName: "notifyReset"
+                        text: "Лимит сброшен"
+                        note: "Когда окно, израсходованное на 80%, начинается заново"
+                        checked: Notifier.reset
+                        onToggled: Notifier.reset = checked
+                    }
+                    ToggleRow {
+                        objectName: "notifyTeam"
+                        visible: Store.isAdmin
+                        text: "Критичные аккаунты команды"
+                        note: "То же для аккаунтов команды с 7д ≥90%"
+                        checked: Notifier.team
+                        onToggled: Notifier.team = checked
+                    }
                 }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                label: "Отдел"
-                FieldStyle {
-                    objectName: "deptInput"
-                    Layout.fillWidth: true
-                    placeholderText: "напр. Backend"
-                    text: draft.dept
-                    Accessible.name: "Отдел"
-                    onTextEdited: draft.dept = text
-                }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                label: "Email"
-                FieldStyle {
-                    objectName: "emailInput"
-                    Layout.fillWidth: true
-                    placeholderText: "name@company.com"
-                    text: draft.email
-                    Accessible.name: "Email"
-                    onTextEdited: draft.email = text
-                }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                label: "Telegram"
-                FieldStyle {
-                    objectName: "telegramInput"
-                    Layout.fillWidth: true
-                    placeholderText: "@username"
-                    text: draft.telegram
-                    Accessible.name: "Telegram"
-                    onTextEdited: draft.telegram = text
-                }
-            }
-            LabeledField {
-                Layout.columnSpan: 2
-                Layout.fillWidth: true
-                label: "Часовой пояс"
-                FieldStyle {
-                    objectName: "timezoneInput"
-                    Layout.fillWidth: true
-                    placeholderText: "Europe/Moscow"
-                    text: draft.timezone
-                    Accessible.name: "Часовой пояс"
-                    onTextEdited: draft.timezone = text
-                }
-            }
-            LabeledField {
-                Layout.columnSpan: 2
-                Layout.fillWidth: true
-                label: "О себе"
-                NoteField {
-                    objectName: "noteField"
-                    Layout.fillWidth: true
-                    placeholder: "Заметка"
-                    accessibleName: "О себе"
-                    text: draft.note
-                    onEdited: (text) => draft.note = text
-                }
-            }
-            AccentButton {
-                objectName: "saveProfileButton"
-                Layout.columnSpan: 2
-                Layout.alignment: Qt.AlignRight
-                text: "Сохранить профиль"
-                busy: draft.saving
-                enabled: !draft.saving
-                onClicked: draft.save()
-            }
-        }
-    }
-
-    Component {
-        id: securityTab
-        ColumnLayout {
-            objectName: "securityTab"
-            spacing: 14
-            Keys.onReturnPressed: draft.changePassword()
-            Keys.onEnterPressed: draft.changePassword()
-
-            Text {
-                text: "Минимум 8 символов."
-                textFormat: Text.PlainText
-                color: T.textTertiary
-                font.pixelSize: T.caption
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.maximumWidth: 420
-                label: "Текущий"
-                FieldStyle {
-                    objectName: "curPassInput"
-                    Layout.fillWidth: true
-                    secure: true
-                    text: draft.curPass
-                    Accessible.name: "Текущий пароль"
-                    onTextEdited: draft.curPass = text
-                }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.maximumWidth: 420
-                label: "Новый"
-                FieldStyle {
-                    objectName: "newPassInput"
-                    Layout.fillWidth: true
-                    secure: true
-                    text: draft.newPass
-                    Accessible.name: "Новый пароль"
-                    onTextEdited: draft.newPass = text
-                }
-            }
-            LabeledField {
-                Layout.fillWidth: true
-                Layout.maximumWidth: 420
-                label: "Повтор"
-                FieldStyle {
-                    objectName: "newPass2Input"
-                    Layout.fillWidth: true
-                    secure: true
-                    text: draft.newPass2
-                    Accessible.name: "Повтор пароля"
-                    onTextEdited: draft.newPass2 = text
-                }
-            }
-            AccentButton {
-                objectName: "changePasswordButton"
-                Layout.alignment: Qt.AlignRight
-                text: "Сменить пароль"
-                busy: draft.changingPass
-                enabled: draft.canChangePassword
-                onClicked: draft.changePassword()
             }
         }
     }

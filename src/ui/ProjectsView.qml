@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -34,6 +35,7 @@ ColumnLayout {
         boundsBehavior: Flickable.StopAtBounds
         ScrollBar.vertical: ScrollBar {}
         delegate: Rectangle {
+            id: project
             required property string modelData
             width: ListView.view.width
             implicitHeight: row.implicitHeight + 24
@@ -49,14 +51,12 @@ ColumnLayout {
                     size: 16
                     color: T.accent
                 }
-                Text {
+                CvText {
                     objectName: "projectName"
                     Layout.fillWidth: true
-                    text: modelData
-                    textFormat: Text.PlainText
+                    text: project.modelData
                     elide: Text.ElideRight
-                    color: T.text
-                    font.pixelSize: T.body
+                    role: CvText.Body
                 }
             }
         }

@@ -26,20 +26,17 @@ Rectangle {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 2
-            Text {
+            CvText {
                 text: "Нужен вход заново"
-                textFormat: Text.PlainText
-                color: T.text
-                font.pixelSize: T.callout
-                font.bold: true
+                role: CvText.Callout
+                font.weight: Font.Bold
             }
-            Text {
+            CvText {
                 Layout.fillWidth: true
                 text: "Старый вход не сохранил сессию — данные команды не загрузятся, пока не войдёшь снова."
-                textFormat: Text.PlainText
                 wrapMode: Text.WordWrap
                 color: T.textSecondary
-                font.pixelSize: T.caption
+                role: CvText.Caption
             }
         }
         AccentButton {
@@ -48,11 +45,9 @@ Rectangle {
             onClicked: Store.logOut()
         }
     }
-    Rectangle {
+    Divider {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        height: 1
-        color: T.border
     }
 }

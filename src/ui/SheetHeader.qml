@@ -15,13 +15,11 @@ ColumnLayout {
         Layout.rightMargin: 12
         Layout.topMargin: 14
         Layout.bottomMargin: 12
-        Text {
+        CvText {
             Layout.fillWidth: true
             text: root.title
-            textFormat: Text.PlainText
             elide: Text.ElideRight
-            color: T.text
-            font.pixelSize: T.title3
+            role: CvText.Title3
             font.weight: Font.DemiBold
         }
         IconButton {
@@ -33,9 +31,5 @@ ColumnLayout {
             onClicked: root.closeRequested()
         }
     }
-    Rectangle {
-        Layout.fillWidth: true
-        implicitHeight: 1
-        color: T.border
-    }
+    Divider {}
 }

@@ -14,13 +14,12 @@ RowLayout {
     Layout.fillWidth: true
     spacing: 8
 
-    Text {
+    CvText {
         Layout.preferredWidth: 52
         text: root.title
-        textFormat: Text.PlainText
         elide: Text.ElideRight
         color: T.textSecondary
-        font.pixelSize: T.caption2
+        role: CvText.Caption2
     }
     Item {
         Layout.fillWidth: true
@@ -39,14 +38,12 @@ RowLayout {
             color: T.role(root.g.tone)
         }
     }
-    Text {
+    CvText {
         objectName: "value"
         Layout.preferredWidth: 38
         horizontalAlignment: Text.AlignRight
         text: root.g.text
-        textFormat: Text.PlainText
-        color: T.text
-        font.pixelSize: T.caption2
+        role: CvText.Caption2
     }
     Text {
         id: countdown

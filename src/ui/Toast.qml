@@ -45,15 +45,13 @@ Item {
             border.width: 1
             border.color: T.border
         }
-        Text {
+        CvText {
             id: label
             anchors.centerIn: parent
             width: bubble.width - 32
             text: root.shownText
-            textFormat: Text.PlainText
             elide: Text.ElideRight
-            color: T.text
-            font.pixelSize: T.callout
+            role: CvText.Callout
         }
     }
 }

@@ -42,12 +42,11 @@ Switch {
             color: T.text
             font.pixelSize: 13
         }
-        Text {
+        CvText {
             visible: control.note !== ""
             text: control.note
-            textFormat: Text.PlainText
             color: T.textTertiary
-            font.pixelSize: T.caption
+            role: CvText.Caption
         }
     }
 }

@@ -21,41 +21,35 @@ Dialog {
         border.width: 1
         border.color: T.border
     }
-    header: Text {
+    header: CvText {
         leftPadding: 20
         rightPadding: 20
         topPadding: 18
         text: dialog.title
-        textFormat: Text.PlainText
-        color: T.text
-        font.pixelSize: T.headline
-        font.weight: T.headlineWeight
+        role: CvText.Headline
     }
 
     contentItem: ColumnLayout {
         spacing: 10
-        Text {
+        CvText {
             objectName: "updateMessage"
             Layout.fillWidth: true
             text: AppUpdater.message
-            textFormat: Text.PlainText
             wrapMode: Text.Wrap
             color: AppUpdater.resultKind === "error" ? T.danger : T.textSecondary
-            font.pixelSize: T.callout
+            role: CvText.Callout
         }
         ScrollView {
             Layout.fillWidth: true
             Layout.preferredHeight: Math.min(notes.implicitHeight, 180)
             visible: AppUpdater.resultKind === "found" && AppUpdater.notes !== ""
             clip: true
-            Text {
+            CvText {
                 id: notes
                 width: dialog.availableWidth
                 text: AppUpdater.notes
-                textFormat: Text.PlainText
                 wrapMode: Text.Wrap
-                color: T.text
-                font.pixelSize: T.caption
+                role: CvText.Caption
             }
         }
         RowLayout {

@@ -42,24 +42,21 @@ RowLayout {
                     Layout.fillWidth: true
                     visible: !root.collapsed
                     spacing: 1
-                    Text {
+                    CvText {
                         objectName: "userName"
                         Layout.fillWidth: true
                         text: Store.name
-                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         maximumLineCount: 1
-                        color: T.text
-                        font.pixelSize: T.caption
+                        role: CvText.Caption
                     }
-                    Text {
+                    CvText {
                         objectName: "roleLabel"
                         Layout.fillWidth: true
                         text: Shell.roleLabel
-                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textTertiary
-                        font.pixelSize: T.caption2
+                        role: CvText.Caption2
                     }
                 }
             }

@@ -638,9 +638,9 @@ private Q_SLOTS:
         QFETCH(int, delta);
         QFETCH(int, wantYear);
         QFETCH(int, wantMonth);
-        const QVariantMap got = Forms::shiftMonth(year, month, delta);
-        QCOMPARE(got.value("year").toInt(), wantYear);
-        QCOMPARE(got.value("month").toInt(), wantMonth);
+        const CalendarDay got = Forms::shiftMonth(year, month, delta);
+        QCOMPARE(got.year, wantYear);
+        QCOMPARE(got.month, wantMonth);
     }
 
     // ---- own profile

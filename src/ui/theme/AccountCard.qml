@@ -25,24 +25,21 @@ Rectangle {
         RowLayout {
             Layout.fillWidth: true
             spacing: 8
-            Text {
+            CvText {
                 Layout.fillWidth: true
                 text: root.a && root.a.email ? String(root.a.email) : ""
-                textFormat: Text.PlainText
                 elide: Text.ElideRight
-                color: T.text
-                font.pixelSize: T.body
-                font.bold: true
+                role: CvText.Body
+                font.weight: Font.Bold
             }
-            Text {
+            CvText {
                 objectName: "project"
                 visible: text !== ""
                 Layout.maximumWidth: 180
                 text: root.a && root.a.project ? String(root.a.project) : ""
-                textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: T.textSecondary
-                font.pixelSize: T.caption
+                role: CvText.Caption
             }
             Tag {
                 objectName: "noData"

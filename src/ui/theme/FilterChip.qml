@@ -30,11 +30,10 @@ Button {
             provider: control.logo
             size: 13
         }
-        Text {
+        CvText {
             text: control.title
-            textFormat: Text.PlainText
             color: control.active || control.hovered ? T.text : T.textSecondary
-            font.pixelSize: T.caption
+            role: CvText.Caption
         }
         Text {
             text: String(control.count)

@@ -31,19 +31,17 @@ Row {
                     size: 8
                     color: T.warn
                 }
-                Text {
+                CvText {
                     anchors.verticalCenter: parent.verticalCenter
                     text: chipItem.modelData.label === undefined ? "" : String(chipItem.modelData.label)
-                    textFormat: Text.PlainText
                     color: T.textSecondary
-                    font.pixelSize: T.caption2
+                    role: CvText.Caption2
                 }
-                Text {
+                CvText {
                     anchors.verticalCenter: parent.verticalCenter
                     text: chipItem.modelData.value === undefined ? "" : String(chipItem.modelData.value)
-                    textFormat: Text.PlainText
                     color: T.textTertiary
-                    font.pixelSize: T.caption2
+                    role: CvText.Caption2
                 }
             }
         }

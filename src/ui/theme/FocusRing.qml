@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Templates as Tpl
 import Corvane
 
 // The one keyboard-focus mark of every control: a 2 px accent ring just outside its control
@@ -9,6 +10,8 @@ Rectangle {
     property Item around: parent
     property real cornerRadius: 8 // the control's own
     property real inset: -3       // inside the control where neighbours sit close (segments)
+    // Only a Control knows how it got its focus; on any other item the ring stays hidden.
+    readonly property Tpl.Control focusable: control as Tpl.Control
 
     objectName: "focusRing"
     anchors.fill: around
@@ -17,6 +20,6 @@ Rectangle {
     color: "transparent"
     border.width: 2
     border.color: T.accent
-    visible: control !== null && control.visualFocus === true && control.enabled
+    visible: focusable !== null && focusable.visualFocus && focusable.enabled
     z: 100
 }

@@ -16,20 +16,17 @@ ColumnLayout {
 
     RowLayout {
         Layout.fillWidth: true
-        Text {
+        CvText {
             Layout.fillWidth: true
             text: root.title
-            textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.textSecondary
-            font.pixelSize: T.caption
+            role: CvText.Caption
         }
-        Text {
+        CvText {
             objectName: "value"
             text: root.valueText
-            textFormat: Text.PlainText
-            color: T.text
-            font.pixelSize: T.caption
+            role: CvText.Caption
         }
     }
     GaugeBar {
@@ -37,12 +34,11 @@ ColumnLayout {
         Layout.fillWidth: true
         pct: root.pct
     }
-    Text {
+    CvText {
         objectName: "resetLine"
         visible: root.resetLine !== ""
         text: root.resetLine
-        textFormat: Text.PlainText
         color: T.textTertiary
-        font.pixelSize: T.caption2
+        role: CvText.Caption2
     }
 }

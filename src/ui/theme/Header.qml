@@ -28,14 +28,12 @@ Item {
         anchors.top: parent.top
         spacing: 8
 
-        Text {
+        CvText {
             Layout.fillWidth: true
             text: root.title
-            textFormat: Text.PlainText
             elide: Text.ElideRight
-            color: T.text
-            font.pixelSize: T.title2
-            font.bold: true
+            role: CvText.Title2
+            font.weight: Font.Bold
         }
         RefreshButton {
             objectName: "refreshButton"

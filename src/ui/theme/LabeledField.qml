@@ -9,12 +9,11 @@ ColumnLayout {
 
     spacing: 5
 
-    Text {
+    CvText {
         Layout.fillWidth: true
         text: root.label
-        textFormat: Text.PlainText
         elide: Text.ElideRight
         color: T.textSecondary
-        font.pixelSize: T.caption
+        role: CvText.Caption
     }
 }

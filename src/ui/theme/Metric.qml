@@ -15,11 +15,10 @@ Row {
         size: 10
         color: T.textTertiary
     }
-    Text {
+    CvText {
         anchors.verticalCenter: parent.verticalCenter
         text: root.text
-        textFormat: Text.PlainText
         color: T.textSecondary
-        font.pixelSize: T.caption
+        role: CvText.Caption
     }
 }

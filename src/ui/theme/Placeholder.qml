@@ -28,24 +28,20 @@ Item {
             size: 34
             color: T.textTertiary
         }
-        Text {
+        CvText {
             Layout.alignment: Qt.AlignHCenter
             text: root.title
-            textFormat: Text.PlainText
-            color: T.text
-            font.pixelSize: T.headline
-            font.weight: T.headlineWeight
+            role: CvText.Headline
         }
-        Text {
+        CvText {
             Layout.alignment: Qt.AlignHCenter
             Layout.maximumWidth: 420
             visible: root.note !== ""
             text: root.note
-            textFormat: Text.PlainText
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             color: T.textSecondary
-            font.pixelSize: T.callout
+            role: CvText.Callout
         }
         Rectangle {
             Layout.alignment: Qt.AlignHCenter
@@ -54,13 +50,12 @@ Item {
             implicitHeight: soon.implicitHeight + 6
             radius: 6
             color: Qt.rgba(T.accent.r, T.accent.g, T.accent.b, 0.18)
-            Text {
+            CvText {
                 id: soon
                 anchors.centerIn: parent
                 text: "Скоро"
-                textFormat: Text.PlainText
                 color: T.accent
-                font.pixelSize: T.caption
+                role: CvText.Caption
             }
         }
     }

@@ -23,14 +23,11 @@ Rectangle {
         anchors.margins: 14
         spacing: 10
 
-        Text {
+        CvText {
             Layout.fillWidth: true
             text: root.title
-            textFormat: Text.PlainText
             elide: Text.ElideRight
-            color: T.text
-            font.pixelSize: T.headline
-            font.weight: T.headlineWeight
+            role: CvText.Headline
         }
     }
 }

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import Corvane
@@ -61,13 +62,12 @@ Item {
                     inset: 1
                     cornerRadius: 6
                 }
-                contentItem: Text {
+                contentItem: CvText {
                     text: seg.text
-                    textFormat: Text.PlainText
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
                     color: seg.selected || seg.hovered ? T.text : T.textSecondary
-                    font.pixelSize: T.caption
+                    role: CvText.Caption
                 }
                 // Rounded only on the outer ends of the row: a radius-8 plate with its inner
                 // corners squared off by a plain rectangle.

@@ -25,13 +25,12 @@ Rectangle {
         anchors.margins: 14
         spacing: 4
 
-        Text {
+        CvText {
             Layout.fillWidth: true
             text: root.title
-            textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.textSecondary
-            font.pixelSize: T.caption
+            role: CvText.Caption
         }
         Text {
             Layout.fillWidth: true
@@ -42,15 +41,14 @@ Rectangle {
             font.pixelSize: 22
             font.bold: true
         }
-        Text {
+        CvText {
             objectName: "subLine"
             Layout.fillWidth: true
             visible: root.sub !== ""
             text: root.sub
-            textFormat: Text.PlainText
             elide: Text.ElideRight
             color: T.textTertiary
-            font.pixelSize: T.caption2
+            role: CvText.Caption2
         }
         Item { Layout.fillHeight: true }
     }

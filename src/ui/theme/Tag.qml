@@ -14,12 +14,11 @@ Rectangle {
     radius: 5
     color: T.surfaceRaised
 
-    Text {
+    CvText {
         id: label
         anchors.centerIn: parent
         text: root.text
-        textFormat: Text.PlainText
         color: root.textColor
-        font.pixelSize: T.caption2
+        role: CvText.Caption2
     }
 }
