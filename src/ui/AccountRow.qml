@@ -1,31 +1,88 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Corvane
 
-// One account of the AI resources table: thirteen cells in the table's widths; a click (or
-// Space/Enter on the current row) opens the account's detail below it. What each cell says and
-// in which colour comes from AcRules.row.
+// One line of the AI resources table, the list's delegate: in "people" mode an owner's group
+// header, else one account with thirteen cells in the table's widths; a click (or Space/Enter
+// on the current row) opens the account's detail below it. Every cell's text and colour role is
+// a role of the list model (worked out in C++); the model refreshes the countdowns itself.
 Item {
     id: root
-    property var acct
-    property bool expanded: false
+    required property bool isHeader
+    required property string accountId
+    required property var acct
+    required property bool expanded
+    required property string provider
+    required property string provLabel
+    required property string authSymbol
+    required property string authText
+    required property string marker
+    required property string markerTone
+    required property string group
+    required property string owner
+    required property string email
+    required property string statusText
+    required property string statusTone
+    required property string fiveText
+    required property string fiveTone
+    required property string fiveBarTone
+    required property real fiveFrac
+    required property string sevenText
+    required property string sevenTone
+    required property string sevenBarTone
+    required property real sevenFrac
+    required property string topText
+    required property string topTone
+    required property string reset5Text
+    required property string reset5Tone
+    required property string etaText
+    required property string etaTone
+    required property string reset7Text
+    required property string reset7Tone
+    required property string reset7Date
+    required property string cost
+    required property bool whoNone
+    required property string whoName
+    required property string whoDot
+    required property string whoMore
+    required property string presText
+    required property bool presDot
+    required property string presTone
+    required property string groupName
+    required property string groupCount
+    required property string groupSummary
+    required property bool groupOnline
+
     property bool current: false      // the keyboard's current row
     property real emailWidth: 150
     // The part of the (sideways scrolling) table in view: the open detail stays within it.
     property real viewX: 0
     property real viewWidth: width
-    readonly property var r: AcRules.row(acct, AcRules.tick)
-    readonly property alias detail: detailLoader.item
+    readonly property AccountDetail detail: detailLoader.item as AccountDetail
 
-    implicitHeight: col.implicitHeight
-    Accessible.role: Accessible.Row
-    Accessible.name: AcRules.rowName(r.email, expanded)
+    objectName: isHeader ? "personRow" : "accountRow"
+    implicitHeight: isHeader ? header.implicitHeight : col.implicitHeight
+    Accessible.role: isHeader ? Accessible.NoRole : Accessible.Row
+    Accessible.name: isHeader ? groupName : AcRules.rowName(email, expanded)
 
-    function toggle() { Store.toggleExpanded(root.r.id) }
+    function toggle() {
+        if (!root.isHeader)
+            Store.toggleExpanded(root.accountId)
+    }
+
+    PersonHeaderRow {
+        id: header
+        width: parent.width
+        visible: root.isHeader
+        name: root.groupName
+        countText: root.groupCount
+        summary: root.groupSummary
+        online: root.groupOnline
+    }
 
     ColumnLayout {
         id: col
+        visible: !root.isHeader
         anchors.left: parent.left
         anchors.right: parent.right
         spacing: 0
@@ -63,7 +120,7 @@ Item {
                     Layout.maximumWidth: 132
                     spacing: 6
                     ProviderLogo {
-                        provider: root.r.provider
+                        provider: root.provider
                         size: 18
                     }
                     ColumnLayout {
@@ -72,7 +129,7 @@ Item {
                         Text {
                             objectName: "provLabel"
                             Layout.fillWidth: true
-                            text: root.r.provLabel
+                            text: root.provLabel
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: T.text
@@ -81,13 +138,13 @@ Item {
                         RowLayout {
                             spacing: 3
                             Icon {
-                                name: root.r.authSymbol
+                                name: root.authSymbol
                                 size: 8
                                 color: T.textTertiary
                             }
                             Text {
                                 objectName: "authText"
-                                text: root.r.authText
+                                text: root.authText
                                 textFormat: Text.PlainText
                                 color: T.textTertiary
                                 font.pixelSize: 9
@@ -97,9 +154,9 @@ Item {
                     Text {
                         objectName: "marker"
                         visible: text !== ""
-                        text: root.r.marker
+                        text: root.marker
                         textFormat: Text.PlainText
-                        color: T.role(root.r.markerTone)
+                        color: T.role(root.markerTone)
                         font.pixelSize: T.caption
                     }
                 }
@@ -109,11 +166,11 @@ Item {
                     Layout.maximumWidth: 74
                     spacing: 2
                     GroupChip {
-                        visible: root.r.hasGroup
-                        t: root.r.group
+                        visible: root.group !== ""
+                        t: root.group
                     }
                     Text {
-                        visible: !root.r.hasGroup
+                        visible: root.group === ""
                         text: "—"
                         color: T.textTertiary
                         font.pixelSize: T.caption
@@ -121,8 +178,8 @@ Item {
                     Text {
                         objectName: "owner"
                         Layout.fillWidth: true
-                        visible: root.r.owner !== ""
-                        text: root.r.owner
+                        visible: root.owner !== ""
+                        text: root.owner
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textSecondary
@@ -137,7 +194,7 @@ Item {
                     Text {
                         objectName: "email"
                         Layout.fillWidth: true
-                        text: root.r.email
+                        text: root.email
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         maximumLineCount: 1
@@ -145,7 +202,7 @@ Item {
                         font.pixelSize: T.callout
                     }
                     CopyButton {
-                        text: root.r.email
+                        text: root.email
                         Accessible.name: tip
                     }
                 }
@@ -157,18 +214,24 @@ Item {
                     StatusPill {
                         id: pill
                         objectName: "statusPill"
-                        text: root.r.statusText
-                        tone: root.r.statusTone
+                        text: root.statusText
+                        tone: root.statusTone
                     }
                 }
                 CellGauge {
                     objectName: "fiveGauge"
-                    pct: root.acct ? root.acct.fivePct : 0
+                    text: root.fiveText
+                    tone: root.fiveTone
+                    barTone: root.fiveBarTone
+                    frac: root.fiveFrac
                     w: 96
                 }
                 CellGauge {
                     objectName: "sevenGauge"
-                    pct: root.acct ? root.acct.sevenPct : 0
+                    text: root.sevenText
+                    tone: root.sevenTone
+                    barTone: root.sevenBarTone
+                    frac: root.sevenFrac
                     w: 90
                 }
                 // Top weekly model
@@ -176,10 +239,10 @@ Item {
                     objectName: "topModel"
                     Layout.preferredWidth: 98
                     Layout.maximumWidth: 98
-                    text: root.r.topText
+                    text: root.topText
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.role(root.r.topTone)
+                    color: T.role(root.topTone)
                     font.pixelSize: T.caption
                 }
                 // Five-hour reset
@@ -187,10 +250,10 @@ Item {
                     objectName: "reset5"
                     Layout.preferredWidth: 100
                     Layout.maximumWidth: 100
-                    text: root.r.reset5Text
+                    text: root.reset5Text
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.role(root.r.reset5Tone)
+                    color: T.role(root.reset5Tone)
                     font.pixelSize: T.caption
                 }
                 // How long the five-hour window lasts at the server's estimated rate
@@ -198,10 +261,10 @@ Item {
                     objectName: "eta"
                     Layout.preferredWidth: 96
                     Layout.maximumWidth: 96
-                    text: root.r.etaText
+                    text: root.etaText
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.role(root.r.etaTone)
+                    color: T.role(root.etaTone)
                     font.pixelSize: T.caption
                 }
                 // Seven-day reset
@@ -211,14 +274,14 @@ Item {
                     spacing: 1
                     Text {
                         objectName: "reset7"
-                        text: root.r.reset7Text
+                        text: root.reset7Text
                         textFormat: Text.PlainText
-                        color: T.role(root.r.reset7Tone)
+                        color: T.role(root.reset7Tone)
                         font.pixelSize: T.caption
                     }
                     Text {
                         visible: text !== ""
-                        text: root.r.reset7Date
+                        text: root.reset7Date
                         textFormat: Text.PlainText
                         color: T.textTertiary
                         font.pixelSize: 9
@@ -230,7 +293,7 @@ Item {
                     Layout.preferredWidth: 82
                     Layout.maximumWidth: 82
                     horizontalAlignment: Text.AlignRight
-                    text: root.r.cost
+                    text: root.cost
                     textFormat: Text.PlainText
                     color: T.text
                     font.pixelSize: T.caption
@@ -241,31 +304,31 @@ Item {
                     Layout.maximumWidth: 92
                     spacing: 4
                     Text {
-                        visible: root.r.whoNone
+                        visible: root.whoNone
                         text: "—"
                         color: T.textTertiary
                         font.pixelSize: T.caption
                     }
                     Rectangle {
-                        visible: !root.r.whoNone
+                        visible: !root.whoNone
                         implicitWidth: 5
                         implicitHeight: 5
                         radius: 2.5
-                        color: T.role(root.r.whoDot)
+                        color: T.role(root.whoDot)
                     }
                     Text {
                         objectName: "whoName"
-                        visible: !root.r.whoNone
+                        visible: !root.whoNone
                         Layout.fillWidth: true
-                        text: root.r.whoName
+                        text: root.whoName
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textSecondary
                         font.pixelSize: T.caption
                     }
                     Text {
-                        visible: root.r.whoMore !== ""
-                        text: root.r.whoMore
+                        visible: root.whoMore !== ""
+                        text: root.whoMore
                         textFormat: Text.PlainText
                         color: T.textTertiary
                         font.pixelSize: 9
@@ -277,7 +340,7 @@ Item {
                     Layout.maximumWidth: 112
                     spacing: 4
                     Rectangle {
-                        visible: root.r.presDot
+                        visible: root.presDot
                         implicitWidth: 5
                         implicitHeight: 5
                         radius: 2.5
@@ -286,10 +349,10 @@ Item {
                     Text {
                         objectName: "presence"
                         Layout.fillWidth: true
-                        text: root.r.presText
+                        text: root.presText
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
-                        color: T.role(root.r.presTone)
+                        color: T.role(root.presTone)
                         font.pixelSize: T.caption
                     }
                 }
@@ -309,7 +372,7 @@ Item {
         Rectangle {
             Layout.fillWidth: true
             visible: root.expanded
-            implicitHeight: detailLoader.item ? detailLoader.item.implicitHeight + 8 : 0
+            implicitHeight: root.detail ? root.detail.implicitHeight + 8 : 0
             color: Qt.rgba(T.bg.r, T.bg.g, T.bg.b, 0.35)
             Loader {
                 id: detailLoader
@@ -319,9 +382,12 @@ Item {
                 width: root.viewWidth - 32
                 height: parent.height - 8
                 active: root.expanded
+                // qmllint disable unqualified
+                // (The linter of Qt 6.4 does not see the file's ids inside a component.)
                 sourceComponent: AccountDetail {
                     acct: root.acct
                 }
+                // qmllint enable unqualified
             }
         }
         Rectangle {
