@@ -29,7 +29,10 @@ ColumnLayout {
         spacing: root.spacing
         Repeater {
             model: root.devices
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
             delegate: Rectangle {
+                id: device
                 required property var modelData
                 objectName: "deviceCard"
                 width: cards.width
@@ -51,12 +54,12 @@ ColumnLayout {
                             implicitWidth: 6
                             implicitHeight: 6
                             radius: 3
-                            color: T.role(AcRules.liveTone(modelData.online ? "ok" : "textTertiary", Store.serverLost))
+                            color: T.role(AcRules.liveTone(device.modelData.online ? "ok" : "textTertiary", Store.serverLost))
                         }
                         Text {
                             objectName: "deviceName"
                             Layout.fillWidth: true
-                            text: modelData.name
+                            text: device.modelData.name
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: T.text
@@ -64,7 +67,7 @@ ColumnLayout {
                             font.weight: Font.Medium
                         }
                         Text {
-                            text: modelData.seen
+                            text: device.modelData.seen
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9
@@ -73,7 +76,7 @@ ColumnLayout {
                     Text {
                         objectName: "deviceDetails"
                         Layout.fillWidth: true
-                        text: modelData.details
+                        text: device.modelData.details
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textTertiary
@@ -82,27 +85,27 @@ ColumnLayout {
                     RowLayout {
                         spacing: 6
                         Text {
-                            visible: modelData.cc !== ""
-                            text: modelData.cc
+                            visible: device.modelData.cc !== ""
+                            text: device.modelData.cc
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9
                         }
                         Text {
-                            visible: modelData.br !== ""
-                            text: modelData.br
+                            visible: device.modelData.br !== ""
+                            text: device.modelData.br
                             textFormat: Text.PlainText
                             color: T.accent
                             font.pixelSize: 9
                         }
                         Icon {
-                            visible: modelData.outdated
+                            visible: device.modelData.outdated
                             name: "exclamationmark.triangle.fill"
                             size: 8
                             color: T.warn
                         }
                         Text {
-                            text: modelData.figures
+                            text: device.modelData.figures
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9
@@ -110,6 +113,7 @@ ColumnLayout {
                     }
                 }
             }
+            // qmllint enable unqualified
         }
     }
 }

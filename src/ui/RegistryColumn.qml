@@ -24,14 +24,17 @@ ColumnLayout {
         columnSpacing: 12
         Repeater {
             model: root.items
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
             delegate: ColumnLayout {
+                id: entry
                 required property var modelData
                 objectName: "registryItem"
                 width: Math.max(10, (grid.width - grid.columnSpacing) / 2)
                 spacing: 2
                 Text {
                     Layout.fillWidth: true
-                    text: modelData.label
+                    text: entry.modelData.label
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.textTertiary
@@ -42,13 +45,14 @@ ColumnLayout {
                 Text {
                     objectName: "registryValue"
                     Layout.fillWidth: true
-                    text: modelData.value
+                    text: entry.modelData.value
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.role(modelData.tone)
+                    color: T.role(entry.modelData.tone)
                     font.pixelSize: T.caption
                 }
             }
+            // qmllint enable unqualified
         }
     }
 }

@@ -2,8 +2,6 @@
 
 #include "core/acpanel.h"
 #include "core/acview.h"
-#include "core/clock.h"
-#include "core/forecast.h"
 #include "core/format.h"
 #include "core/uirules.h"
 #include "store/store.h"
