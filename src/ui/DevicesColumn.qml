@@ -6,7 +6,11 @@ import Corvane
 ColumnLayout {
     id: root
     property var acct
-    readonly property var devices: AcRules.devices(acct, AcRules.tick)
+
+    DevicesModel {
+        id: devices
+        acct: root.acct
+    }
 
     spacing: 8
 
@@ -15,25 +19,32 @@ ColumnLayout {
     }
     Text {
         objectName: "noDevices"
-        visible: root.devices.length === 0
+        visible: devices.count === 0
         text: "нет активных устройств"
         textFormat: Text.PlainText
         color: T.textTertiary
         font.pixelSize: T.caption
     }
-    // A positioner holds the cards: the list is rebuilt every second, and a Quick Layout
-    // (Qt 6.4) can keep a delegate its Repeater has destroyed and crash on the next rearrange.
+    // A positioner holds the cards: a Quick Layout (Qt 6.4) can keep a delegate its Repeater has
+    // destroyed and crash on the next rearrange.
     Column {
         id: cards
         Layout.fillWidth: true
         spacing: root.spacing
         Repeater {
-            model: root.devices
+            model: devices
             // qmllint disable unqualified
             // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
             delegate: Rectangle {
                 id: device
-                required property var modelData
+                required property string name
+                required property string seen
+                required property bool online
+                required property string details
+                required property string cc
+                required property string br
+                required property bool outdated
+                required property string figures
                 objectName: "deviceCard"
                 width: cards.width
                 implicitHeight: lines.implicitHeight + 16
@@ -54,12 +65,12 @@ ColumnLayout {
                             implicitWidth: 6
                             implicitHeight: 6
                             radius: 3
-                            color: T.role(AcRules.liveTone(device.modelData.online ? "ok" : "textTertiary", Store.serverLost))
+                            color: T.role(AcRules.liveTone(device.online ? "ok" : "textTertiary", Store.serverLost))
                         }
                         Text {
                             objectName: "deviceName"
                             Layout.fillWidth: true
-                            text: device.modelData.name
+                            text: device.name
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: T.text
@@ -67,7 +78,7 @@ ColumnLayout {
                             font.weight: Font.Medium
                         }
                         Text {
-                            text: device.modelData.seen
+                            text: device.seen
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9
@@ -76,7 +87,7 @@ ColumnLayout {
                     Text {
                         objectName: "deviceDetails"
                         Layout.fillWidth: true
-                        text: device.modelData.details
+                        text: device.details
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textTertiary
@@ -85,27 +96,27 @@ ColumnLayout {
                     RowLayout {
                         spacing: 6
                         Text {
-                            visible: device.modelData.cc !== ""
-                            text: device.modelData.cc
+                            visible: device.cc !== ""
+                            text: device.cc
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9
                         }
                         Text {
-                            visible: device.modelData.br !== ""
-                            text: device.modelData.br
+                            visible: device.br !== ""
+                            text: device.br
                             textFormat: Text.PlainText
                             color: T.accent
                             font.pixelSize: 9
                         }
                         Icon {
-                            visible: device.modelData.outdated
+                            visible: device.outdated
                             name: "exclamationmark.triangle.fill"
                             size: 8
                             color: T.warn
                         }
                         Text {
-                            text: device.modelData.figures
+                            text: device.figures
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9

@@ -92,33 +92,6 @@ double AcRules::tableWidth(double viewportWidth) const
 
 double AcRules::emailWidth(double tableWidth) const { return acpanel::emailWidth(tableWidth); }
 
-QVariantList AcRules::registryItems(const QVariant &acct, int) const
-{
-    QVariantList out;
-    for (const acview::RegistryItem &i : acview::registryItems(acctOf(acct)))
-        out.append(QVariantMap{{QStringLiteral("label"), i.label},
-                               {QStringLiteral("value"), i.value},
-                               {QStringLiteral("tone"), i.tone}});
-    return out;
-}
-
-QVariantList AcRules::devices(const QVariant &acct, int) const
-{
-    QVariantList out;
-    for (const Device &d : acctOf(acct).devices) {
-        const acview::DeviceLines l = acview::deviceLines(d);
-        out.append(QVariantMap{{QStringLiteral("name"), l.name},
-                               {QStringLiteral("seen"), l.seen},
-                               {QStringLiteral("online"), l.online},
-                               {QStringLiteral("details"), l.details},
-                               {QStringLiteral("cc"), l.cc},
-                               {QStringLiteral("br"), l.br},
-                               {QStringLiteral("outdated"), l.outdated},
-                               {QStringLiteral("figures"), l.figures}});
-    }
-    return out;
-}
-
 QVariantMap AcRules::teamGauge(double pct, double reset, int) const
 {
     return {{QStringLiteral("text"), acview::teamGaugeText(pct)},

@@ -1,11 +1,11 @@
 #pragma once
 // The QML face of the AI resources rules (QML singleton `AcRules`): the table's columns and
-// choice lists, and per account everything a detail column or a dashboard card shows (the
-// table's rows are roles of the account list models),
+// choice lists, and per account everything a dashboard card shows (the table's rows and the
+// detail's lists are roles of list models),
 // worked out in C++ (core/acpanel, core/acview). Colours come back as theme role names.
 //
 // `tick` follows the application's Ticker; the bindings outside the list models that show a
-// countdown or a "… назад" (charts, the detail columns, the dashboard cards) pass it along so
+// countdown or a "… назад" (charts, the dashboard cards) pass it along so
 // that those texts stay current between reloads.
 
 #include "core/teamacct.h"
@@ -49,9 +49,6 @@ public:
     Q_INVOKABLE double tableWidth(double viewportWidth) const;
     Q_INVOKABLE double emailWidth(double tableWidth) const;
 
-    // The detail's registry column [{label, value, tone}] and device cards.
-    Q_INVOKABLE QVariantList registryItems(const QVariant &acct, int tick = 0) const;
-    Q_INVOKABLE QVariantList devices(const QVariant &acct, int tick = 0) const;
     // A dashboard card: header, figures, activity, gauges, weekly models and users.
     Q_INVOKABLE QVariantMap card(const QVariant &acct, int tick = 0) const;
     // A `TeamGauge`: {text, tone, frac, reset}.

@@ -4,6 +4,7 @@
 // follows; every model passes Qt's model checks throughout.
 #include "core/clock.h"
 #include "store/accountsfilter.h"
+#include "store/acctdetailmodels.h"
 #include "store/personrowsmodel.h"
 #include "store/teamaccountsmodel.h"
 #include "store/ticker.h"
@@ -141,6 +142,28 @@ private slots:
             QCOMPARE(args[2].value<QList<int>>(), acrows::timeRoles());
         }
         QCOMPARE(m.filter.data(m.filter.index(0), acrows::Reset5TextRole).toString(), QString("1ч 59м"));
+    }
+
+    // The detail's device list follows its account's record, and its "… назад" the tick alone.
+    void deviceListFollowsItsAccount()
+    {
+        Clock::setFixed(kNow);
+        DevicesModel devices;
+        QAbstractItemModelTester t(&devices, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        TeamAcct a = acct("a", 0);
+        a.devices.resize(2);
+        a.devices[0].lastSeen = kNow - 300;
+        devices.setAcct(QVariant::fromValue(a));
+        QCOMPARE(devices.count(), 2);
+        QSignalSpy changed(&devices, &QAbstractItemModel::dataChanged);
+        Clock::setFixed(kNow + 300);
+        Ticker::instance()->tickNow();
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][2].value<QList<int>>(), QList<int>{DevicesModel::SeenRole});
+        QCOMPARE(devices.data(devices.index(0), DevicesModel::SeenRole).toString(), QString("10 мин назад"));
+        a.devices.removeLast();
+        devices.setAcct(QVariant::fromValue(a));
+        QCOMPARE(devices.count(), 1);
     }
 
     void reloadUpdatesInPlace()
