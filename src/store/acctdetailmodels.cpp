@@ -79,6 +79,6 @@ QVariant DevicesModel::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> DevicesModel::roleNames() const
 {
-    return {{NameRole, "name"}, {SeenRole, "seen"},         {OnlineRole, "online"},   {DetailsRole, "details"},
-            {CcRole, "cc"},     {BrRole, "br"},             {OutdatedRole, "outdated"}, {FiguresRole, "figures"}};
+    return {{NameRole, "name"}, {SeenRole, "seen"}, {OnlineRole, "online"}, {DetailsRole, "details"},
+            {CcRole, "cc"}, {BrRole, "br"}, {OutdatedRole, "outdated"}, {FiguresRole, "figures"}};
 }

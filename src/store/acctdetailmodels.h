@@ -54,7 +54,9 @@ class DevicesModel : public AcctListModel
     Q_OBJECT
     QML_ELEMENT
 public:
-    enum Role { NameRole = Qt::UserRole + 1, SeenRole, OnlineRole, DetailsRole, CcRole, BrRole, OutdatedRole, FiguresRole };
+    enum Role {
+        NameRole = Qt::UserRole + 1, SeenRole, OnlineRole, DetailsRole, CcRole, BrRole, OutdatedRole, FiguresRole,
+    };
     explicit DevicesModel(QObject *parent = nullptr);
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;

@@ -49,9 +49,9 @@ enum Role {
     GroupNameRole, GroupCountRole, GroupSummaryRole, GroupOnlineRole,
     RoleEnd
 };
-// A cell of a row. A list's own roles (ExpandedRole, the group header's) are not answered here. A group header
-// (`r` null) answers every account role with the empty value of its type, so that one delegate
-// with typed required properties serves both kinds of row.
+// A cell of a row. A list's own roles (ExpandedRole, the group header's) are not answered here.
+// A group header (`r` null) answers every account role with the empty value of its type, so
+// that one delegate with typed required properties serves both kinds of row.
 QVariant cell(const AcRow *r, int role);
 QHash<int, QByteArray> roleNames();
 // The roles whose texts change with the clock alone (countdowns, "… назад"): the lists refresh
