@@ -9,6 +9,7 @@ AccountsFilter::AccountsFilter(QObject *parent)
     : OrderedKeyedModel(parent)
     , m_collator(acpanel::textCollator())
 {
+    refreshOnTick(acrows::timeRoles());
     followStore();
 }
 
@@ -139,7 +140,7 @@ void AccountsFilter::expandedChanged()
     m_expanded = now;
     for (int i = 0; i < m_rows.size(); ++i)
         if (changed.contains(m_rows.at(i)->id))
-            Q_EMIT dataChanged(index(i), index(i), {ExpandedRole});
+            Q_EMIT dataChanged(index(i), index(i), {acrows::ExpandedRole});
 }
 
 int AccountsFilter::total() const
@@ -180,24 +181,14 @@ QVariant AccountsFilter::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const AcRow &r = *m_rows.at(index.row());
-    switch (role) {
-    case AcctRole:
-        return QVariant::fromValue(r.a);
-    case AccountIdRole:
-    case Qt::DisplayRole:
-        return r.id;
-    case RevRole:
-        return r.a.rev;
-    case ExpandedRole:
+    if (role == acrows::ExpandedRole)
         return m_expanded.contains(r.id);
-    default:
-        return {};
-    }
+    return role == Qt::DisplayRole ? QVariant(r.id) : acrows::cell(&r, role);
 }
 
 QHash<int, QByteArray> AccountsFilter::roleNames() const
 {
-    return {{AcctRole, "acct"}, {AccountIdRole, "accountId"}, {RevRole, "rev"}, {ExpandedRole, "expanded"}};
+    return acrows::roleNames();
 }
 
 void AccountsFilter::onSort(const QString &key)

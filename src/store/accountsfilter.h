@@ -28,8 +28,6 @@ class AccountsFilter : public OrderedKeyedModel
     Q_PROPERTY(QString firstId READ firstId NOTIFY countChanged)
 
 public:
-    enum Role { AcctRole = Qt::UserRole + 1, AccountIdRole, RevRole, ExpandedRole };
-
     explicit AccountsFilter(QObject *parent = nullptr);
 
     TeamAccountsModel *source() const { return m_source; }

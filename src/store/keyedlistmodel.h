@@ -10,6 +10,8 @@
 // a row does not show (and `same` ignores) are never stale. Keys must be unique within a list; a
 // repeated key keeps its first occurrence.
 
+#include "store/ticker.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QList>
@@ -22,6 +24,16 @@ public:
     using QAbstractListModel::QAbstractListModel;
 
 protected:
+    // On every tick, `roles` of every row report a change (the texts that count time); the
+    // other roles, and so the delegates' other bindings, stay untouched.
+    void refreshOnTick(const QList<int> &roles)
+    {
+        connect(Ticker::instance(), &Ticker::ticked, this, [this, roles] {
+            if (const int n = rowCount(); n > 0)
+                Q_EMIT dataChanged(index(0), index(n - 1), roles);
+        });
+    }
+
     // Drops every later record whose key was already seen, keeping the list's order.
     template<typename Rec, typename KeyFn>
     static QList<Rec> uniqueByKey(const QList<Rec> &list, KeyFn key)

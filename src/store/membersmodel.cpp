@@ -27,12 +27,7 @@ bool isMember(const QVariant &v) { return v.isValid() && v.canConvert<Member>() 
 MembersModel::MembersModel(QObject *parent)
     : KeyedListModel(parent)
 {
-    m_tick.setInterval(30000);
-    connect(&m_tick, &QTimer::timeout, this, [this] {
-        if (!m_rows.isEmpty())
-            Q_EMIT dataChanged(index(0), index(int(m_rows.size()) - 1), {PresenceRole});
-    });
-    m_tick.start();
+    refreshOnTick({PresenceRole});
 }
 
 void MembersModel::setMembers(const QList<Member> &members)

@@ -9,7 +9,6 @@
 
 #include <QPointer>
 #include <QSortFilterProxyModel>
-#include <QTimer>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
@@ -37,7 +36,6 @@ public:
 
 private:
     QList<roster::Row> m_rows;
-    QTimer m_tick; // "5 мин назад" moves on while the screen is open
 };
 
 // The members the list shows: the type, department and search filters, sorted by the chosen

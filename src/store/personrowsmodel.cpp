@@ -5,6 +5,7 @@
 PersonRowsModel::PersonRowsModel(QObject *parent)
     : OrderedKeyedModel(parent)
 {
+    refreshOnTick(acrows::timeRoles());
 }
 
 void PersonRowsModel::setAccounts(AccountsFilter *f)
@@ -71,13 +72,13 @@ void PersonRowsModel::rebuild()
 
 void PersonRowsModel::forwardExpanded(const QModelIndex &from, const QModelIndex &to, const QList<int> &roles)
 {
-    if (!roles.contains(AccountsFilter::ExpandedRole) || !m_accounts)
+    if (!roles.contains(acrows::ExpandedRole) || !m_accounts)
         return;
     for (int i = from.row(); i <= to.row(); ++i) {
         const QString &key = m_accounts->rows().value(i)->rowKey;
         for (int j = 0; j < m_rows.size(); ++j)
             if (m_rows.at(j).key == key)
-                Q_EMIT dataChanged(index(j), index(j), {ExpandedRole});
+                Q_EMIT dataChanged(index(j), index(j), {acrows::ExpandedRole});
     }
 }
 
@@ -92,51 +93,24 @@ QVariant PersonRowsModel::data(const QModelIndex &index, int role) const
         return {};
     const Row &r = m_rows.at(index.row());
     switch (role) {
-    case IsHeaderRole:
-        return !r.acct;
     case Qt::DisplayRole:
         return r.key;
-    case GroupNameRole:
+    case acrows::GroupNameRole:
         return r.name;
-    case GroupCountRole:
+    case acrows::GroupCountRole:
         return r.countText;
-    case GroupSummaryRole:
+    case acrows::GroupSummaryRole:
         return r.summary;
-    case GroupOnlineRole:
+    case acrows::GroupOnlineRole:
         return r.online;
+    case acrows::ExpandedRole:
+        return r.acct && m_accounts && m_accounts->isExpanded(r.acct->id);
     default:
-        break;
-    }
-    if (!r.acct) {
-        // A header row answers the account roles with empty values, so one delegate serves both.
-        switch (role) {
-        case AccountIdRole:
-            return QString();
-        case RevRole:
-            return qint64(0);
-        case ExpandedRole:
-            return false;
-        default:
-            return {};
-        }
-    }
-    switch (role) {
-    case AcctRole:
-        return QVariant::fromValue(r.acct->a);
-    case AccountIdRole:
-        return r.acct->id;
-    case RevRole:
-        return r.acct->a.rev;
-    case ExpandedRole:
-        return m_accounts && m_accounts->isExpanded(r.acct->id);
-    default:
-        return {};
+        return acrows::cell(r.acct.get(), role);
     }
 }
 
 QHash<int, QByteArray> PersonRowsModel::roleNames() const
 {
-    return {{AcctRole, "acct"},           {AccountIdRole, "accountId"},   {RevRole, "rev"},
-            {ExpandedRole, "expanded"},   {IsHeaderRole, "isHeader"},     {GroupNameRole, "groupName"},
-            {GroupCountRole, "groupCount"}, {GroupSummaryRole, "groupSummary"}, {GroupOnlineRole, "groupOnline"}};
+    return acrows::roleNames();
 }

@@ -15,10 +15,6 @@ class PersonRowsModel : public OrderedKeyedModel
     Q_PROPERTY(QString firstId READ firstId NOTIFY countChanged)
 
 public:
-    enum Role {
-        AcctRole = Qt::UserRole + 1, AccountIdRole, RevRole, ExpandedRole,
-        IsHeaderRole, GroupNameRole, GroupCountRole, GroupSummaryRole, GroupOnlineRole,
-    };
 
     struct Row {
         QString key;        // "p:" + owner for a header, "a:" + account id for an account

@@ -51,12 +51,7 @@ bool StatRow::sameAs(const StatRow &o) const
 StatsModel::StatsModel(QObject *parent)
     : KeyedListModel(parent)
 {
-    m_tick.setInterval(30000);
-    connect(&m_tick, &QTimer::timeout, this, [this] {
-        if (!m_rows.isEmpty())
-            Q_EMIT dataChanged(index(0), index(int(m_rows.size()) - 1), {ResetRole});
-    });
-    m_tick.start();
+    refreshOnTick({ResetRole});
     setStore(Store::instance());
 }
 

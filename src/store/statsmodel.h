@@ -7,7 +7,6 @@
 #include "store/store.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 #include <array>
@@ -91,5 +90,4 @@ private:
     QList<QMetaObject::Connection> m_links;
     std::array<QList<StatRow>, CardCount> m_cards;
     QList<StatRow> m_rows;
-    QTimer m_tick; // the reset countdowns move on while the screen is open
 };

@@ -1,5 +1,8 @@
 #include "store/teamaccountsmodel.h"
 
+#include "core/acview.h"
+#include "core/clock.h"
+#include "core/forecast.h"
 #include "store/store.h"
 
 namespace acrows {
@@ -16,11 +19,114 @@ bool sameAccount(const TeamAcct &a, const TeamAcct &b)
     return true;
 }
 
+namespace {
+
+const char *const kRoleNames[] = {
+    "acct", "accountId", "rev", "expanded", "isHeader",
+    "provider", "provLabel", "authSymbol", "authText", "marker", "markerTone",
+    "group", "owner", "email", "statusText", "statusTone",
+    "fiveText", "fiveTone", "fiveBarTone", "fiveFrac", "sevenText", "sevenTone", "sevenBarTone", "sevenFrac",
+    "topText", "topTone",
+    "reset5Text", "reset5Tone", "etaText", "etaTone", "reset7Text", "reset7Tone", "reset7Date",
+    "cost", "whoNone", "whoName", "whoDot", "whoMore", "presText", "presDot", "presTone",
+    "groupName", "groupCount", "groupSummary", "groupOnline",
+};
+static_assert(std::size(kRoleNames) == RoleEnd - AcctRole);
+
+QVariant emptyOf(int role)
+{
+    switch (role) {
+    case AcctRole:
+        return QVariant::fromValue(TeamAcct());
+    case RevRole:
+        return qint64(0);
+    case ExpandedRole: case IsHeaderRole: case WhoNoneRole: case PresDotRole: case GroupOnlineRole:
+        return false;
+    case FiveFracRole: case SevenFracRole:
+        return 0.0;
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+QVariant cell(const AcRow *row, int role)
+{
+    if (role < AcctRole || role >= RoleEnd || role == ExpandedRole)
+        return {};
+    if (!row || role >= GroupNameRole)
+        return role == IsHeaderRole ? QVariant(!row) : emptyOf(role);
+    const TeamAcct &a = row->a;
+    switch (role) {
+    case AcctRole: return QVariant::fromValue(a);
+    case AccountIdRole: return row->id;
+    case RevRole: return a.rev;
+    case IsHeaderRole: return false;
+    case ProviderRole: return a.provider;
+    case ProvLabelRole: return acview::providerCell(a).label;
+    case AuthSymbolRole: return acview::providerCell(a).authSymbol;
+    case AuthTextRole: return acview::providerCell(a).authText;
+    case MarkerRole: return acview::providerCell(a).marker;
+    case MarkerToneRole: return acview::providerCell(a).markerTone;
+    case GroupRole: return a.group;
+    case OwnerRole: return a.owner;
+    case EmailRole: return a.email;
+    case StatusTextRole: return acview::statusPillText(a.status);
+    case StatusToneRole: return acview::statusPillTone(a.status);
+    case FiveTextRole: return acview::cellGaugeText(a.fivePct);
+    case FiveToneRole: return acview::cellGaugeTone(a.fivePct);
+    case FiveBarToneRole: return acview::cellBarTone(a.fivePct);
+    case FiveFracRole: return acview::fraction(a.fivePct);
+    case SevenTextRole: return acview::cellGaugeText(a.sevenPct);
+    case SevenToneRole: return acview::cellGaugeTone(a.sevenPct);
+    case SevenBarToneRole: return acview::cellBarTone(a.sevenPct);
+    case SevenFracRole: return acview::fraction(a.sevenPct);
+    case TopTextRole: return acview::topModelCell(a).text;
+    case TopToneRole: return acview::topModelCell(a).tone;
+    case Reset5TextRole: return acview::fiveResetCell(a.fiveReset).text;
+    case Reset5ToneRole: return acview::fiveResetCell(a.fiveReset).tone;
+    case EtaTextRole: return forecast::cell(a.burnEta, a.fiveReset, Clock::now()).text;
+    case EtaToneRole:
+        return a.burnEta <= 0 ? QStringLiteral("textTertiary")
+            : forecast::cell(a.burnEta, a.fiveReset, Clock::now()).warn ? QStringLiteral("warn")
+                                                                           : QStringLiteral("text");
+    case Reset7TextRole: return acview::sevenResetCell(a.sevenReset).text;
+    case Reset7ToneRole: return acview::sevenResetCell(a.sevenReset).tone;
+    case Reset7DateRole: return acview::sevenResetCell(a.sevenReset).date;
+    case CostRole: return acview::cost(a.cost);
+    case WhoNoneRole: return acview::whoCell(a).none;
+    case WhoNameRole: return acview::whoCell(a).name;
+    case WhoDotRole: return acview::whoCell(a).dotTone;
+    case WhoMoreRole: return acview::whoCell(a).more;
+    case PresTextRole: return acview::presenceCell(a).text;
+    case PresDotRole: return acview::presenceCell(a).dot;
+    case PresToneRole: return acview::presenceCell(a).tone;
+    default: return {};
+    }
+}
+
+QHash<int, QByteArray> roleNames()
+{
+    QHash<int, QByteArray> out;
+    out.reserve(RoleEnd - AcctRole);
+    for (int r = AcctRole; r < RoleEnd; ++r)
+        out.insert(r, kRoleNames[r - AcctRole]);
+    return out;
+}
+
+QList<int> timeRoles()
+{
+    return {Reset5TextRole, Reset5ToneRole, EtaTextRole, EtaToneRole, Reset7TextRole, Reset7ToneRole,
+            Reset7DateRole, PresTextRole};
+}
+
 } // namespace acrows
 
 TeamAccountsModel::TeamAccountsModel(QObject *parent)
     : OrderedKeyedModel(parent)
 {
+    refreshOnTick(acrows::timeRoles());
     follow();
 }
 
@@ -98,23 +204,12 @@ QVariant TeamAccountsModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const AcRow &r = *m_rows.at(index.row());
-    const TeamAcct &a = r.a;
-    switch (role) {
-    case AcctRole:
-        return QVariant::fromValue(a);
-    case AccountIdRole:
-    case Qt::DisplayRole:
-        return r.id;
-    case RevRole:
-        return a.rev;
-    default:
-        return {};
-    }
+    return role == Qt::DisplayRole ? QVariant(r.id) : acrows::cell(&r, role);
 }
 
 QHash<int, QByteArray> TeamAccountsModel::roleNames() const
 {
-    return {{AcctRole, "acct"}, {AccountIdRole, "accountId"}, {RevRole, "rev"}};
+    return acrows::roleNames();
 }
 
 QVariant TeamAccountsModel::get(int row) const

@@ -34,6 +34,29 @@ inline const QString &key(const AcRowPtr &r) { return r->id; }
 // Together these are every field of the record.
 bool sameAccount(const TeamAcct &a, const TeamAcct &b);
 inline bool same(const AcRowPtr &x, const AcRowPtr &y) { return x == y || sameAccount(x->a, y->a); }
+
+// The roles of an account's table row, shared by the account lists: every cell's text and colour
+// role, worked out in C++ (core/acview) when a delegate reads it.
+enum Role {
+    AcctRole = Qt::UserRole + 1, AccountIdRole, RevRole, ExpandedRole, IsHeaderRole,
+    ProviderRole, ProvLabelRole, AuthSymbolRole, AuthTextRole, MarkerRole, MarkerToneRole,
+    GroupRole, OwnerRole, EmailRole, StatusTextRole, StatusToneRole,
+    FiveTextRole, FiveToneRole, FiveBarToneRole, FiveFracRole,
+    SevenTextRole, SevenToneRole, SevenBarToneRole, SevenFracRole, TopTextRole, TopToneRole,
+    Reset5TextRole, Reset5ToneRole, EtaTextRole, EtaToneRole, Reset7TextRole, Reset7ToneRole, Reset7DateRole,
+    CostRole, WhoNoneRole, WhoNameRole, WhoDotRole, WhoMoreRole, PresTextRole, PresDotRole, PresToneRole,
+    // An owner's group header in the "people" list (PersonRowsModel); empty on account rows.
+    GroupNameRole, GroupCountRole, GroupSummaryRole, GroupOnlineRole,
+    RoleEnd
+};
+// A cell of a row. A list's own roles (ExpandedRole, the group header's) are not answered here.
+// A group header (`r` null) answers every account role with the empty value of its type, so
+// that one delegate with typed required properties serves both kinds of row.
+QVariant cell(const AcRow *r, int role);
+QHash<int, QByteArray> roleNames();
+// The roles whose texts change with the clock alone (countdowns, "… назад"): the lists refresh
+// these, and only these, on every tick.
+QList<int> timeRoles();
 } // namespace acrows
 
 class TeamAccountsModel : public OrderedKeyedModel
@@ -46,8 +69,6 @@ class TeamAccountsModel : public OrderedKeyedModel
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
-    enum Role { AcctRole = Qt::UserRole + 1, AccountIdRole, RevRole };
-
     explicit TeamAccountsModel(QObject *parent = nullptr);
 
     Store *store() const;

@@ -212,11 +212,14 @@ ColumnLayout {
             id: tableLoader
             anchors.fill: parent
             active: root.contentCase === "table"
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids inside a component.)
             sourceComponent: AccountsTable {
                 objectName: "accountsTable"
                 rowsModel: Store.acMode === "people" ? people : filter
                 onSortBy: function(key) { filter.onSort(key) }
             }
+            // qmllint enable unqualified
         }
     }
 }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Layouts
 import Corvane
 
 // The accounts table: a rounded, clipped card with the header and a lazily built list of rows
@@ -69,50 +68,26 @@ Rectangle {
                 Accessible.name: "AI ресурсы"
                 ScrollBar.vertical: ScrollBar {}
 
-                onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
-                Keys.onSpacePressed: toggleCurrent()
-                Keys.onReturnPressed: toggleCurrent()
-                Keys.onEnterPressed: toggleCurrent()
+                onActiveFocusChanged: if (list.activeFocus && list.currentIndex < 0 && list.count > 0) list.currentIndex = 0
+                Keys.onSpacePressed: list.toggleCurrent()
+                Keys.onReturnPressed: list.toggleCurrent()
+                Keys.onEnterPressed: list.toggleCurrent()
                 function toggleCurrent() {
-                    if (currentItem && currentItem.accountRow)
-                        currentItem.accountRow.toggle();
+                    const row = list.currentItem as AccountRow
+                    if (row)
+                        row.toggle()
                 }
 
-                delegate: Item {
-                    id: d
-                    objectName: model.isHeader ? "personRow" : "accountRow"
-                    readonly property bool isHeader: model.isHeader === true
-                    readonly property var accountRow: isHeader ? null : loader.item
-                    readonly property string accountId: model.accountId
+                // qmllint disable unqualified
+                // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
+                delegate: AccountRow {
                     width: root.tableWidth
-                    height: loader.item ? loader.item.implicitHeight : 0
-
-                    Loader {
-                        id: loader
-                        width: parent.width
-                        sourceComponent: d.isHeader ? headerRow : accountRow
-                        Component {
-                            id: headerRow
-                            PersonHeaderRow {
-                                name: model.groupName
-                                countText: model.groupCount
-                                summary: model.groupSummary
-                                online: model.groupOnline
-                            }
-                        }
-                        Component {
-                            id: accountRow
-                            AccountRow {
-                                acct: model.acct
-                                expanded: model.expanded
-                                emailWidth: root.emailWidth
-                                viewX: hflick.contentX
-                                viewWidth: hflick.width
-                                current: d.ListView.isCurrentItem && list.activeFocus
-                            }
-                        }
-                    }
+                    emailWidth: root.emailWidth
+                    viewX: hflick.contentX
+                    viewWidth: hflick.width
+                    current: ListView.isCurrentItem && list.activeFocus
                 }
+                // qmllint enable unqualified
             }
         }
     }

@@ -92,13 +92,17 @@ ColumnLayout {
             Row {
                 Repeater {
                     model: bd.segs
+                    // qmllint disable unqualified
+                    // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
                     delegate: Rectangle {
+                        id: part
                         required property var modelData
-                        width: bd.segmentWidth(modelData.pct, barBox.width)
+                        width: bd.segmentWidth(part.modelData.pct, barBox.width)
                         height: barBox.height
                         radius: 2
-                        color: modelData.color !== "" ? modelData.color : T.textTertiary
+                        color: part.modelData.color !== "" ? part.modelData.color : T.textTertiary
                     }
+                    // qmllint enable unqualified
                 }
             }
         }
@@ -109,7 +113,10 @@ ColumnLayout {
             spacing: 8
             Repeater {
                 model: bd.segs
+                // qmllint disable unqualified
+                // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
                 delegate: RowLayout {
+                    id: part2
                     required property var modelData
                     objectName: "legendLine"
                     width: legend.width
@@ -118,23 +125,24 @@ ColumnLayout {
                         implicitWidth: 9
                         implicitHeight: 9
                         radius: 2
-                        color: modelData.color !== "" ? modelData.color : T.textTertiary
+                        color: part2.modelData.color !== "" ? part2.modelData.color : T.textTertiary
                     }
                     Text {
                         Layout.fillWidth: true
-                        text: modelData.name
+                        text: part2.modelData.name
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.text
                         font.pixelSize: T.caption
                     }
                     Text {
-                        text: modelData.pctText
+                        text: part2.modelData.pctText
                         textFormat: Text.PlainText
                         color: T.textSecondary
                         font.pixelSize: T.caption
                     }
                 }
+                // qmllint enable unqualified
             }
         }
         Text {

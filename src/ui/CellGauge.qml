@@ -2,12 +2,15 @@ import QtQuick
 import QtQuick.Layouts
 import Corvane
 
-// A table cell gauge `w` px wide: the whole percentage ("—" for none) over a 4 px bar.
+// A table cell gauge `w` px wide: the whole percentage ("—" for none) over a 4 px bar; text,
+// colour roles and fill come from the row's roles.
 ColumnLayout {
     id: root
-    property real pct: 0
+    property string text
+    property string tone: "textTertiary"
+    property string barTone: "textTertiary"
+    property real frac: 0
     property real w: 90
-    readonly property var g: AcRules.cellGauge(pct)
 
     Layout.preferredWidth: w
     Layout.maximumWidth: w
@@ -15,9 +18,9 @@ ColumnLayout {
 
     Text {
         objectName: "value"
-        text: root.g.text
+        text: root.text
         textFormat: Text.PlainText
-        color: T.role(root.g.tone)
+        color: T.role(root.tone)
         font.pixelSize: T.caption
     }
     Item {
@@ -30,11 +33,11 @@ ColumnLayout {
         }
         Rectangle {
             objectName: "fill"
-            width: parent.width * root.g.frac
+            width: parent.width * root.frac
             height: parent.height
             visible: width > 0
             radius: 2
-            color: T.role(root.g.barTone)
+            color: T.role(root.barTone)
         }
     }
 }

@@ -6,7 +6,11 @@ import Corvane
 ColumnLayout {
     id: root
     property var acct
-    readonly property var devices: AcRules.devices(acct, AcRules.tick)
+
+    DevicesModel {
+        id: devices
+        acct: root.acct
+    }
 
     spacing: 8
 
@@ -15,22 +19,32 @@ ColumnLayout {
     }
     Text {
         objectName: "noDevices"
-        visible: root.devices.length === 0
+        visible: devices.count === 0
         text: "нет активных устройств"
         textFormat: Text.PlainText
         color: T.textTertiary
         font.pixelSize: T.caption
     }
-    // A positioner holds the cards: the list is rebuilt every second, and a Quick Layout
-    // (Qt 6.4) can keep a delegate its Repeater has destroyed and crash on the next rearrange.
+    // A positioner holds the cards: a Quick Layout (Qt 6.4) can keep a delegate its Repeater has
+    // destroyed and crash on the next rearrange.
     Column {
         id: cards
         Layout.fillWidth: true
         spacing: root.spacing
         Repeater {
-            model: root.devices
+            model: devices
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
             delegate: Rectangle {
-                required property var modelData
+                id: device
+                required property string name
+                required property string seen
+                required property bool online
+                required property string details
+                required property string cc
+                required property string br
+                required property bool outdated
+                required property string figures
                 objectName: "deviceCard"
                 width: cards.width
                 implicitHeight: lines.implicitHeight + 16
@@ -51,12 +65,12 @@ ColumnLayout {
                             implicitWidth: 6
                             implicitHeight: 6
                             radius: 3
-                            color: T.role(AcRules.liveTone(modelData.online ? "ok" : "textTertiary", Store.serverLost))
+                            color: T.role(AcRules.liveTone(device.online ? "ok" : "textTertiary", Store.serverLost))
                         }
                         Text {
                             objectName: "deviceName"
                             Layout.fillWidth: true
-                            text: modelData.name
+                            text: device.name
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: T.text
@@ -64,7 +78,7 @@ ColumnLayout {
                             font.weight: Font.Medium
                         }
                         Text {
-                            text: modelData.seen
+                            text: device.seen
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9
@@ -73,7 +87,7 @@ ColumnLayout {
                     Text {
                         objectName: "deviceDetails"
                         Layout.fillWidth: true
-                        text: modelData.details
+                        text: device.details
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textTertiary
@@ -82,27 +96,27 @@ ColumnLayout {
                     RowLayout {
                         spacing: 6
                         Text {
-                            visible: modelData.cc !== ""
-                            text: modelData.cc
+                            visible: device.cc !== ""
+                            text: device.cc
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9
                         }
                         Text {
-                            visible: modelData.br !== ""
-                            text: modelData.br
+                            visible: device.br !== ""
+                            text: device.br
                             textFormat: Text.PlainText
                             color: T.accent
                             font.pixelSize: 9
                         }
                         Icon {
-                            visible: modelData.outdated
+                            visible: device.outdated
                             name: "exclamationmark.triangle.fill"
                             size: 8
                             color: T.warn
                         }
                         Text {
-                            text: modelData.figures
+                            text: device.figures
                             textFormat: Text.PlainText
                             color: T.textTertiary
                             font.pixelSize: 9
@@ -110,6 +124,7 @@ ColumnLayout {
                     }
                 }
             }
+            // qmllint enable unqualified
         }
     }
 }

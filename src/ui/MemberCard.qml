@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Corvane
 
@@ -205,6 +204,8 @@ Rectangle {
         }
     }
 
+    // qmllint disable unqualified
+    // (The linter of Qt 6.4 does not see the file's ids inside a component.)
     Component {
         id: menuComponent
         ThemedMenu {
@@ -233,4 +234,5 @@ Rectangle {
             }
         }
     }
+    // qmllint enable unqualified
 }

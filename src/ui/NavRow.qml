@@ -28,30 +28,24 @@ Button {
 
     FocusRing { cornerRadius: 9 }
 
-    contentItem: Item {
-        implicitWidth: row.implicitWidth
-        implicitHeight: row.implicitHeight
-        RowLayout {
-            id: row
-            anchors.fill: parent
-            spacing: 8
-            MenuIcon {
-                Layout.alignment: control.collapsed ? Qt.AlignHCenter : Qt.AlignLeft
-                Layout.fillWidth: control.collapsed
-                key: control.item.key
-                symbol: control.item.icon
-                active: control.active
-            }
-            Text {
-                objectName: "title"
-                Layout.fillWidth: true
-                visible: !control.collapsed
-                text: control.item.title
-                textFormat: Text.PlainText
-                elide: Text.ElideRight
-                color: control.active ? "white" : T.text
-                font.pixelSize: T.body
-            }
+    contentItem: RowLayout {
+        spacing: 8
+        MenuIcon {
+            Layout.alignment: control.collapsed ? Qt.AlignHCenter : Qt.AlignLeft
+            Layout.fillWidth: control.collapsed
+            key: control.item.key
+            symbol: control.item.icon
+            active: control.active
+        }
+        Text {
+            objectName: "title"
+            Layout.fillWidth: true
+            visible: !control.collapsed
+            text: control.item.title
+            textFormat: Text.PlainText
+            elide: Text.ElideRight
+            color: control.active ? "white" : T.text
+            font.pixelSize: T.body
         }
     }
     background: Rectangle {

@@ -6,16 +6,19 @@ import Corvane
 ColumnLayout {
     id: root
     property var acct
-    readonly property var items: AcRules.registryItems(acct, AcRules.tick)
+
+    RegistryModel {
+        id: registry
+        acct: root.acct
+    }
 
     spacing: 8
 
     SectionLabel {
         t: "Реестр"
     }
-    // A positioner, not a GridLayout, holds the values: they are rebuilt every second, and a
-    // Quick Layout (Qt 6.4) can keep a delegate its Repeater has destroyed and crash on the next
-    // rearrange.
+    // A positioner, not a GridLayout, holds the values: a Quick Layout (Qt 6.4) can keep a
+    // delegate its Repeater has destroyed and crash on the next rearrange.
     Grid {
         id: grid
         Layout.fillWidth: true
@@ -23,15 +26,20 @@ ColumnLayout {
         rowSpacing: 12
         columnSpacing: 12
         Repeater {
-            model: root.items
+            model: registry
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
             delegate: ColumnLayout {
-                required property var modelData
+                id: entry
+                required property string label
+                required property string value
+                required property string tone
                 objectName: "registryItem"
                 width: Math.max(10, (grid.width - grid.columnSpacing) / 2)
                 spacing: 2
                 Text {
                     Layout.fillWidth: true
-                    text: modelData.label
+                    text: entry.label
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: T.textTertiary
@@ -42,13 +50,14 @@ ColumnLayout {
                 Text {
                     objectName: "registryValue"
                     Layout.fillWidth: true
-                    text: modelData.value
+                    text: entry.value
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    color: T.role(modelData.tone)
+                    color: T.role(entry.tone)
                     font.pixelSize: T.caption
                 }
             }
+            // qmllint enable unqualified
         }
     }
 }

@@ -49,13 +49,17 @@ Button {
         Instantiator {
             // A fixed count: the entries stay while their arrows follow the options.
             model: control.options.length
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids from inside a delegate.)
             delegate: MenuEntry {
+                id: entry
                 required property int index
-                objectName: "sort_" + control.options[index].key
-                text: control.options[index].label
-                trailingSymbol: control.options[index].icon
-                onTriggered: control.chosen(control.options[index].key)
+                objectName: "sort_" + control.options[entry.index].key
+                text: control.options[entry.index].label
+                trailingSymbol: control.options[entry.index].icon
+                onTriggered: control.chosen(control.options[entry.index].key)
             }
+            // qmllint enable unqualified
             onObjectAdded: (i, entry) => menu.insertItem(i, entry)
             onObjectRemoved: (i, entry) => menu.removeItem(entry)
         }

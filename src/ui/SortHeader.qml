@@ -28,7 +28,7 @@ Button {
         spacing: 3
         Item { visible: control.rightAligned; Layout.fillWidth: true }
         Text {
-            Layout.maximumWidth: control.w - (arrow.visible ? 12 : 0)
+            Layout.maximumWidth: control.w - (control.current ? 12 : 0)
             text: control.title
             textFormat: Text.PlainText
             elide: Text.ElideRight
@@ -39,7 +39,6 @@ Button {
             font.capitalization: Font.AllUppercase
         }
         Icon {
-            id: arrow
             objectName: "arrow"
             visible: control.current
             name: Store.acSortAsc ? "arrow.up" : "arrow.down"

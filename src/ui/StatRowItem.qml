@@ -67,6 +67,8 @@ Item {
         font.pixelSize: size
     }
 
+    // qmllint disable unqualified
+    // (The linter of Qt 6.4 does not see the file's ids inside a component.)
     Component {
         id: titleRow
         Cell {
@@ -155,4 +157,5 @@ Item {
             Cell { Layout.preferredWidth: 130; horizontalAlignment: Text.AlignRight; text: row.money; size: T.caption2; color: T.textSecondary }
         }
     }
+    // qmllint enable unqualified
 }

@@ -77,12 +77,12 @@ Rectangle {
                 Rectangle {
                     objectName: "holdBadge"
                     visible: root.c.hold
-                    implicitWidth: holdText.implicitWidth + 14
-                    implicitHeight: holdText.implicitHeight + 4
+                    // Sized by its text (no id: the row is a deferred contentItem).
+                    implicitWidth: children[0].implicitWidth + 14
+                    implicitHeight: children[0].implicitHeight + 4
                     radius: height / 2
                     color: Qt.rgba(T.warn.r, T.warn.g, T.warn.b, 0.15)
                     Text {
-                        id: holdText
                         anchors.centerIn: parent
                         text: "Hold"
                         color: T.warn
@@ -145,11 +145,15 @@ Rectangle {
                     spacing: 4
                     Repeater {
                         model: root.c.projects
+                        // qmllint disable unqualified
+                        // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
                         delegate: Tag {
+                            id: item
                             required property string modelData
                             objectName: "projectTag"
                             text: modelData
                         }
+                        // qmllint enable unqualified
                     }
                 }
                 Text {
@@ -202,14 +206,17 @@ Rectangle {
             spacing: 4
             Repeater {
                 model: root.c.scoped
+                // qmllint disable unqualified
+                // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
                 delegate: RowLayout {
+                    id: item2
                     required property var modelData
                     objectName: "scopedRow"
                     width: scopedRows.width
                     spacing: 8
                     Text {
                         Layout.preferredWidth: 90
-                        text: modelData.name
+                        text: item2.modelData.name
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: T.textTertiary
@@ -224,22 +231,23 @@ Rectangle {
                             color: T.surfaceRaised
                         }
                         Rectangle {
-                            width: parent.width * modelData.frac
+                            width: parent.width * item2.modelData.frac
                             height: parent.height
                             visible: width > 0
                             radius: 2
-                            color: T.role(modelData.tone)
+                            color: T.role(item2.modelData.tone)
                         }
                     }
                     Text {
                         Layout.preferredWidth: 34
                         horizontalAlignment: Text.AlignRight
-                        text: modelData.text
+                        text: item2.modelData.text
                         textFormat: Text.PlainText
                         color: T.textSecondary
                         font.pixelSize: 10
                     }
                 }
+                // qmllint enable unqualified
             }
         }
 
@@ -256,7 +264,10 @@ Rectangle {
                 spacing: 6
                 Repeater {
                     model: root.c.users
+                    // qmllint disable unqualified
+                    // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
                     delegate: RowLayout {
+                        id: item3
                         required property var modelData
                         objectName: "userPair"
                         spacing: 3
@@ -264,15 +275,16 @@ Rectangle {
                             implicitWidth: 5
                             implicitHeight: 5
                             radius: 2.5
-                            color: T.role(AcRules.liveTone(modelData.dotTone, Store.serverLost))
+                            color: T.role(AcRules.liveTone(item3.modelData.dotTone, Store.serverLost))
                         }
                         Text {
-                            text: modelData.name
+                            text: item3.modelData.name
                             textFormat: Text.PlainText
                             color: T.textSecondary
                             font.pixelSize: T.caption2
                         }
                     }
+                    // qmllint enable unqualified
                 }
             }
             Text {
@@ -299,9 +311,12 @@ Rectangle {
             visible: active
             opacity: status === Loader.Ready ? 1 : 0
             Behavior on opacity { NumberAnimation { duration: 150; easing.type: Easing.InOutQuad } }
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids inside a component.)
             sourceComponent: AccountDetail {
                 acct: root.acct
             }
+            // qmllint enable unqualified
         }
     }
 }

@@ -87,15 +87,19 @@ ColumnLayout {
             clip: true
             boundsBehavior: Flickable.StopAtBounds
             model: rosterView.deptChips
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
             delegate: FilterChip {
+                id: chip
                 required property var modelData
-                objectName: "dept_" + modelData.key
-                title: modelData.title
-                count: modelData.count
-                active: modelData.active
-                Accessible.name: modelData.title
-                onTap: rosterView.chooseDept(modelData.key)
+                objectName: "dept_" + chip.modelData.key
+                title: chip.modelData.title
+                count: chip.modelData.count
+                active: chip.modelData.active
+                Accessible.name: chip.modelData.title
+                onTap: rosterView.chooseDept(chip.modelData.key)
             }
+            // qmllint enable unqualified
         }
         Item {
             Layout.fillWidth: true
@@ -155,21 +159,29 @@ ColumnLayout {
             currentIndex: 0
             Accessible.name: "Сотрудники"
             ScrollBar.vertical: ScrollBar {}
-            Keys.onReturnPressed: rosterView.open(rosterView.memberAt(currentIndex))
-            Keys.onEnterPressed: rosterView.open(rosterView.memberAt(currentIndex))
-            Keys.onMenuPressed: if (currentItem) currentItem.openMenu()
-            Keys.onDeletePressed: rosterView.askDelete(rosterView.memberAt(currentIndex))
+            Keys.onReturnPressed: rosterView.open(rosterView.memberAt(list.currentIndex))
+            Keys.onEnterPressed: rosterView.open(rosterView.memberAt(list.currentIndex))
+            Keys.onMenuPressed: list.openMenu()
+            Keys.onDeletePressed: rosterView.askDelete(rosterView.memberAt(list.currentIndex))
             Keys.onPressed: (event) => {
-                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier) && currentItem) {
-                    currentItem.openMenu();
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier) && list.currentItem) {
+                    list.openMenu();
                     event.accepted = true;
                 }
             }
+            function openMenu() {
+                const card = list.currentItem as MemberCard
+                if (card)
+                    card.openMenu()
+            }
+            // qmllint disable unqualified
+            // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
             delegate: MemberCard {
                 width: ListView.view.width
                 roster: rosterView
                 current: ListView.isCurrentItem && ListView.view.activeFocus
             }
+            // qmllint enable unqualified
         }
     }
 
@@ -193,22 +205,28 @@ ColumnLayout {
         shown: rosterView.hasEditing
         bodyKey: rosterView.hasEditing ? rosterView.editing.memberId : ""
         onDismissed: rosterView.editing = null
+        // qmllint disable unqualified
+        // (The linter of Qt 6.4 does not see the file's ids inside a component.)
         body: MemberProfileSheet {
             roster: rosterView
         }
+        // qmllint enable unqualified
     }
     Sheet {
         id: secretSheet
         objectName: "memberSecretSheet"
         width: 520
-        height: bodyItem ? bodyItem.implicitHeight : 320
+        height: (bodyItem as Item)?.implicitHeight ?? 320
         z: 2
         shown: rosterView.secretOpen
         escapeCloses: false
         onDismissed: rosterView.clearSecret()
+        // qmllint disable unqualified
+        // (The linter of Qt 6.4 does not see the file's ids inside a component.)
         body: MemberSecretSheet {
             roster: rosterView
         }
+        // qmllint enable unqualified
     }
     ConfirmDialog {
         objectName: "secretLeaveConfirm"

@@ -2,17 +2,14 @@
 
 #include "core/acpanel.h"
 #include "core/acview.h"
-#include "core/clock.h"
-#include "core/forecast.h"
 #include "core/format.h"
 #include "core/uirules.h"
 #include "store/store.h"
+#include "store/ticker.h"
 
 #include <QQmlEngine>
 
 namespace {
-
-constexpr int kTickMs = 30000;
 
 QVariantMap item(const QString &key, const QString &label)
 {
@@ -24,30 +21,20 @@ TeamAcct acctOf(const QVariant &v)
     return v.canConvert<TeamAcct>() ? v.value<TeamAcct>() : TeamAcct();
 }
 
-QVariantMap gaugeMap(double pct)
-{
-    return {{QStringLiteral("text"), acview::cellGaugeText(pct)},
-            {QStringLiteral("tone"), acview::cellGaugeTone(pct)},
-            {QStringLiteral("barTone"), acview::cellBarTone(pct)},
-            {QStringLiteral("frac"), acview::fraction(pct)}};
-}
-
 } // namespace
 
 AcRules::AcRules(QObject *parent)
     : QObject(parent)
     , m_store(Store::instance())
 {
-    m_timer.setInterval(kTickMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        ++m_tick;
-        Q_EMIT tickChanged();
-    });
-    m_timer.start();
-    if (m_store)
+    connect(Ticker::instance(), &Ticker::ticked, this, &AcRules::tickChanged);
+    if (m_store) {
         connect(m_store, &Store::teamAccountsChanged, this, &AcRules::tilesChanged);
         connect(m_store, &Store::serverLostChanged, this, &AcRules::tilesChanged);
+    }
 }
+
+int AcRules::tick() const { return Ticker::instance()->count(); }
 
 AcRules *AcRules::create(QQmlEngine *qmlEngine, QJSEngine *)
 {
@@ -105,82 +92,6 @@ double AcRules::tableWidth(double viewportWidth) const
 
 double AcRules::emailWidth(double tableWidth) const { return acpanel::emailWidth(tableWidth); }
 
-QVariantMap AcRules::row(const QVariant &acct, int) const
-{
-    const TeamAcct a = acctOf(acct);
-    const acview::ProviderCell prov = acview::providerCell(a);
-    const acview::TopModelCell top = acview::topModelCell(a);
-    const acview::ResetCell r5 = acview::fiveResetCell(a.fiveReset);
-    const acview::ResetCell r7 = acview::sevenResetCell(a.sevenReset);
-    const acview::WhoCell who = acview::whoCell(a);
-    const acview::PresenceCell pres = acview::presenceCell(a);
-    const forecast::Line eta = forecast::cell(a.burnEta, a.fiveReset, Clock::now());
-    const QString etaTone = a.burnEta <= 0 ? QStringLiteral("textTertiary")
-        : eta.warn                         ? QStringLiteral("warn")
-                                           : QStringLiteral("text");
-    return {
-        {QStringLiteral("id"), a.id()},
-        {QStringLiteral("provider"), a.provider},
-        {QStringLiteral("provLabel"), prov.label},
-        {QStringLiteral("authSymbol"), prov.authSymbol},
-        {QStringLiteral("authText"), prov.authText},
-        {QStringLiteral("marker"), prov.marker},
-        {QStringLiteral("markerTone"), prov.markerTone},
-        {QStringLiteral("group"), a.group},
-        {QStringLiteral("hasGroup"), !a.group.isEmpty()},
-        {QStringLiteral("owner"), a.owner},
-        {QStringLiteral("email"), a.email},
-        {QStringLiteral("statusText"), acview::statusPillText(a.status)},
-        {QStringLiteral("statusTone"), acview::statusPillTone(a.status)},
-        {QStringLiteral("five"), gaugeMap(a.fivePct)},
-        {QStringLiteral("seven"), gaugeMap(a.sevenPct)},
-        {QStringLiteral("topText"), top.text},
-        {QStringLiteral("topTone"), top.tone},
-        {QStringLiteral("reset5Text"), r5.text},
-        {QStringLiteral("reset5Tone"), r5.tone},
-        {QStringLiteral("etaText"), eta.text},
-        {QStringLiteral("etaTone"), etaTone},
-        {QStringLiteral("reset7Text"), r7.text},
-        {QStringLiteral("reset7Tone"), r7.tone},
-        {QStringLiteral("reset7Date"), r7.date},
-        {QStringLiteral("cost"), acview::cost(a.cost)},
-        {QStringLiteral("whoNone"), who.none},
-        {QStringLiteral("whoName"), who.name},
-        {QStringLiteral("whoDot"), who.dotTone},
-        {QStringLiteral("whoMore"), who.more},
-        {QStringLiteral("presText"), pres.text},
-        {QStringLiteral("presDot"), pres.dot},
-        {QStringLiteral("presTone"), pres.tone},
-    };
-}
-
-QVariantList AcRules::registryItems(const QVariant &acct, int) const
-{
-    QVariantList out;
-    for (const acview::RegistryItem &i : acview::registryItems(acctOf(acct)))
-        out.append(QVariantMap{{QStringLiteral("label"), i.label},
-                               {QStringLiteral("value"), i.value},
-                               {QStringLiteral("tone"), i.tone}});
-    return out;
-}
-
-QVariantList AcRules::devices(const QVariant &acct, int) const
-{
-    QVariantList out;
-    for (const Device &d : acctOf(acct).devices) {
-        const acview::DeviceLines l = acview::deviceLines(d);
-        out.append(QVariantMap{{QStringLiteral("name"), l.name},
-                               {QStringLiteral("seen"), l.seen},
-                               {QStringLiteral("online"), l.online},
-                               {QStringLiteral("details"), l.details},
-                               {QStringLiteral("cc"), l.cc},
-                               {QStringLiteral("br"), l.br},
-                               {QStringLiteral("outdated"), l.outdated},
-                               {QStringLiteral("figures"), l.figures}});
-    }
-    return out;
-}
-
 QVariantMap AcRules::teamGauge(double pct, double reset, int) const
 {
     return {{QStringLiteral("text"), acview::teamGaugeText(pct)},
@@ -188,8 +99,6 @@ QVariantMap AcRules::teamGauge(double pct, double reset, int) const
             {QStringLiteral("frac"), acview::fraction(pct)},
             {QStringLiteral("reset"), acview::teamGaugeReset(reset)}};
 }
-
-QVariantMap AcRules::cellGauge(double pct) const { return gaugeMap(pct); }
 
 QVariantMap AcRules::card(const QVariant &acct, int tick) const
 {

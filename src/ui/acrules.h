@@ -1,16 +1,17 @@
 #pragma once
 // The QML face of the AI resources rules (QML singleton `AcRules`): the table's columns and
-// choice lists, and per account everything a row, a detail column or a dashboard card shows,
+// choice lists, and per account everything a dashboard card shows (the table's rows and the
+// detail's lists are roles of list models),
 // worked out in C++ (core/acpanel, core/acview). Colours come back as theme role names.
 //
-// `tick` advances every 30 seconds; bindings that show a countdown or a "… назад" pass it along
-// so that those texts stay current between reloads.
+// `tick` follows the application's Ticker; the bindings outside the list models that show a
+// countdown or a "… назад" (charts, the dashboard cards) pass it along so
+// that those texts stay current between reloads.
 
 #include "core/teamacct.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QVariantList>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
@@ -37,7 +38,7 @@ public:
     explicit AcRules(QObject *parent);
     static AcRules *create(QQmlEngine *qmlEngine, QJSEngine *jsEngine);
 
-    int tick() const { return m_tick; }
+    int tick() const;
     static QVariantList columns();
     static QVariantList modes();
     static QVariantList statusFilters();
@@ -48,17 +49,10 @@ public:
     Q_INVOKABLE double tableWidth(double viewportWidth) const;
     Q_INVOKABLE double emailWidth(double tableWidth) const;
 
-    // One table row: every cell's texts and colour roles.
-    Q_INVOKABLE QVariantMap row(const QVariant &acct, int tick = 0) const;
-    // The detail's registry column [{label, value, tone}] and device cards.
-    Q_INVOKABLE QVariantList registryItems(const QVariant &acct, int tick = 0) const;
-    Q_INVOKABLE QVariantList devices(const QVariant &acct, int tick = 0) const;
     // A dashboard card: header, figures, activity, gauges, weekly models and users.
     Q_INVOKABLE QVariantMap card(const QVariant &acct, int tick = 0) const;
     // A `TeamGauge`: {text, tone, frac, reset}.
     Q_INVOKABLE QVariantMap teamGauge(double pct, double reset, int tick = 0) const;
-    // A `CellGauge`: {text, tone, barTone, frac}.
-    Q_INVOKABLE QVariantMap cellGauge(double pct) const;
     // The banner's text, "" while there is nothing unread (no banner).
     Q_INVOKABLE QString alertsBanner(int unread) const;
     // What the panel's content shows: "loading", "empty", "nomatch" or "table"; "lost" when
@@ -91,7 +85,5 @@ Q_SIGNALS:
     void tilesChanged();
 
 private:
-    QTimer m_timer;
-    int m_tick = 0;
     QPointer<Store> m_store;
 };

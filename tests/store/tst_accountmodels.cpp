@@ -2,9 +2,12 @@
 // something shown changed, moves for a small reorder, inserts and removals for the rest), the
 // shown order always equals a fresh stable sort of the filtered accounts, and the grouped list
 // follows; every model passes Qt's model checks throughout.
+#include "core/clock.h"
 #include "store/accountsfilter.h"
+#include "store/acctdetailmodels.h"
 #include "store/personrowsmodel.h"
 #include "store/teamaccountsmodel.h"
+#include "store/ticker.h"
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
@@ -48,6 +51,22 @@ int spanned(const QSignalSpy &spy, int first = 1, int last = 2)
     return n;
 }
 
+constexpr double kNow = 1.8e9;
+
+// With the clock at kNow: "i1" on hold, its five-hour window resetting in two hours; "a1" last
+// seen five minutes ago. Grouped: Иван, i1, Анна, a1.
+QList<TeamAcct> timedTeam()
+{
+    Clock::setFixed(kNow);
+    QList<TeamAcct> team{acct("i1", 95, "Иван"), acct("a1", 50, "Анна")};
+    team[0].status = "hold";
+    team[0].fiveReset = kNow + 7200;
+    team[1].lastSeen = kNow - 300;
+    for (TeamAcct &a : team)
+        a.rev = a.computeRev();
+    return team;
+}
+
 struct Models {
     TeamAccountsModel source;
     AccountsFilter filter;
@@ -70,6 +89,83 @@ class TstAccountModels : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { Clock::reset(); }
+
+    // What a row's delegate reads, by role name, through the grouped list: a group header answers
+    // the account roles with empty values of their types, an account its cells.
+    void rowsAnswerTheRolesADelegateReads_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QByteArray>("role");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("header") << 0 << QByteArray("isHeader") << QVariant(true);
+        QTest::newRow("header name") << 0 << QByteArray("groupName") << QVariant("Иван");
+        QTest::newRow("header, no e-mail") << 0 << QByteArray("email") << QVariant(QString());
+        QTest::newRow("header, no fill") << 0 << QByteArray("sevenFrac") << QVariant(0.0);
+        QTest::newRow("account") << 1 << QByteArray("isHeader") << QVariant(false);
+        QTest::newRow("e-mail") << 1 << QByteArray("email") << QVariant("i1");
+        QTest::newRow("on hold") << 1 << QByteArray("statusTone") << QVariant("warn");
+        QTest::newRow("gauge") << 1 << QByteArray("sevenText") << QVariant("95%");
+        QTest::newRow("gauge tone") << 1 << QByteArray("sevenBarTone") << QVariant("danger");
+        QTest::newRow("gauge fill") << 1 << QByteArray("sevenFrac") << QVariant(0.95);
+        QTest::newRow("countdown") << 1 << QByteArray("reset5Text") << QVariant("2ч 0м");
+        QTest::newRow("seen") << 3 << QByteArray("presText") << QVariant("5 мин назад");
+        QTest::newRow("no users") << 3 << QByteArray("whoNone") << QVariant(true);
+    }
+    void rowsAnswerTheRolesADelegateReads()
+    {
+        QFETCH(int, row);
+        QFETCH(QByteArray, role);
+        QFETCH(QVariant, value);
+        Models m;
+        m.source.setAccounts(timedTeam());
+        const QVariant got = m.people.data(m.people.index(row), m.people.roleNames().key(role, -1));
+        QCOMPARE(got.typeId(), value.typeId());
+        QCOMPARE(got, value);
+    }
+
+    // A tick refreshes the countdowns of every row of every list, and nothing else.
+    void tickRefreshesOnlyTheTimeRoles()
+    {
+        Models m;
+        m.source.setAccounts(timedTeam());
+        QSignalSpy source(&m.source, &QAbstractItemModel::dataChanged);
+        QSignalSpy filter(&m.filter, &QAbstractItemModel::dataChanged);
+        QSignalSpy people(&m.people, &QAbstractItemModel::dataChanged);
+        Clock::setFixed(kNow + 60);
+        Ticker::instance()->tickNow();
+        for (QSignalSpy *spy : {&source, &filter, &people}) {
+            QCOMPARE(spy->size(), 1);
+            const auto &args = spy->front();
+            QCOMPARE(args[0].toModelIndex().row(), 0);
+            QCOMPARE(args[1].toModelIndex().row(), spy == &people ? 3 : 1);
+            QCOMPARE(args[2].value<QList<int>>(), acrows::timeRoles());
+        }
+        QCOMPARE(m.filter.data(m.filter.index(0), acrows::Reset5TextRole).toString(), QString("1ч 59м"));
+    }
+
+    // The detail's device list follows its account's record, and its "… назад" the tick alone.
+    void deviceListFollowsItsAccount()
+    {
+        Clock::setFixed(kNow);
+        DevicesModel devices;
+        QAbstractItemModelTester t(&devices, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        TeamAcct a = acct("a", 0);
+        a.devices.resize(2);
+        a.devices[0].lastSeen = kNow - 300;
+        devices.setAcct(QVariant::fromValue(a));
+        QCOMPARE(devices.count(), 2);
+        QSignalSpy changed(&devices, &QAbstractItemModel::dataChanged);
+        Clock::setFixed(kNow + 300);
+        Ticker::instance()->tickNow();
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][2].value<QList<int>>(), QList<int>{DevicesModel::SeenRole});
+        QCOMPARE(devices.data(devices.index(0), DevicesModel::SeenRole).toString(), QString("10 мин назад"));
+        a.devices.removeLast();
+        devices.setAcct(QVariant::fromValue(a));
+        QCOMPARE(devices.count(), 1);
+    }
+
     void reloadUpdatesInPlace()
     {
         Models m;

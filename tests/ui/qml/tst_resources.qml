@@ -195,15 +195,15 @@ Item {
             waitForRendering(panel);
             const d = firstAccountRow(panel);
             const id = d.accountId;
-            const bar = findChild(d.accountRow, "rowBar");
+            const bar = findChild(d, "rowBar");
             mouseClick(bar, 300, 10);
             verify(Store.expandedAccounts.indexOf(id) >= 0);
             mouseClick(bar, 300, 10);
             compare(Store.expandedAccounts.indexOf(id), -1);
             mouseClick(bar, 300, 10);
-            tryVerify(function() { return d.accountRow.detail !== null && d.accountRow.detail.breakdown.loaded; }, 5000);
-            const detail = d.accountRow.detail;
-            compare(detail.breakdown.email, d.accountRow.acct.email);
+            tryVerify(function() { return d.detail !== null && d.detail.breakdown.loaded; }, 5000);
+            const detail = d.detail;
+            compare(detail.breakdown.email, d.acct.email);
             mouseClick(findChild(detail, "deleteButton"));
             const dialog = detail.deleteDialog;
             tryVerify(function() { return dialog.opened; });
@@ -214,7 +214,7 @@ Item {
             verify(dialog.visible);
             const moved = rowOf(panel, id);
             verify(moved);
-            compare(moved.accountRow.detail, detail);
+            compare(moved.detail, detail);
             verify(detail.breakdown.loaded);
             keyClick(Qt.Key_Escape);
             tryVerify(function() { return !dialog.visible; });
@@ -225,15 +225,15 @@ Item {
             const panel = makePanel();
             const d = firstAccountRow(panel);
             const id = d.accountId;
-            mouseClick(findChild(d.accountRow, "rowBar"), 300, 10);
+            mouseClick(findChild(d, "rowBar"), 300, 10);
             // The detail settles (its breakdown and history arrive) before the bin is clicked.
-            tryVerify(function() { return d.accountRow.detail !== null && d.accountRow.detail.breakdown.loaded; }, 5000);
+            tryVerify(function() { return d.detail !== null && d.detail.breakdown.loaded; }, 5000);
             waitForRendering(panel);
-            mouseClick(findChild(d.accountRow.detail, "deleteButton"));
-            const dialog = d.accountRow.detail.deleteDialog;
+            mouseClick(findChild(d.detail, "deleteButton"));
+            const dialog = d.detail.deleteDialog;
             tryVerify(function() { return dialog.opened; });
             compare(findChild(dialog.contentItem, "deleteTitle").text,
-                    "Удалить аккаунт " + d.accountRow.acct.email + " из реестра?");
+                    "Удалить аккаунт " + d.acct.email + " из реестра?");
             mouseClick(findChild(dialog.contentItem, "confirmDelete"));
             tryVerify(function() { return !helper.hasAccount(id); }, 5000);
             compare(Store.toast, "Удалено");
@@ -243,8 +243,8 @@ Item {
         function test_everyFocusableNamed() {
             const panel = makePanel();
             const d = firstAccountRow(panel);
-            mouseClick(findChild(d.accountRow, "rowBar"), 300, 10);
-            tryVerify(function() { return d.accountRow.detail !== null; });
+            mouseClick(findChild(d, "rowBar"), 300, 10);
+            tryVerify(function() { return d.detail !== null; });
             const host = createTemporaryObject(formHostComp, top);
             Store.accountFormEdit = panel.accountsModel.get(0);
             Store.accountFormOpen = true;
