@@ -1,13 +1,18 @@
-// Cold start and memory of the client, each figure measured in a fresh child process:
-//   app    time to the main window's first frame; resident memory after start and after
-//          100 refresh cycles against the demo server (refresh every 20 ms)
-//   panel  time to the tray panel's first frame
-//   bare   the same for a bare Qt Quick 1320x840 window built the same way (static module,
-//          QApplication, QQmlApplicationEngine), idling through as many timer ticks
-// The parent starts the reference server with the demo team and signs in once; children
-// restore that session. Times are from the child's start (fork/exec included) to the frame.
+// Cold start and memory of the client beside a bare Qt Quick window, each figure measured in a
+// fresh child process on the same platform plugin and scene graph (software unless
+// QT_QUICK_BACKEND says otherwise):
+//   app     the main window: time to its first frame, then its resident memory once it has
+//           settled (first frame on screen, the team's data shown, the window idle)
+//   cycles  the main window again, refreshing every 20 ms: resident memory after 100 refreshes
+//   panel   time to the tray panel's first frame
+//   bare    a bare Qt Quick 1320x840 window built the same way (static module, QApplication,
+//           QQmlApplicationEngine): first frame, then the same settle condition and as many
+//           timer ticks as the cycles
+// "Idle" is a window that has swapped no frame for kQuietMs. The parent starts the reference
+// server with the demo team and signs in once; children restore that session. Times are from
+// the child's start (fork/exec included) to the frame. Prints `NAME: VALUE UNIT` lines.
+// BENCH_APP_SMAPS=DIR leaves each child's /proc/self/smaps there, taken with the figure.
 #include "referenceserver.h"
-#include "rss.h"
 #include "app/app.h"
 #include "net/secretstore.h"
 #include "store/store.h"
@@ -27,6 +32,7 @@
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 #include <cstdio>
+#include <functional>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
@@ -34,11 +40,83 @@ namespace {
 
 constexpr int kCycles = 100;
 constexpr int kRefreshMs = 20;
+// A window that has drawn nothing for this long is taken as settled; one that never is, is
+// measured after kSettleCapMs and the figure says so.
+constexpr int kQuietMs = 500;
+constexpr int kSettleCapMs = 15000;
 
-void say(const char *key, double value)
+// Resident memory in KiB from /proc/self/status: VmRSS and its anonymous and file-backed parts.
+struct Rss { long total = -1, anon = -1, file = -1; };
+
+Rss rss()
 {
-    std::printf("%s %.1f\n", key, value);
+    Rss r;
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return r;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        const long kb = line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith("VmRSS:"))
+            r.total = kb;
+        else if (line.startsWith("RssAnon:"))
+            r.anon = kb;
+        else if (line.startsWith("RssFile:"))
+            r.file = kb;
+    }
+    return r;
+}
+
+void say(const char *key, const Rss &r)
+{
+    if (!qEnvironmentVariableIsEmpty("BENCH_APP_SMAPS")) {
+        QFile in(QStringLiteral("/proc/self/smaps"));
+        QFile out(qEnvironmentVariable("BENCH_APP_SMAPS") + u'/' + QLatin1String(key) + u'-'
+                  + QString::number(QCoreApplication::applicationPid()));
+        if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly))
+            out.write(in.readAll());
+    }
+    std::printf("%s %ld %ld %ld\n", key, r.total, r.anon, r.file);
     std::fflush(stdout);
+}
+
+void sayFrame()
+{
+    std::printf("FRAME\n");
+    std::fflush(stdout);
+}
+
+// Calls `done` once `ready` holds and the window has then swapped no frame for kQuietMs.
+void whenSettled(QQuickWindow *w, std::function<bool()> ready, std::function<void(bool)> done)
+{
+    auto *quiet = new QTimer(w);
+    quiet->setSingleShot(true);
+    quiet->setInterval(kQuietMs);
+    auto *cap = new QTimer(w);
+    cap->setSingleShot(true);
+    auto *poll = new QTimer(w);
+    auto finish = [=](bool settled) {
+        poll->stop();
+        quiet->stop();
+        cap->stop();
+        QObject::disconnect(w, &QQuickWindow::frameSwapped, quiet, nullptr);
+        done(settled);
+    };
+    QObject::connect(w, &QQuickWindow::frameSwapped, quiet, [=] {
+        if (ready())
+            quiet->start();
+    });
+    QObject::connect(quiet, &QTimer::timeout, w, [=] { finish(true); });
+    QObject::connect(cap, &QTimer::timeout, w, [=] { finish(false); });
+    // The data may arrive without a frame of its own: start the quiet period once it is in.
+    QObject::connect(poll, &QTimer::timeout, w, [=] {
+        if (ready()) {
+            poll->stop();
+            if (!quiet->isActive())
+                quiet->start();
+        }
+    });
+    poll->start(50);
+    cap->start(kSettleCapMs);
 }
 
 // Session handed down by the parent.
@@ -52,7 +130,7 @@ void restoreSession(MemorySecretStore &secrets, const QString &home)
         cfg.write("BRINDLE_URL=\"x\"\nBRINDLE_TOKEN=\"x\"\n");
 }
 
-int childApp(QApplication &qapp, bool panel)
+int childApp(QApplication &qapp, const QString &mode)
 {
     MemorySecretStore secrets;
     const QString home = qEnvironmentVariable("HOME");
@@ -61,7 +139,8 @@ int childApp(QApplication &qapp, bool panel)
     options.deps.secrets = &secrets;
     options.deps.settingsFile = home + QStringLiteral("/prefs.ini");
     options.deps.home = home;
-    options.deps.refreshIntervalMs = kRefreshMs;
+    if (mode == QLatin1String("cycles"))
+        options.deps.refreshIntervalMs = kRefreshMs;
     options.startUpdaterSchedule = false;
     options.showTrayIcon = false;
     CorvaneApp app(options);
@@ -70,39 +149,42 @@ int childApp(QApplication &qapp, bool panel)
         std::fprintf(stderr, "bench: %s\n", qPrintable(error));
         return 1;
     }
-    if (panel) {
+    if (mode == QLatin1String("panel")) {
         QQuickWindow *w = app.panelWindow();
         QObject::connect(w, &QQuickWindow::frameSwapped, &qapp, [] {
-            std::printf("FRAME\n");
-            std::fflush(stdout);
+            sayFrame();
             QCoreApplication::exit(0);
         }, Qt::SingleShotConnection);
         w->setPosition(40, 40);
         w->show();
         return qapp.exec();
     }
-    int passes = 0;
+    Store *store = app.store();
+    if (mode == QLatin1String("cycles")) {
+        int passes = 0;
+        QObject::connect(store, &Store::refreshPass, &qapp, [&] {
+            if (++passes == kCycles) {
+                // The last answers arrive before the figure is read.
+                QObject::connect(store, &Store::refreshPass, &qapp, [] {
+                    say("RSS_CYCLES", rss());
+                    QCoreApplication::exit(0);
+                }, Qt::SingleShotConnection);
+            }
+        });
+        return qapp.exec();
+    }
     QObject::connect(&app, &CorvaneApp::mainWindowPainted, &qapp, [&] {
-        std::printf("FRAME\n");
-        std::fflush(stdout);
-        QTimer::singleShot(1000, &qapp, [&] {
-            say("RSS_START", rssKb());
-            passes = 0;
-            QObject::connect(app.store(), &Store::refreshPass, &qapp, [&] {
-                if (++passes == kCycles) {
-                    // Let the last answers arrive before reading the figure.
-                    QTimer::singleShot(500, &qapp, [] {
-                        say("RSS_CYCLES", rssKb());
-                        QCoreApplication::exit(0);
-                    });
-                }
-            });
+        sayFrame();
+        // Settled once the team is on screen (the administrator's dashboard) and the window idle.
+        whenSettled(app.mainWindow(), [store] { return !store->teamAccounts().isEmpty(); }, [](bool settled) {
+            say(settled ? "RSS_START" : "RSS_UNSETTLED", rss());
+            QCoreApplication::exit(0);
         });
     });
     return qapp.exec();
 }
 
-int childBare(QApplication &qapp)
+int childBare(QApplication &qapp, bool cycles)
 {
     QQmlApplicationEngine engine;
     engine.loadData(R"QML(
@@ -116,27 +198,38 @@ Window { width: 1320; height: 840; visible: true; color: "#0F0F11"; title: "bare
         return 1;
     QTimer ticks;
     int n = 0;
-    QObject::connect(w, &QQuickWindow::frameSwapped, &qapp, [&] {
-        std::printf("FRAME\n");
-        std::fflush(stdout);
-        QTimer::singleShot(1000, &qapp, [&] {
-            say("RSS_START", rssKb());
-            ticks.start(kRefreshMs);
-        });
-    }, Qt::SingleShotConnection);
     QObject::connect(&ticks, &QTimer::timeout, &qapp, [&] {
         if (++n == kCycles) {
             ticks.stop();
-            QTimer::singleShot(500, &qapp, [] {
-                say("RSS_CYCLES", rssKb());
-                QCoreApplication::exit(0);
-            });
+            say("RSS_CYCLES", rss());
+            QCoreApplication::exit(0);
         }
     });
+    QObject::connect(w, &QQuickWindow::frameSwapped, &qapp, [&] {
+        sayFrame();
+        if (cycles) {
+            ticks.start(kRefreshMs);
+            return;
+        }
+        whenSettled(w, [] { return true; }, [](bool settled) {
+            say(settled ? "RSS_START" : "RSS_UNSETTLED", rss());
+            QCoreApplication::exit(0);
+        });
+    }, Qt::SingleShotConnection);
     return qapp.exec();
 }
 
-struct Figures { double frameMs = -1, rssStart = -1, rssCycles = -1; };
+struct Figures {
+    double frameMs = -1;
+    Rss start, cycles;
+    bool settled = true;
+};
+
+Rss parseRss(const QByteArray &fields)
+{
+    const QList<QByteArray> f = fields.split(' ');
+    return {f.value(0).toLong(), f.value(1).toLong(), f.value(2).toLong()};
+}
 
 Figures runChild(const QString &mode, const QProcessEnvironment &env)
 {
@@ -158,9 +251,12 @@ Figures runChild(const QString &mode, const QProcessEnvironment &env)
             if (line == "FRAME")
                 f.frameMs = t.nsecsElapsed() / 1e6;
             else if (line.startsWith("RSS_START "))
-                f.rssStart = line.mid(10).toDouble();
-            else if (line.startsWith("RSS_CYCLES "))
-                f.rssCycles = line.mid(11).toDouble();
+                f.start = parseRss(line.mid(10));
+            else if (line.startsWith("RSS_UNSETTLED ")) {
+                f.start = parseRss(line.mid(14));
+                f.settled = false;
+            } else if (line.startsWith("RSS_CYCLES "))
+                f.cycles = parseRss(line.mid(11));
         }
         if (t.elapsed() > 120000) {
             p.kill();
@@ -195,16 +291,26 @@ bool signIn(const QString &url, const ReferenceServer::Login &who, QProcessEnvir
     return true;
 }
 
+void line(const char *name, double value, const char *unit)
+{
+    std::printf("%s: %.*f %s\n", name, value >= 0 && value < 10 ? 2 : 1, value, unit);
+}
+
+double mib(long kb) { return kb < 0 ? -1 : kb / 1024.0; }
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // As the client's main() does; the bare window gets the same, so that the two differ only
+    // in what they show.
+    CorvaneApp::tuneAllocator();
     QApplication qapp(argc, argv);
     const QStringList args = qapp.arguments();
     if (args.size() >= 3 && args[1] == QLatin1String("--child")) {
-        if (args[2] == QLatin1String("bare"))
-            return childBare(qapp);
-        return childApp(qapp, args[2] == QLatin1String("panel"));
+        if (args[2].startsWith(QLatin1String("bare")))
+            return childBare(qapp, args[2] == QLatin1String("bare-cycles"));
+        return childApp(qapp, args[2]);
     }
 
     if (qEnvironmentVariableIsEmpty("CORVANE_SERVER_BIN"))
@@ -216,6 +322,11 @@ int main(int argc, char **argv)
     }
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // The software scene graph unless told otherwise: under Xvfb OpenGL is Mesa's llvmpipe,
+    // whose compiler and buffers add some 50 MiB to either window and drown what the client
+    // itself holds. QT_QUICK_BACKEND=rhi measures through it all the same.
+    if (!env.contains(QStringLiteral("QT_QUICK_BACKEND")))
+        env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
     env.insert(QStringLiteral("BRINDLE_SERVER_URL"), server.url());
@@ -224,19 +335,33 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench: demo sign-in failed\n");
         return 1;
     }
-    std::printf("platform %s, %d refresh cycles every %d ms (administrator: limits, team accounts, alerts)\n",
-                qPrintable(QGuiApplication::platformName()), kCycles, kRefreshMs);
+    std::printf("platform %s, scene graph %s; settled = first frame, the team shown, no frame for %d ms; %d refresh cycles "
+                "every %d ms (administrator: limits, team accounts, alerts)\n",
+                qPrintable(QGuiApplication::platformName()), qPrintable(env.value(QStringLiteral("QT_QUICK_BACKEND"))),
+                kQuietMs, kCycles, kRefreshMs);
     // One warm-up run of each so that the figures compare processes, not a cold disk cache.
     runChild(QStringLiteral("bare"), env);
     runChild(QStringLiteral("app"), env);
     const Figures bare = runChild(QStringLiteral("bare"), env);
     const Figures app = runChild(QStringLiteral("app"), env);
+    const Figures bareCycles = runChild(QStringLiteral("bare-cycles"), env);
+    const Figures appCycles = runChild(QStringLiteral("cycles"), env);
     const Figures panel = runChild(QStringLiteral("panel"), env);
-    std::printf("%-44s %12s %12s\n", "", "corvane-team", "bare Quick");
-    std::printf("%-44s %12.1f %12.1f\n", "start to first frame, main window (ms)", app.frameMs, bare.frameMs);
-    std::printf("%-44s %12.1f %12s\n", "start to first frame, tray panel (ms)", panel.frameMs, "-");
-    std::printf("%-44s %12.0f %12.0f\n", "resident memory after start (KiB)", app.rssStart, bare.rssStart);
-    std::printf("%-44s %12.0f %12.0f\n", "resident memory after 100 cycles (KiB)", app.rssCycles, bare.rssCycles);
+    if (!app.settled || !bare.settled)
+        std::printf("warning: a window did not settle within %d ms (%s); its figure is taken then\n", kSettleCapMs,
+                    !app.settled ? "main" : "bare");
+    line("main_window_first_frame", app.frameMs, "ms");
+    line("bare_window_first_frame", bare.frameMs, "ms");
+    line("tray_panel_first_frame", panel.frameMs, "ms");
+    line("main_window_rss", mib(app.start.total), "MiB");
+    line("bare_window_rss", mib(bare.start.total), "MiB");
+    line("main_window_rss_ratio", app.start.total > 0 && bare.start.total > 0 ? double(app.start.total) / bare.start.total : -1, "x");
+    line("main_window_rss_anon", mib(app.start.anon), "MiB");
+    line("bare_window_rss_anon", mib(bare.start.anon), "MiB");
+    line("main_window_rss_file", mib(app.start.file), "MiB");
+    line("bare_window_rss_file", mib(bare.start.file), "MiB");
+    line("main_window_rss_after_cycles", mib(appCycles.cycles.total), "MiB");
+    line("bare_window_rss_after_cycles", mib(bareCycles.cycles.total), "MiB");
     server.stop();
-    return (app.frameMs < 0 || bare.frameMs < 0 || panel.frameMs < 0) ? 1 : 0;
+    return (app.frameMs < 0 || bare.frameMs < 0 || panel.frameMs < 0 || app.start.total < 0) ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 // sparklines to the first frame that shows them all drawn, and the resident memory they add to a
 // window already on screen. Prints `NAME: VALUE UNIT` lines. Run offscreen or under Xvfb:
 //   QT_QPA_PLATFORM=offscreen bench/ui/bench_charts
+// BENCH_CHARTS_SMAPS=DIR leaves /proc/self/smaps there before and after, to see where it went.
 #include "referenceserver.h"
 #include "rss.h"
 #include "storefixture.h"
@@ -11,6 +12,7 @@
 #include "store/usagehistory.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -24,6 +26,16 @@
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 namespace {
+void keepSmaps(const char *name)
+{
+    if (qEnvironmentVariableIsEmpty("BENCH_CHARTS_SMAPS"))
+        return;
+    QFile in(QStringLiteral("/proc/self/smaps"));
+    QFile out(qEnvironmentVariable("BENCH_CHARTS_SMAPS") + u'/' + QLatin1String(name));
+    if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly))
+        out.write(in.readAll());
+}
+
 // Waits for the next frame the window puts on screen.
 bool nextFrame(QQuickWindow *w)
 {
@@ -86,6 +98,7 @@ int main(int argc, char **argv)
     nextFrame(&view);
     QTest::qWait(300);
     const long before = rssKb();
+    keepSmaps("before");
 
     // Arguments name the charts to draw (week, cost, spark); by default all of them.
     const QStringList kinds = app.arguments().size() > 1 ? app.arguments().mid(1)
@@ -126,8 +139,10 @@ int main(int argc, char **argv)
         for (int i = 0; i < 5; ++i)
             nextFrame(&view);
         QTest::qWait(300);
-        if (std::string_view(name) == "chart_first_frame")
+        if (std::string_view(name) == "chart_first_frame") {
             std::printf("chart_memory: %.1f MB\n", (rssKb() - before) / 1024.0);
+            keepSmaps("after");
+        }
         delete charts;
         nextFrame(&view);
     }

@@ -25,6 +25,9 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 CorvaneApp::CorvaneApp(const AppOptions &options, QObject *parent)
     : QObject(parent)
@@ -69,6 +72,19 @@ CorvaneApp::~CorvaneApp()
         Store::setInstance(nullptr);
 }
 
+void CorvaneApp::tuneAllocator()
+{
+#ifdef __GLIBC__
+    // glibc gives every thread that allocates an arena of its own, up to eight per core, and
+    // each keeps what was freed in it for that thread. Our threads (the scene graph's renderer,
+    // the network's requests, the QML and image loaders) allocate little and seldom at the
+    // same moment: two arenas serve them without waiting on each other, and a process that
+    // lives all day in the tray keeps less memory resident. MALLOC_ARENA_MAX in the
+    // environment would have to be set before the program starts.
+    mallopt(M_ARENA_MAX, 2);
+#endif
+}
+
 const char *CorvaneApp::noTrayMessage()
 {
     return "corvane-team: no system tray on this desktop; the main window stays open and closing it quits";
@@ -96,8 +112,6 @@ bool CorvaneApp::start(QString *error)
     const bool wantTray = m_options.showTrayIcon && !m_options.screenshotMode();
     if (wantTray && QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new TrayController(m_engine.get(), this);
-        if (!m_tray->panel())
-            std::fprintf(stderr, "corvane-team: tray panel: %s\n", qPrintable(m_tray->panelError()));
         m_trayShown = m_tray->showIcon();
         if (m_trayShown) {
             m_desktop->setTrayIcon(m_tray->icon());

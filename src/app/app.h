@@ -46,6 +46,9 @@ public:
     explicit CorvaneApp(const AppOptions &options, QObject *parent = nullptr);
     ~CorvaneApp() override;
 
+    // Sets the allocator up for a long-running tray process. Called first thing in main(),
+    // before any thread starts.
+    static void tuneAllocator();
     // Parses the command line, guards against a second instance, starts and runs the event
     // loop. The QApplication exists already.
     static int run(QApplication &app);

@@ -9,6 +9,7 @@ Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 int main(int argc, char **argv)
 {
+    CorvaneApp::tuneAllocator();
     // A QApplication, not a QGuiApplication: the tray icon and the file dialog are widgets.
     QApplication app(argc, argv);
     return CorvaneApp::run(app);

@@ -12,6 +12,7 @@
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <cstdio>
 
 namespace {
 // "gauge.with.dots.needle.67percent" in the bundled Material Icons face (see Icons.qml).
@@ -24,19 +25,29 @@ constexpr int kGap = 4;
 
 TrayController::TrayController(QQmlEngine *engine, QObject *parent)
     : QObject(parent)
+    , m_engine(engine)
 {
-    QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/Corvane/ui/MenuPanel.qml")));
+}
+
+QQuickWindow *TrayController::panel()
+{
+    // Made when first opened: most sessions never open it, and a tray application lives long.
+    if (m_panel || !m_error.isEmpty() || !m_engine)
+        return m_panel;
+    QQmlComponent component(m_engine, QUrl(QStringLiteral("qrc:/Corvane/ui/MenuPanel.qml")));
     QObject *obj = component.create();
     m_panel = qobject_cast<QQuickWindow *>(obj);
     if (!m_panel) {
         m_error = component.errorString();
+        std::fprintf(stderr, "corvane-team: tray panel: %s\n", qPrintable(m_error));
         delete obj;
-        return;
+        return nullptr;
     }
     connect(m_panel, &QWindow::activeChanged, this, [this] {
         if (m_panel && !m_panel->isActive() && m_panel->isVisible())
             hidePanel();
     });
+    return m_panel;
 }
 
 TrayController::~TrayController()
@@ -137,7 +148,7 @@ bool TrayController::showIcon()
 
 void TrayController::togglePanel()
 {
-    if (!m_panel)
+    if (!panel())
         return;
     if (m_panel->isVisible()) {
         hidePanel();
@@ -150,7 +161,7 @@ void TrayController::togglePanel()
 
 void TrayController::showPanel(const QPoint &near)
 {
-    if (!m_panel)
+    if (!panel())
         return;
     const QPoint cursor = near.x() >= 0 ? near : QCursor::pos();
     QScreen *screen = QGuiApplication::screenAt(cursor);

@@ -7,9 +7,9 @@
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
+#include <QQmlEngine>
 #include <QRect>
 
-class QQmlEngine;
 #include <QQuickWindow>
 class QSystemTrayIcon;
 
@@ -18,7 +18,7 @@ class TrayController : public QObject
     Q_OBJECT
 
 public:
-    // Creates the panel window from the engine; the icon is made by showIcon().
+    // The panel window comes from the engine when first asked for; the icon is made by showIcon().
     TrayController(QQmlEngine *engine, QObject *parent = nullptr);
     ~TrayController() override;
 
@@ -32,7 +32,8 @@ public:
     // Shows the tray icon; false when the desktop has no system tray.
     bool showIcon();
     QSystemTrayIcon *icon() const { return m_icon; }
-    QQuickWindow *panel() const { return m_panel; }
+    // The panel, made on first use; null (with panelError() saying why) when it does not load.
+    QQuickWindow *panel();
     QString panelError() const { return m_error; }
 
     // Opens the panel next to the icon (or at `near`, when given); hides it when it is open.
@@ -41,6 +42,7 @@ public:
     void hidePanel();
 
 private:
+    QPointer<QQmlEngine> m_engine;
     QPointer<QQuickWindow> m_panel;
     QSystemTrayIcon *m_icon = nullptr;
     QElapsedTimer m_sinceHidden;

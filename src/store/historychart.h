@@ -20,11 +20,13 @@ class HistoryChart : public ChartBase
     Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY changed)
     Q_PROPERTY(QString mode READ mode WRITE setMode NOTIFY changed)
 
-    Q_PROPERTY(QList<QPointF> fiveLine READ fiveLine NOTIFY drawn)
-    Q_PROPERTY(QList<QPointF> sevenLine READ sevenLine NOTIFY drawn)
+    // The lines as a list of points, handed to PathPolyline as they are. QML sees these and
+    // the projections as plain values: a point list and a map are opaque to its type checks.
+    Q_PROPERTY(QVariant fiveLine READ fiveLineValue NOTIFY drawn)
+    Q_PROPERTY(QVariant sevenLine READ sevenLineValue NOTIFY drawn)
     // {shown, x1, y1, x2, y2, runsOut} of each window's projection.
-    Q_PROPERTY(QVariantMap fiveProjection READ fiveProjection NOTIFY drawn)
-    Q_PROPERTY(QVariantMap sevenProjection READ sevenProjection NOTIFY drawn)
+    Q_PROPERTY(QVariant fiveProjection READ fiveProjectionValue NOTIFY drawn)
+    Q_PROPERTY(QVariant sevenProjection READ sevenProjectionValue NOTIFY drawn)
     // [{x, seven}]: where a window began anew.
     Q_PROPERTY(QVariantList resets READ resets NOTIFY drawn)
     // [{y, label}] of the 80 and 95 % guides; [{x, label}] of the day marks.
@@ -51,6 +53,10 @@ public:
     const QList<QPointF> &sevenLine() const { return m_sevenLine; }
     QVariantMap fiveProjection() const { return projectionMap(m_fiveProj); }
     QVariantMap sevenProjection() const { return projectionMap(m_sevenProj); }
+    QVariant fiveLineValue() const { return QVariant::fromValue(m_fiveLine); }
+    QVariant sevenLineValue() const { return QVariant::fromValue(m_sevenLine); }
+    QVariant fiveProjectionValue() const { return fiveProjection(); }
+    QVariant sevenProjectionValue() const { return sevenProjection(); }
     const QVariantList &resets() const { return m_resets; }
     const QVariantList &guides() const { return m_guides; }
     const QVariantList &ticks() const { return m_ticks; }

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Shapes
@@ -45,6 +46,7 @@ Rectangle {
             Repeater {
                 model: chart.legend
                 delegate: Row {
+                    id: legendEntry
                     required property var modelData
                     spacing: 4
                     Rectangle {
@@ -52,10 +54,10 @@ Rectangle {
                         width: 8
                         height: 8
                         radius: 2
-                        color: modelData.color
+                        color: legendEntry.modelData.color
                     }
                     Text {
-                        text: modelData.label
+                        text: legendEntry.modelData.label
                         textFormat: Text.PlainText
                         color: T.textTertiary
                         font.pixelSize: T.caption2
@@ -119,12 +121,13 @@ Rectangle {
                 Repeater {
                     model: chart.layers
                     delegate: Shape {
+                        id: layer
                         required property var modelData
                         anchors.fill: parent
                         ShapePath {
                             strokeColor: "transparent"
-                            fillColor: modelData.color
-                            PathMultiline { paths: modelData.rects }
+                            fillColor: layer.modelData.color
+                            PathMultiline { paths: layer.modelData.rects }
                         }
                     }
                 }

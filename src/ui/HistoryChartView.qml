@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Shapes
@@ -43,16 +44,17 @@ ColumnLayout {
         Repeater {
             model: [{label: "5 часов", color: T.accent}, {label: "7 дней", color: T.textSecondary}]
             delegate: Row {
+                id: legendEntry
                 required property var modelData
                 spacing: 4
                 Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     width: 10
                     height: 2
-                    color: modelData.color
+                    color: legendEntry.modelData.color
                 }
                 Text {
-                    text: modelData.label
+                    text: legendEntry.modelData.label
                     color: T.textTertiary
                     font.pixelSize: T.caption2
                 }

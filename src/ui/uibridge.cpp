@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QQmlEngine>
+#include <QResource>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -61,7 +62,17 @@ void loadBundledFonts()
         "NotoSans-Bold.ttf", "NotoSans-Black.ttf", "MaterialIcons-Regular.ttf",
     };
     for (const char *f : files) {
-        if (QFontDatabase::addApplicationFont(dir + QLatin1String(f)) < 0)
+        const QString path = dir + QLatin1String(f);
+        // A font added by its resource path is read whole onto the heap, and read whole once
+        // more for each face drawn with it. Stored uncompressed, the resource already lies in
+        // the program's mapped image: handed over in place, only the pages the glyphs need
+        // are ever read, and they stay shared with the file.
+        const QResource res(path);
+        const int id = res.isValid() && res.compressionAlgorithm() == QResource::NoCompression
+            ? QFontDatabase::addApplicationFontFromData(
+                  QByteArray::fromRawData(reinterpret_cast<const char *>(res.data()), res.size()))
+            : QFontDatabase::addApplicationFont(path);
+        if (id < 0)
             qWarning("bundled font %s did not load", f);
     }
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {

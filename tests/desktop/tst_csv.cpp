@@ -1,11 +1,14 @@
-// The CSV writer on awkward strings, read back by Python's csv module, and an export of the AI
-// resources list as the screen shows it.
+// The CSV writer on awkward strings, read back by Python's csv module, and exports of the AI
+// resources list as the screen shows it, with the history of each account whose detail is open.
 #include "app/csvexport.h"
 #include "core/clock.h"
 #include "core/csv.h"
 #include "kit.h"
+#include "store/forecasts.h"
+#include "store/usagehistory.h"
 #include "testmain.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
@@ -123,6 +126,63 @@ private Q_SLOTS:
         });
         exporter.exportAccounts();
         QCOMPARE(f->toast(), QString("Не удалось сохранить файл"));
+    }
+
+    // The readings of an open account follow the list, as its detail draws them; a closed
+    // detail or a history that did not load adds nothing rather than an empty table.
+    void openAccountHistory_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QStringList>("history");
+        const double t = 1'800'000'000; // 11:00 in Moscow
+        const QJsonObject windows{
+            {"five_hour", QJsonObject{{"points", QJsonArray{QJsonArray{t - 600, 12.54, t + 3600}, QJsonArray{t - 60, 14, t + 3600}}}}},
+            {"seven_day", QJsonObject{{"points", QJsonArray{QJsonArray{t - 60, 40, 0}}}}}};
+        const QStringList head{"История лимитов · claude =a@x", "Время|Окно|%|Сброс"};
+        QTest::newRow("open: both windows, local times")
+            << true << Reply::json({{"ok", true}, {"windows", windows}})
+            << head + QStringList{"2027-01-15T10:50:00+03:00|5 часов|12.5|2027-01-15T12:00:00+03:00",
+                                  "2027-01-15T10:59:00+03:00|5 часов|14.0|2027-01-15T12:00:00+03:00",
+                                  "2027-01-15T10:59:00+03:00|7 дней|40.0|"};
+        QTest::newRow("open, no readings kept: the header alone")
+            << true << Reply::json({{"ok", true}, {"windows", QJsonObject{}}}) << head;
+        QTest::newRow("closed") << false << Reply::json({{"ok", true}, {"windows", windows}}) << QStringList();
+        QTest::newRow("open, refused") << true << Reply::json({{"error", "Недостаточно прав"}}, 403) << QStringList();
+        QTest::newRow("open, server error") << true << Reply::html500() << QStringList();
+    }
+    void openAccountHistory()
+    {
+        QFETCH(bool, open);
+        QFETCH(Reply, reply);
+        Clock::setFixed(1'800'000'000);
+        FakeServer server;
+        server.on("/api/accounts/history", reply);
+        StoreFixture f;
+        f.signedIn(server.url(), "admin");
+        Forecasts forecasts(f.store.get(), nullptr);
+        Forecasts::setInstance(&forecasts);
+        TeamAcct a = acct("=a@x", "Анна", 10);
+        a.provider = "claude";
+        f->setTeamAccounts({a, acct("b@x", "Борис", 20)});
+        if (open)
+            f->setExpandedAccounts({a.id()});
+        UsageHistory *h = forecasts.usage();
+        h->want(a.provider, a.email, 7);
+        QTRY_VERIFY(!h->entry(a.provider, a.email)->pending);
+
+        CsvExport exporter(f.store.get(), nullptr);
+        const QString path = f.dir.filePath("out.csv");
+        exporter.setChooser([&](const QString &, std::function<void(const QString &)> done) { done(path); });
+        exporter.exportAccounts();
+        Forecasts::setInstance(nullptr);
+        const QList<QStringList> rows = readBack(path);
+        QVERIFY(rows.size() >= 3); // the list comes first whatever the history
+        QStringList history;
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            if (!history.isEmpty() || rows[i].value(0).startsWith("История лимитов"))
+                history << rows[i].join('|');
+        QTEST(history, "history");
     }
 };
 
