@@ -12,20 +12,15 @@
 // server with the demo team and signs in once; children restore that session. Times are from
 // the child's start (fork/exec included) to the frame. Prints `NAME: VALUE UNIT` lines.
 // BENCH_APP_SMAPS=DIR leaves each child's /proc/self/smaps there, taken with the figure.
+#include "mainwindowkit.h"
 #include "referenceserver.h"
 #include "app/app.h"
 #include "net/secretstore.h"
 #include "store/store.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -40,41 +35,15 @@ namespace {
 
 constexpr int kCycles = 100;
 constexpr int kRefreshMs = 20;
-// A window that has drawn nothing for this long is taken as settled; one that never is, is
-// measured after kSettleCapMs and the figure says so.
-constexpr int kQuietMs = 500;
-constexpr int kSettleCapMs = 15000;
-
-// Resident memory in KiB from /proc/self/status: VmRSS and its anonymous and file-backed parts.
-struct Rss { long total = -1, anon = -1, file = -1; };
-
-Rss rss()
-{
-    Rss r;
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return r;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        const long kb = line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toLong();
-        if (line.startsWith("VmRSS:"))
-            r.total = kb;
-        else if (line.startsWith("RssAnon:"))
-            r.anon = kb;
-        else if (line.startsWith("RssFile:"))
-            r.file = kb;
-    }
-    return r;
-}
+using benchwin::Rss;
+using benchwin::kQuietMs;
+using benchwin::kSettleCapMs;
+using benchwin::rss;
+using benchwin::whenSettled;
 
 void say(const char *key, const Rss &r)
 {
-    if (!qEnvironmentVariableIsEmpty("BENCH_APP_SMAPS")) {
-        QFile in(QStringLiteral("/proc/self/smaps"));
-        QFile out(qEnvironmentVariable("BENCH_APP_SMAPS") + u'/' + QLatin1String(key) + u'-'
-                  + QString::number(QCoreApplication::applicationPid()));
-        if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly))
-            out.write(in.readAll());
-    }
+    benchwin::keepSmaps("BENCH_APP_SMAPS", QLatin1String(key) + u'-' + QString::number(QCoreApplication::applicationPid()));
     std::printf("%s %ld %ld %ld\n", key, r.total, r.anon, r.file);
     std::fflush(stdout);
 }
@@ -85,56 +54,11 @@ void sayFrame()
     std::fflush(stdout);
 }
 
-// Calls `done` once `ready` holds and the window has then swapped no frame for kQuietMs.
-void whenSettled(QQuickWindow *w, std::function<bool()> ready, std::function<void(bool)> done)
-{
-    auto *quiet = new QTimer(w);
-    quiet->setSingleShot(true);
-    quiet->setInterval(kQuietMs);
-    auto *cap = new QTimer(w);
-    cap->setSingleShot(true);
-    auto *poll = new QTimer(w);
-    auto finish = [=](bool settled) {
-        poll->stop();
-        quiet->stop();
-        cap->stop();
-        QObject::disconnect(w, &QQuickWindow::frameSwapped, quiet, nullptr);
-        done(settled);
-    };
-    QObject::connect(w, &QQuickWindow::frameSwapped, quiet, [=] {
-        if (ready())
-            quiet->start();
-    });
-    QObject::connect(quiet, &QTimer::timeout, w, [=] { finish(true); });
-    QObject::connect(cap, &QTimer::timeout, w, [=] { finish(false); });
-    // The data may arrive without a frame of its own: start the quiet period once it is in.
-    QObject::connect(poll, &QTimer::timeout, w, [=] {
-        if (ready()) {
-            poll->stop();
-            if (!quiet->isActive())
-                quiet->start();
-        }
-    });
-    poll->start(50);
-    cap->start(kSettleCapMs);
-}
-
-// Session handed down by the parent.
-void restoreSession(MemorySecretStore &secrets, const QString &home)
-{
-    for (const QString &k : Keychain::items())
-        Keychain::set(secrets, k, qEnvironmentVariable(("BENCH_" + k.toUpper()).toUtf8().constData()));
-    QDir(home).mkpath(QStringLiteral(".brindle"));
-    QFile cfg(home + QStringLiteral("/.brindle/config"));
-    if (cfg.open(QIODevice::WriteOnly))
-        cfg.write("BRINDLE_URL=\"x\"\nBRINDLE_TOKEN=\"x\"\n");
-}
-
 int childApp(QApplication &qapp, const QString &mode)
 {
     MemorySecretStore secrets;
     const QString home = qEnvironmentVariable("HOME");
-    restoreSession(secrets, home);
+    benchwin::restoreSession(secrets, home);
     AppOptions options;
     options.deps.secrets = &secrets;
     options.deps.settingsFile = home + QStringLiteral("/prefs.ini");
@@ -269,28 +193,6 @@ Figures runChild(const QString &mode, const QProcessEnvironment &env)
     return f;
 }
 
-bool signIn(const QString &url, const ReferenceServer::Login &who, QProcessEnvironment *env)
-{
-    QNetworkAccessManager nam;
-    QNetworkRequest req(QUrl(url + QStringLiteral("/api/provision")));
-    req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply *r = nam.post(req, QJsonDocument(QJsonObject{{"login", who.login}, {"password", who.password}}).toJson());
-    QEventLoop loop;
-    QObject::connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    const QJsonObject o = QJsonDocument::fromJson(r->readAll()).object();
-    r->deleteLater();
-    if (!o.value(QStringLiteral("ok")).toBool())
-        return false;
-    env->insert(QStringLiteral("BENCH_TOKEN"), o.value(QStringLiteral("token")).toString());
-    env->insert(QStringLiteral("BENCH_LOGIN"), who.login);
-    env->insert(QStringLiteral("BENCH_NAME"), o.value(QStringLiteral("name")).toString(who.login));
-    env->insert(QStringLiteral("BENCH_URL"), o.value(QStringLiteral("url")).toString(url));
-    env->insert(QStringLiteral("BENCH_ROLE"), o.value(QStringLiteral("role")).toString());
-    env->insert(QStringLiteral("BENCH_SESSION"), o.value(QStringLiteral("session")).toString());
-    return true;
-}
-
 void line(const char *name, double value, const char *unit)
 {
     std::printf("%s: %.*f %s\n", name, value >= 0 && value < 10 ? 2 : 1, value, unit);
@@ -321,17 +223,8 @@ int main(int argc, char **argv)
         return 1;
     }
     QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // The software scene graph unless told otherwise: under Xvfb OpenGL is Mesa's llvmpipe,
-    // whose compiler and buffers add some 50 MiB to either window and drown what the client
-    // itself holds. QT_QUICK_BACKEND=rhi measures through it all the same.
-    if (!env.contains(QStringLiteral("QT_QUICK_BACKEND")))
-        env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("BRINDLE_SERVER_URL"), server.url());
-    env.insert(QStringLiteral("CORVANE_SECRET_STORE"), QStringLiteral("memory"));
-    if (!signIn(server.url(), server.loginFor(QStringLiteral("admin")), &env)) {
+    QProcessEnvironment env;
+    if (!benchwin::childEnvironment(server, home.path(), &env)) {
         std::fprintf(stderr, "bench: demo sign-in failed\n");
         return 1;
     }

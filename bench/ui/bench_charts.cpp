@@ -1,151 +1,186 @@
-// The usage charts against the demo team's thirty days (the reference server with --demo): the
-// time from creating the charts of an open account detail, the statistics' cost per day and six
-// sparklines to the first frame that shows them all drawn, and the resident memory they add to a
-// window already on screen. Prints `NAME: VALUE UNIT` lines. Run offscreen or under Xvfb:
-//   QT_QPA_PLATFORM=offscreen bench/ui/bench_charts
-// BENCH_CHARTS_SMAPS=DIR leaves /proc/self/smaps there before and after, to see where it went.
+// The usage charts in the real main window (the administrator signed in against the reference
+// server's demo team and its thirty days of history, software scene graph, the client's
+// allocator tuning; the window started and settled as bench_app does it):
+//   chart_first_frame   from opening the first dashboard card to the first frame that shows its
+//                       history chart drawn (the week's answer from the server included)
+//   chart_memory        resident memory with the charts shown less that of the settled dashboard
+//                       without them: the card's history chart opened, then the statistics with
+//                       their cost chart, each settled. The administrator's screens show no
+//                       sparklines (those are on a member's own cards).
+//   chart_memory_history  the same after the card's chart alone
+// Settled is the window's charts and breakdowns loaded and no frame for benchwin::kQuietMs.
+// The figures are taken in a child process, after a warm-up child, so that they compare screens
+// and not a cold disk cache. Prints `NAME: VALUE UNIT` lines. Run under Xvfb:
+//   xvfb-run -a bench/ui/bench_charts
+// BENCH_CHARTS_SMAPS=DIR leaves /proc/self/smaps there at each figure (before, history, after),
+// to see where the memory went.
+#include "mainwindowkit.h"
 #include "referenceserver.h"
-#include "rss.h"
-#include "storefixture.h"
+#include "app/app.h"
+#include "app/screenshotvariants.h"
+#include "net/secretstore.h"
 #include "store/chartbase.h"
-#include "store/forecasts.h"
-#include "store/usagehistory.h"
+#include "store/store.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QGuiApplication>
-#include <QQmlComponent>
-#include <QQmlEngine>
+#include <QProcess>
 #include <QQuickItem>
-#include <QQuickView>
-#include <QTest>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 #include <cstdio>
-#include <string_view>
+#include <functional>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 namespace {
-void keepSmaps(const char *name)
+
+// The item of that name anywhere in the window, visible or not.
+QQuickItem *findItem(QQuickItem *item, const QString &name)
 {
-    if (qEnvironmentVariableIsEmpty("BENCH_CHARTS_SMAPS"))
-        return;
-    QFile in(QStringLiteral("/proc/self/smaps"));
-    QFile out(qEnvironmentVariable("BENCH_CHARTS_SMAPS") + u'/' + QLatin1String(name));
-    if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly))
-        out.write(in.readAll());
+    if (!item || item->objectName() == name)
+        return item;
+    for (QQuickItem *child : item->childItems())
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    return nullptr;
 }
 
-// Waits for the next frame the window puts on screen.
-bool nextFrame(QQuickWindow *w)
+void mb(const char *name, long kb)
 {
-    bool swapped = false;
-    auto c = QObject::connect(w, &QQuickWindow::frameSwapped, w, [&] { swapped = true; });
-    w->update();
-    const bool ok = QTest::qWaitFor([&] { return swapped; }, 10000);
-    QObject::disconnect(c);
-    return ok;
+    std::printf("%s: %.1f MB\n", name, kb / 1024.0);
 }
+
+// Polls `ready` every few milliseconds and calls `then` once it holds; false after the cap.
+void when(QObject *owner, std::function<bool()> ready, std::function<void(bool)> then)
+{
+    auto *poll = new QTimer(owner);
+    QElapsedTimer since;
+    since.start();
+    QObject::connect(poll, &QTimer::timeout, owner, [=] {
+        const bool ok = ready();
+        if (!ok && since.elapsed() < benchwin::kSettleCapMs)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        then(ok);
+    });
+    poll->start(2);
+}
+
+int fail(const char *what)
+{
+    std::fprintf(stderr, "bench: %s\n", what);
+    QCoreApplication::exit(1);
+    return 1;
+}
+
+int child(QApplication &qapp)
+{
+    MemorySecretStore secrets;
+    const QString home = qEnvironmentVariable("HOME");
+    benchwin::restoreSession(secrets, home);
+    AppOptions options;
+    options.deps.secrets = &secrets;
+    options.deps.settingsFile = home + QStringLiteral("/prefs.ini");
+    options.deps.home = home;
+    options.startUpdaterSchedule = false;
+    options.showTrayIcon = false;
+    CorvaneApp app(options);
+    QString error;
+    if (!app.start(&error)) {
+        std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+        return 1;
+    }
+    Store *store = app.store();
+    QQuickWindow *w = nullptr;
+    benchwin::Rss before;
+    QElapsedTimer opened;
+    const auto loaded = [&] { return shotvariant::settled(w); };
+
+    // 3. The statistics with their cost chart, settled: the figure.
+    const auto statistics = [&] {
+        store->setNavByName(QStringLiteral("stats"));
+        benchwin::whenSettled(w, [&] {
+            QQuickItem *view = findItem(w->contentItem(), QStringLiteral("statsView"));
+            QObject *model = view ? view->property("model").value<QObject *>() : nullptr;
+            return model && !model->property("showSpinner").toBool()
+                && findItem(w->contentItem(), QStringLiteral("costChart")) && loaded();
+        }, [&](bool settled) {
+            benchwin::keepSmaps("BENCH_CHARTS_SMAPS", QStringLiteral("after"));
+            if (!settled)
+                std::printf("warning: the statistics did not settle within %d ms\n", benchwin::kSettleCapMs);
+            mb("chart_memory", benchwin::rss().total - before.total);
+            QCoreApplication::exit(settled ? 0 : 1);
+        });
+    };
+    // 2. The first card opened: the first frame that shows its chart drawn, then settled.
+    const auto history = [&] {
+        when(w, [&] { return shotvariant::apply(store, w, QStringLiteral("dashboard:history")); }, [&](bool ok) {
+            if (!ok)
+                return void(fail("no dashboard card to open"));
+            opened.start();
+            when(w, [&] { return findItem(w->contentItem(), QStringLiteral("historyChart")) && loaded(); }, [&](bool ok) {
+                if (!ok)
+                    return void(fail("the card's history chart did not load"));
+                benchwin::nextFrame(w, [&] {
+                    std::printf("chart_first_frame: %.1f ms\n", opened.nsecsElapsed() / 1e6);
+                    benchwin::whenSettled(w, loaded, [&](bool) {
+                        benchwin::keepSmaps("BENCH_CHARTS_SMAPS", QStringLiteral("history"));
+                        mb("chart_memory_history", benchwin::rss().total - before.total);
+                        statistics();
+                    });
+                });
+            });
+        });
+    };
+    // 1. The dashboard as it starts, settled as bench_app has it: no chart on it.
+    QObject::connect(&app, &CorvaneApp::mainWindowPainted, &qapp, [&] {
+        w = app.mainWindow();
+        benchwin::whenSettled(w, [&] { return !store->teamAccounts().isEmpty() && loaded(); }, [&](bool settled) {
+            if (!settled || findItem(w->contentItem(), QStringLiteral("historyChart")))
+                return void(fail("the dashboard did not settle without a chart"));
+            before = benchwin::rss();
+            benchwin::keepSmaps("BENCH_CHARTS_SMAPS", QStringLiteral("before"));
+            history();
+        });
+    }, Qt::SingleShotConnection);
+    return qapp.exec();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
+    CorvaneApp::tuneAllocator();
+    QApplication qapp(argc, argv);
+    if (qapp.arguments().value(1) == QLatin1String("--child"))
+        return child(qapp);
+
     if (qEnvironmentVariableIsEmpty("CORVANE_SERVER_BIN"))
         qputenv("CORVANE_SERVER_BIN", CORVANE_SERVER_PATH);
     ReferenceServer server;
-    StoreFixture f;
-    if (!server.start() || !f.signedInTo(server, QStringLiteral("admin"))) {
+    QTemporaryDir home;
+    QProcessEnvironment env;
+    if (!server.start() || !benchwin::childEnvironment(server, home.path(), &env)) {
         std::fprintf(stderr, "bench: the demo server did not start or sign in\n");
         return 1;
     }
-    Forecasts forecasts(f.store.get(), nullptr);
-    Forecasts::setInstance(&forecasts);
-    f->loadTeam();
-    QTest::qWaitFor([&] { return !f->teamAccounts().isEmpty(); }, 20000);
-    QStringList accounts;
-    for (const TeamAcct &a : f->teamAccounts())
-        if (a.fivePct > 0 && accounts.size() < 6)
-            accounts << a.provider + u'\n' + a.email;
-    if (accounts.isEmpty()) {
-        std::fprintf(stderr, "bench: no demo account with limits\n");
-        return 1;
-    }
-    // The answers are loaded first: the figures are of drawing, not of the network.
-    UsageHistory *h = forecasts.usage();
-    for (const QString &k : accounts)
-        h->want(k.section(u'\n', 0, 0), k.section(u'\n', 1), 7);
-    h->wantCost(30);
-    QTest::qWaitFor([&] {
-        for (const QString &k : accounts) {
-            const auto *e = h->entry(k.section(u'\n', 0, 0), k.section(u'\n', 1));
-            if (!e || e->at <= 0)
-                return false;
-        }
-        return h->cost().at > 0;
-    }, 20000);
-    const auto *first = h->entry(accounts[0].section(u'\n', 0, 0), accounts[0].section(u'\n', 1));
-    std::printf("chart_week_readings: %lld points\n", (long long)(first->five.size() + first->seven.size()));
-
-    QQuickView view;
-    view.engine()->addImportPath(QStringLiteral("qrc:/"));
-    view.setResizeMode(QQuickView::SizeRootObjectToView);
-    // The window as the main window has it before any chart: the module, its theme and rules.
-    view.setSource(QUrl(QStringLiteral("data:text/plain,import QtQuick%0Aimport QtQuick.Layouts%0Aimport Corvane%0A"
-                                       "ColumnLayout { Text { text: T.font + AcRules.tick + Forecasts.revision } }")));
-    view.resize(1000, 800);
-    view.show();
-    nextFrame(&view);
-    QTest::qWait(300);
-    const long before = rssKb();
-    keepSmaps("before");
-
-    // Arguments name the charts to draw (week, cost, spark); by default all of them.
-    const QStringList kinds = app.arguments().size() > 1 ? app.arguments().mid(1)
-                                                          : QStringList{"week", "cost", "spark"};
-    QString qml = QStringLiteral("import QtQuick\nimport QtQuick.Layouts\nimport Corvane\nColumnLayout { width: 900\n");
-    if (kinds.contains(QStringLiteral("week")))
-        qml += QStringLiteral("HistoryChartView { Layout.fillWidth: true; provider: \"%1\"; email: \"%2\" }\n")
-                   .arg(accounts[0].section(u'\n', 0, 0), accounts[0].section(u'\n', 1));
-    if (kinds.contains(QStringLiteral("cost")))
-        qml += QStringLiteral("CostChartView { Layout.fillWidth: true }\n");
-    for (const QString &k : accounts)
-        if (kinds.contains(QStringLiteral("spark")))
-            qml += QStringLiteral("Sparkline { Layout.fillWidth: true; provider: \"%1\"; email: \"%2\" }\n")
-                       .arg(k.section(u'\n', 0, 0), k.section(u'\n', 1));
-    qml += u'}';
-    QQmlComponent component(view.engine());
-    component.setData(qml.toUtf8(), QUrl(QStringLiteral("qrc:/bench/Charts.qml")));
-    // The first time includes loading Qt Quick Shapes and compiling the charts' QML; the second
-    // is a chart opened again (another account's detail, the statistics revisited).
-    for (const char *name : {"chart_first_frame", "chart_again_frame"}) {
-        QElapsedTimer t;
-        t.start();
-        auto *charts = qobject_cast<QQuickItem *>(component.create());
-        if (!charts) {
-            std::fprintf(stderr, "bench: %s\n", qPrintable(component.errorString()));
-            return 1;
-        }
-        charts->setParentItem(view.rootObject());
-        // Every chart has computed its marks, then the frame that shows them.
-        QTest::qWaitFor([&] {
-            for (ChartBase *c : charts->findChildren<ChartBase *>())
-                if (c->waiting())
-                    return false;
-            return true;
-        }, 10000);
-        nextFrame(&view);
-        std::printf("%s: %.1f ms\n", name, t.nsecsElapsed() / 1e6);
-        for (int i = 0; i < 5; ++i)
-            nextFrame(&view);
-        QTest::qWait(300);
-        if (std::string_view(name) == "chart_first_frame") {
-            std::printf("chart_memory: %.1f MB\n", (rssKb() - before) / 1024.0);
-            keepSmaps("after");
-        }
-        delete charts;
-        nextFrame(&view);
-    }
-    Forecasts::setInstance(nullptr);
-    return 0;
+    const auto run = [&](bool show) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(show ? QProcess::ForwardedChannels : QProcess::ForwardedErrorChannel);
+        p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
+        if (!p.waitForFinished(120000))
+            p.kill();
+        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+    std::printf("platform %s, scene graph %s; the administrator's main window, demo team\n",
+                qPrintable(QGuiApplication::platformName()), qPrintable(env.value(QStringLiteral("QT_QUICK_BACKEND"))));
+    std::fflush(stdout);
+    run(false);
+    const bool ok = run(true);
+    server.stop();
+    return ok ? 0 : 1;
 }
