@@ -16,6 +16,7 @@
 // Run: xvfb-run -a env QT_QUICK_BACKEND=software build/bench/store/bench_resources
 // (--no-ui skips the parts that start the application, --demo-only the 2,000-account team). In-process figures are the median CPU
 // time of the thread that does the work; first frames are wall-clock times.
+#include "mainwindowkit.h"
 #include "referenceserver.h"
 #include "rss.h"
 #include "app/app.h"
@@ -238,26 +239,10 @@ void refreshFigures()
 int childApp(QApplication &qapp, const QString &section)
 {
     MemorySecretStore secrets;
-    const QString home = qEnvironmentVariable("HOME");
-    for (const QString &k : Keychain::items())
-        Keychain::set(secrets, k, qEnvironmentVariable(("BENCH_" + k.toUpper()).toUtf8().constData()));
-    QDir(home).mkpath(QStringLiteral(".brindle"));
-    QFile cfg(home + QStringLiteral("/.brindle/config"));
-    if (cfg.open(QIODevice::WriteOnly))
-        cfg.write("BRINDLE_URL=\"x\"\nBRINDLE_TOKEN=\"x\"\n");
-    cfg.close();
-    AppOptions options;
-    options.deps.secrets = &secrets;
-    options.deps.settingsFile = home + QStringLiteral("/prefs.ini");
-    options.deps.home = home;
-    options.startUpdaterSchedule = false;
-    options.showTrayIcon = false;
+    AppOptions options = benchwin::childOptions(secrets);
     CorvaneApp app(options);
-    QString error;
-    if (!app.start(&error)) {
-        std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+    if (!benchwin::start(app))
         return 1;
-    }
     Store *s = app.store();
     QQuickWindow *w = app.mainWindow();
     // Once the team is in and the window idle: leave for a light section, come back, and time
@@ -333,28 +318,6 @@ Child runChild(const QString &mode, const QProcessEnvironment &env)
     return c;
 }
 
-bool signIn(const QString &url, const ReferenceServer::Login &who, QProcessEnvironment *env)
-{
-    QNetworkAccessManager nam;
-    QNetworkRequest req(QUrl(url + QStringLiteral("/api/provision")));
-    req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply *r = nam.post(req, QJsonDocument(QJsonObject{{"login", who.login}, {"password", who.password}}).toJson());
-    QEventLoop loop;
-    QObject::connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    const QJsonObject o = QJsonDocument::fromJson(r->readAll()).object();
-    r->deleteLater();
-    if (!o.value(QStringLiteral("ok")).toBool())
-        return false;
-    env->insert(QStringLiteral("BENCH_TOKEN"), o.value(QStringLiteral("token")).toString());
-    env->insert(QStringLiteral("BENCH_LOGIN"), who.login);
-    env->insert(QStringLiteral("BENCH_NAME"), o.value(QStringLiteral("name")).toString(who.login));
-    env->insert(QStringLiteral("BENCH_URL"), o.value(QStringLiteral("url")).toString(url));
-    env->insert(QStringLiteral("BENCH_ROLE"), o.value(QStringLiteral("role")).toString());
-    env->insert(QStringLiteral("BENCH_SESSION"), o.value(QStringLiteral("session")).toString());
-    return true;
-}
-
 // A refresh that finds nothing changed, through the store's own load, against the reference
 // server with 2,000 more accounts.
 bool unchangedRefreshFigures()
@@ -419,12 +382,8 @@ bool uiFigures(const char *team, const QStringList &serverArgs)
         return false;
     }
     QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("BRINDLE_SERVER_URL"), server.url());
-    env.insert(QStringLiteral("CORVANE_SECRET_STORE"), QStringLiteral("memory"));
-    if (!signIn(server.url(), server.loginFor(QStringLiteral("admin")), &env))
+    QProcessEnvironment env;
+    if (!benchwin::childEnvironment(server, home.path(), &env))
         return false;
     for (const char *section : {"dashboard", "accounts", "tasks"}) {
         // The tasks placeholder is the yardstick: the shell with nothing of these screens.
@@ -471,7 +430,7 @@ int main(int argc, char **argv)
         return 0;
     const bool onlyDemo = args.contains(QStringLiteral("--demo-only"));
     std::printf("(platform %s, Qt Quick backend \"%s\")\n", qPrintable(QGuiApplication::platformName()),
-                qPrintable(qEnvironmentVariable("QT_QUICK_BACKEND")));
+                qPrintable(qEnvironmentVariable("QT_QUICK_BACKEND", QStringLiteral("software"))));
     const bool ok = uiFigures("demo", {})
         && (onlyDemo || uiFigures("2000", {QStringLiteral("--demo-accounts"), QStringLiteral("2000")}));
     return ok ? 0 : 1;

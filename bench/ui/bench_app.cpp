@@ -57,22 +57,12 @@ void sayFrame()
 int childApp(QApplication &qapp, const QString &mode)
 {
     MemorySecretStore secrets;
-    const QString home = qEnvironmentVariable("HOME");
-    benchwin::restoreSession(secrets, home);
-    AppOptions options;
-    options.deps.secrets = &secrets;
-    options.deps.settingsFile = home + QStringLiteral("/prefs.ini");
-    options.deps.home = home;
+    AppOptions options = benchwin::childOptions(secrets);
     if (mode == QLatin1String("cycles"))
         options.deps.refreshIntervalMs = kRefreshMs;
-    options.startUpdaterSchedule = false;
-    options.showTrayIcon = false;
     CorvaneApp app(options);
-    QString error;
-    if (!app.start(&error)) {
-        std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+    if (!benchwin::start(app))
         return 1;
-    }
     if (mode == QLatin1String("panel")) {
         QQuickWindow *w = app.panelWindow();
         QObject::connect(w, &QQuickWindow::frameSwapped, &qapp, [] {

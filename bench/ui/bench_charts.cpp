@@ -79,20 +79,10 @@ int fail(const char *what)
 int child(QApplication &qapp)
 {
     MemorySecretStore secrets;
-    const QString home = qEnvironmentVariable("HOME");
-    benchwin::restoreSession(secrets, home);
-    AppOptions options;
-    options.deps.secrets = &secrets;
-    options.deps.settingsFile = home + QStringLiteral("/prefs.ini");
-    options.deps.home = home;
-    options.startUpdaterSchedule = false;
-    options.showTrayIcon = false;
+    AppOptions options = benchwin::childOptions(secrets);
     CorvaneApp app(options);
-    QString error;
-    if (!app.start(&error)) {
-        std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+    if (!benchwin::start(app))
         return 1;
-    }
     Store *store = app.store();
     QQuickWindow *w = nullptr;
     benchwin::Rss before;

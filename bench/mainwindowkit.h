@@ -4,6 +4,8 @@
 // reference server with the demo team and signs in once; each child restores that session, so
 // that every figure is taken in a fresh process on the same platform plugin and scene graph.
 
+#include "app/app.h"
+
 #include <QProcessEnvironment>
 #include <QString>
 #include <functional>
@@ -38,7 +40,10 @@ void nextFrame(QQuickWindow *w, std::function<void()> done);
 // administrator's session. False when the sign-in fails.
 bool childEnvironment(const ReferenceServer &server, const QString &home, QProcessEnvironment *env);
 
-// In the child: the session the parent handed down, in `secrets` and the home's config.
-void restoreSession(MemorySecretStore &secrets, const QString &home);
+// In the child: the session the parent handed down, restored into `secrets` and $HOME's config,
+// and the application's options for it (no tray icon, no update schedule).
+AppOptions childOptions(MemorySecretStore &secrets);
+// Loads the application's interface; false, with the reason on stderr, when it does not load.
+bool start(CorvaneApp &app);
 
 } // namespace benchwin

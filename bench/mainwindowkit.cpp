@@ -13,6 +13,7 @@
 #include <QNetworkReply>
 #include <QQuickWindow>
 #include <QTimer>
+#include <cstdio>
 
 namespace benchwin {
 
@@ -120,14 +121,31 @@ bool childEnvironment(const ReferenceServer &server, const QString &home, QProce
     return signIn(server.url(), server.loginFor(QStringLiteral("admin")), env);
 }
 
-void restoreSession(MemorySecretStore &secrets, const QString &home)
+AppOptions childOptions(MemorySecretStore &secrets)
 {
+    const QString home = qEnvironmentVariable("HOME");
     for (const QString &k : Keychain::items())
         Keychain::set(secrets, k, qEnvironmentVariable(("BENCH_" + k.toUpper()).toUtf8().constData()));
     QDir(home).mkpath(QStringLiteral(".brindle"));
     QFile cfg(home + QStringLiteral("/.brindle/config"));
     if (cfg.open(QIODevice::WriteOnly))
         cfg.write("BRINDLE_URL=\"x\"\nBRINDLE_TOKEN=\"x\"\n");
+    AppOptions options;
+    options.deps.secrets = &secrets;
+    options.deps.settingsFile = home + QStringLiteral("/prefs.ini");
+    options.deps.home = home;
+    options.startUpdaterSchedule = false;
+    options.showTrayIcon = false;
+    return options;
+}
+
+bool start(CorvaneApp &app)
+{
+    QString error;
+    if (app.start(&error))
+        return true;
+    std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+    return false;
 }
 
 } // namespace benchwin
