@@ -111,7 +111,12 @@ int child(QApplication &qapp)
             if (!ok)
                 return void(fail("no dashboard card to open"));
             opened.start();
-            when(w, [&] { return findItem(w->contentItem(), QStringLiteral("historyChart")) && loaded(); }, [&](bool ok) {
+            // The chart's own answer, not the rest of the detail (its breakdown loads apart).
+            when(w, [&] {
+                QQuickItem *view = findItem(w->contentItem(), QStringLiteral("historyChart"));
+                auto *chart = view ? view->property("model").value<ChartBase *>() : nullptr;
+                return chart && !chart->waiting();
+            }, [&](bool ok) {
                 if (!ok)
                     return void(fail("the card's history chart did not load"));
                 benchwin::nextFrame(w, [&] {
