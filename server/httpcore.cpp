@@ -1,4 +1,5 @@
 #include "httpcore.h"
+#include "handover.h"
 
 #include <QHash>
 #include <QHostAddress>
@@ -302,11 +303,11 @@ void HttpService::Impl::runOnPool(MHD_Connection *c, RequestState *st, Lane lane
         MHD_resume_connection(c);
     };
     if (delayMs <= 0) {
-        pool.start(job);
+        handover::start(pool, job);
         return;
     }
     std::lock_guard lock(stopMutex);
-    timers.emplace(nowMs() + delayMs, [&pool, job] { pool.start(job); });
+    timers.emplace(nowMs() + delayMs, [&pool, job] { handover::start(pool, job); });
     stopWake.notify_all();
 }
 

@@ -1,6 +1,7 @@
 #include "server.h"
 
 #include "conditional.h"
+#include "handover.h"
 
 #include "otlp.h"
 #include "secrets.h"
@@ -128,7 +129,7 @@ bool TeamServer::authenticate(const HttpRequest &request, Caller *who) {
 
 void TeamServer::noteUse(const QString &hash, const QString &address, double t) {
     // Written off the request's path: the answer does not wait for it.
-    QThreadPool::globalInstance()->start([this, hash, address, t] {
+    handover::start(*QThreadPool::globalInstance(), [this, hash, address, t] {
         try {
             Tx tx(m_db);
             m_db.exec("UPDATE credentials SET last_used = ?, last_address = ? WHERE hash = ?", {t, address, hash});
