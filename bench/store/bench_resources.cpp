@@ -158,9 +158,9 @@ void panelFigures()
     QList<double> keys;
     for (int round = 0; round < 5; ++round) {
         for (int i = 1; i <= word.size(); ++i)
-            keys << timeMs([&] { m.filter.setFilter({QString(), QStringLiteral("all"), word.left(i)}); });
+            keys << timeMs([&] { m.filter.setFilter({QString(), Ac::StatusFilter::All, word.left(i)}); });
         for (int i = word.size() - 1; i >= 0; --i)
-            keys << timeMs([&] { m.filter.setFilter({QString(), QStringLiteral("all"), word.left(i)}); });
+            keys << timeMs([&] { m.filter.setFilter({QString(), Ac::StatusFilter::All, word.left(i)}); });
     }
     figure("keystroke_5000_median", median(keys));
 
@@ -168,12 +168,12 @@ void panelFigures()
 
     // Header clicks: a figure column, a text column the first time (its collation keys are made
     // then) and again, and back to the default.
-    figure("sort_change_5000_cost", timeMs([&] { m.filter.setSort({QStringLiteral("cost"), false}); }));
-    figure("sort_change_5000_account_first", timeMs([&] { m.filter.setSort({QStringLiteral("account"), true}); }));
+    figure("sort_change_5000_cost", timeMs([&] { m.filter.setSort({Ac::Sort::Cost, false}); }));
+    figure("sort_change_5000_account_first", timeMs([&] { m.filter.setSort({Ac::Sort::Account, true}); }));
     figure("sort_change_5000_account_again", timeMs([&] {
-        m.filter.setSort({QStringLiteral("account"), false});
+        m.filter.setSort({Ac::Sort::Account, false});
     }));
-    figure("sort_change_5000_seven", timeMs([&] { m.filter.setSort({QStringLiteral("seven"), false}); }));
+    figure("sort_change_5000_seven", timeMs([&] { m.filter.setSort({Ac::Sort::Seven, false}); }));
 }
 
 void refreshFigures()

@@ -108,7 +108,7 @@ Keystrokes rosterKeystroke(Store &store)
             stroke([&] { store.setTmQuery(query.left(i)); });
         for (int i = int(query.size()) - 1; i >= 0; --i) // erased
             stroke([&] { store.setTmQuery(query.left(i)); });
-        stroke([&] { view.chooseSort(round % 2 ? QStringLiteral("name") : QStringLiteral("seen")); });
+        stroke([&] { view.chooseSort(round % 2 ? Tm::Sort::Name : Tm::Sort::Seen); });
     }
     store.setTmQuery(QString());
     store.setMembers({});

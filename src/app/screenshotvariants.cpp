@@ -75,7 +75,7 @@ QString firstRowId(QQuickWindow *window, Store *store)
     QObject *panel = findNamed(window, QStringLiteral("accountsPanel"));
     if (!panel)
         return QString();
-    const char *model = store->acMode() == QLatin1String("people") ? "peopleModel" : "accountsModel";
+    const char *model = store->resources()->byPerson() ? "peopleModel" : "accountsModel";
     QObject *m = panel->property(model).value<QObject *>();
     return m ? m->property("firstId").toString() : QString();
 }
@@ -93,7 +93,7 @@ bool known(const QString &name)
 void beforeLoad(Store *store, const QString &name)
 {
     if (baseScreen(name) == QLatin1String("accounts"))
-        store->setAcMode(variant(name) == QLatin1String("flat") ? QStringLiteral("accounts") : QStringLiteral("people"));
+        store->resources()->setMode(variant(name) == QLatin1String("flat") ? Ac::Mode::Accounts : Ac::Mode::People);
 }
 
 bool apply(Store *store, QQuickWindow *window, const QString &name)
@@ -134,8 +134,7 @@ bool apply(Store *store, QQuickWindow *window, const QString &name)
     if (v == QLatin1String("flat") || v == QLatin1String("cost"))
         return true;
     if (v == QLatin1String("form")) {
-        store->setAccountFormEdit(QVariant());
-        store->setAccountFormOpen(true);
+        store->resources()->openForm(QVariant());
         return true;
     }
     const QString id = firstRowId(window, store);
@@ -143,14 +142,13 @@ bool apply(Store *store, QQuickWindow *window, const QString &name)
         return false;
     // An account's detail opens with its history chart.
     if (v == QLatin1String("expanded") || v == QLatin1String("history")) {
-        if (!store->expandedAccounts().contains(id))
-            store->toggleExpanded(id);
+        if (!store->resources()->expanded().contains(id))
+            store->resources()->toggleExpanded(id);
         return true;
     }
     for (const TeamAcct &a : store->teamAccounts()) {
         if (a.id() == id) {
-            store->setAccountFormEdit(QVariant::fromValue(a));
-            store->setAccountFormOpen(true);
+            store->resources()->openForm(QVariant::fromValue(a));
             return true;
         }
     }

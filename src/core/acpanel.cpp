@@ -15,27 +15,31 @@ namespace {
 
 enum NumberSlot { Five, Seven, Model, Reset5, Reset, Cost, Online, Rank, Eta };
 
-int numberSlot(const QString &key)
+int numberSlot(Ac::Sort key)
 {
-    static const QHash<QString, int> index{
-        {QStringLiteral("five"), Five},     {QStringLiteral("seven"), Seven}, {QStringLiteral("model"), Model},
-        {QStringLiteral("reset5"), Reset5}, {QStringLiteral("reset"), Reset}, {QStringLiteral("cost"), Cost},
-        {QStringLiteral("online"), Online}, {QStringLiteral("provider"), Rank}, {QStringLiteral("eta"), Eta},
-    };
-    return index.value(key, -1);
+    switch (key) {
+    case Ac::Sort::Five: return Five;
+    case Ac::Sort::Seven: return Seven;
+    case Ac::Sort::Model: return Model;
+    case Ac::Sort::Reset5: return Reset5;
+    case Ac::Sort::Reset: return Reset;
+    case Ac::Sort::Cost: return Cost;
+    case Ac::Sort::Online: return Online;
+    case Ac::Sort::Provider: return Rank;
+    case Ac::Sort::Eta: return Eta;
+    default: return -1;
+    }
 }
 
-int textSlot(const QString &key)
+int textSlot(Ac::Sort key)
 {
-    if (key == QLatin1String("account"))
-        return 0;
-    if (key == QLatin1String("email"))
-        return 1;
-    if (key == QLatin1String("status"))
-        return 2;
-    if (key == QLatin1String("who"))
-        return 3;
-    return -1;
+    switch (key) {
+    case Ac::Sort::Account: return 0;
+    case Ac::Sort::Email: return 1;
+    case Ac::Sort::Status: return 2;
+    case Ac::Sort::Who: return 3;
+    default: return -1;
+    }
 }
 
 // NaN has no place in an order; it counts as the lowest value so that comparisons stay strict.
@@ -68,28 +72,24 @@ int provRank(const QString &key)
 const QList<Column> &columns()
 {
     static const QList<Column> cols{
-        {QStringLiteral("provider"), QStringLiteral("Провайдер"), 132, true, false},
-        {QStringLiteral("account"), QStringLiteral("Аккаунт"), 74, true, false},
-        {QStringLiteral("email"), QStringLiteral("Email"), 0, true, false},
-        {QStringLiteral("status"), QStringLiteral("Статус"), 70, true, false},
-        {QStringLiteral("five"), QStringLiteral("5ч"), 96, false, false},
-        {QStringLiteral("seven"), QStringLiteral("7д"), 90, false, false},
-        {QStringLiteral("model"), QStringLiteral("7д модель"), 98, false, false},
-        {QStringLiteral("reset5"), QStringLiteral("Сброс 5ч"), 100, false, false},
-        {QStringLiteral("eta"), QStringLiteral("Хватит на"), 96, false, false},
-        {QStringLiteral("reset"), QStringLiteral("Сброс 7д"), 108, false, false},
-        {QStringLiteral("cost"), QStringLiteral("Расход"), 82, false, true},
-        {QStringLiteral("who"), QStringLiteral("Кто"), 92, true, false},
-        {QStringLiteral("online"), QStringLiteral("Проект · online"), 112, false, false},
+        {Ac::Sort::Provider, QStringLiteral("Провайдер"), 132, true, false},
+        {Ac::Sort::Account, QStringLiteral("Аккаунт"), 74, true, false},
+        {Ac::Sort::Email, QStringLiteral("Email"), 0, true, false},
+        {Ac::Sort::Status, QStringLiteral("Статус"), 70, true, false},
+        {Ac::Sort::Five, QStringLiteral("5ч"), 96, false, false},
+        {Ac::Sort::Seven, QStringLiteral("7д"), 90, false, false},
+        {Ac::Sort::Model, QStringLiteral("7д модель"), 98, false, false},
+        {Ac::Sort::Reset5, QStringLiteral("Сброс 5ч"), 100, false, false},
+        {Ac::Sort::Eta, QStringLiteral("Хватит на"), 96, false, false},
+        {Ac::Sort::Reset, QStringLiteral("Сброс 7д"), 108, false, false},
+        {Ac::Sort::Cost, QStringLiteral("Расход"), 82, false, true},
+        {Ac::Sort::Who, QStringLiteral("Кто"), 92, true, false},
+        {Ac::Sort::Online, QStringLiteral("Проект · online"), 112, false, false},
     };
     return cols;
 }
 
-bool isTextColumn(const QString &key)
-{
-    return key == QLatin1String("email") || key == QLatin1String("account") || key == QLatin1String("provider")
-        || key == QLatin1String("status") || key == QLatin1String("who");
-}
+bool isTextColumn(Ac::Sort key) { return key == Ac::Sort::Provider || textSlot(key) >= 0; }
 
 double emailWidth(double tableWidth)
 {
@@ -100,7 +100,7 @@ double emailWidth(double tableWidth)
     return tableWidth - kFixed;
 }
 
-SortState onSort(const SortState &current, const QString &key)
+SortState onSort(const SortState &current, Ac::Sort key)
 {
     if (key == current.key)
         return {current.key, !current.asc};
@@ -124,13 +124,13 @@ RowKeys::RowKeys(const TeamAcct &a)
     numbers[Eta] = orderable(forecast::sortKey(a.burnEta, a.fiveReset));
 }
 
-double RowKeys::number(const QString &key) const
+double RowKeys::number(Ac::Sort key) const
 {
     const int slot = numberSlot(key);
     return numbers[slot < 0 ? Seven : slot];
 }
 
-QString RowKeys::text(const TeamAcct &a, const QString &key)
+QString RowKeys::text(const TeamAcct &a, Ac::Sort key)
 {
     switch (textSlot(key)) {
     case 0:
@@ -146,7 +146,7 @@ QString RowKeys::text(const TeamAcct &a, const QString &key)
     }
 }
 
-const QCollatorSortKey &RowKeys::sortKey(const TeamAcct &a, const QString &key, const QCollator &collator) const
+const QCollatorSortKey &RowKeys::sortKey(const TeamAcct &a, Ac::Sort key, const QCollator &collator) const
 {
     const int slot = std::max(0, textSlot(key));
     if (!m_text[slot])
@@ -165,7 +165,7 @@ bool passes(const TeamAcct &a, const RowKeys &k, const Filter &f, const QString 
 {
     if (!f.prov.isEmpty() && k.provKey != f.prov)
         return false;
-    if (f.status != QLatin1String("all") && a.status != f.status)
+    if (f.status != Ac::StatusFilter::All && a.status != keys::toKey(f.status))
         return false;
     if (f.query.isEmpty())
         return true;

@@ -3,6 +3,7 @@
 // grouping by owner, the provider counts, the top weekly model and the column widths. Plain
 // functions over TeamAcct; the list models apply them and the benchmarks time them.
 
+#include "choices.h"
 #include "teamacct.h"
 
 #include <QCollator>
@@ -21,7 +22,7 @@ int provRank(const QString &key);
 
 // One column of the accounts table.
 struct Column {
-    QString key;
+    Ac::Sort key;
     QString title;
     int width = 0;          // 0 for the flexible e-mail column
     bool text = false;      // a text column: first click sorts ascending
@@ -29,7 +30,7 @@ struct Column {
 };
 // The thirteen sortable columns in table order.
 const QList<Column> &columns();
-bool isTextColumn(const QString &key);
+bool isTextColumn(Ac::Sort key);
 // The width of the e-mail column in a table `tableWidth` wide: the rest after the fixed columns,
 // the chevron, the gaps and the padding (1358 together), but never below 150.
 double emailWidth(double tableWidth);
@@ -37,16 +38,16 @@ double emailWidth(double tableWidth);
 constexpr double kMinTableWidth = 1508;
 
 struct SortState {
-    QString key = QStringLiteral("seven");
+    Ac::Sort key = Ac::Sort::Seven;
     bool asc = false;
 };
 // A click on a column header: the same column flips the direction; another one becomes the
 // key, ascending for the text columns and descending (largest first) for the figures.
-SortState onSort(const SortState &current, const QString &key);
+SortState onSort(const SortState &current, Ac::Sort key);
 
 struct Filter {
     QString prov;                           // empty: every provider
-    QString status = QStringLiteral("all"); // "all", or an exact status word
+    Ac::StatusFilter status = Ac::StatusFilter::All; // else the status word of its key
     QString query;                          // empty: no search
 };
 
@@ -61,13 +62,13 @@ public:
     QString foldedEmail, foldedOwner, foldedGroup; // case-folded for the search
     double numbers[9] = {};             // five, seven, model, reset5, reset, cost, online, rank, eta
 
-    // Number of a figure column ("provider" gives its rank); NaN sorts as the lowest value.
-    double number(const QString &key) const;
+    // Number of a figure column (Provider gives its rank); NaN sorts as the lowest value.
+    double number(Ac::Sort key) const;
     // The text a text column compares: "account" is group then owner run together, "who" the
     // first user's name or else the owner.
-    static QString text(const TeamAcct &a, const QString &key);
+    static QString text(const TeamAcct &a, Ac::Sort key);
     // The collation key of a text column, made on first use.
-    const QCollatorSortKey &sortKey(const TeamAcct &a, const QString &key, const QCollator &collator) const;
+    const QCollatorSortKey &sortKey(const TeamAcct &a, Ac::Sort key, const QCollator &collator) const;
 
 private:
     mutable std::optional<QCollatorSortKey> m_text[4]; // account, email, status, who
@@ -81,7 +82,7 @@ bool passes(const TeamAcct &a, const RowKeys &k, const Filter &f, const QString 
 
 // Stable sort of `order` (positions into `accounts`/`keys`) by the sort state: ascending puts a
 // before b only when a is strictly lower, descending only when strictly higher; ties keep their
-// incoming order in both directions. Any key outside the table sorts by seven-day use.
+// incoming order in both directions.
 void sortOrder(QList<int> &order, const QList<const TeamAcct *> &accounts, const QList<const RowKeys *> &keys,
                const SortState &s, const QCollator &collator);
 

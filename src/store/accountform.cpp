@@ -46,9 +46,9 @@ void AccountFormState::followStore()
         m_conns << connect(s, &Store::membersChanged, this, &AccountFormState::ownerOptionsChanged);
         // Once the form is closed (by any means), a save still in flight closes nothing: the
         // next form opened is another one.
-        m_conns << connect(s, &Store::accountFormOpenChanged, this, [this] {
+        m_conns << connect(s->resources(), &ResourcesState::formOpenChanged, this, [this] {
             Store *st = store();
-            if (m_open && st && !st->accountFormOpen()) {
+            if (m_open && st && !st->resources()->formOpen()) {
                 m_open = false;
                 ++m_session;
             }
@@ -196,8 +196,8 @@ void AccountFormState::open()
 {
     Store *s = store();
     std::optional<TeamAcct> edit;
-    if (s && s->accountFormEdit().canConvert<TeamAcct>())
-        edit = s->accountFormEdit().value<TeamAcct>();
+    if (s && s->resources()->formEdit().canConvert<TeamAcct>())
+        edit = s->resources()->formEdit().value<TeamAcct>();
     prefill(edit);
     ++m_session;
     m_open = true;
@@ -257,8 +257,6 @@ void AccountFormState::save()
 void AccountFormState::cancel()
 {
     Store *s = store();
-    if (!s)
-        return;
-    s->setAccountFormOpen(false);
-    s->setAccountFormEdit(QVariant());
+    if (s)
+        s->resources()->closeForm();
 }

@@ -82,7 +82,7 @@ public:
 
     // Fills the fields for a new entry (no account) or from the account being edited.
     void prefill(const std::optional<TeamAcct> &edit);
-    // The sheet was shown: prefill from Store's `accountFormEdit` and load the roster when it is
+    // The sheet was shown: prefill from `Store.resources.formEdit` and load the roster when it is
     // still empty (the owner list needs it).
     Q_INVOKABLE void open();
     // The registry body of the fields as they are now.

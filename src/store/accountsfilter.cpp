@@ -45,10 +45,11 @@ void AccountsFilter::followStore()
     m_storeConns.clear();
     Store *s = store();
     if (s) {
-        for (auto sig : {&Store::acProvChanged, &Store::acStatusChanged, &Store::acQueryChanged,
-                         &Store::acSortKeyChanged, &Store::acSortAscChanged})
-            m_storeConns << connect(s, sig, this, &AccountsFilter::readStore);
-        m_storeConns << connect(s, &Store::expandedAccountsChanged, this, &AccountsFilter::expandedChanged);
+        ResourcesState *r = s->resources();
+        for (auto sig : {&ResourcesState::provChanged, &ResourcesState::statusChanged, &ResourcesState::queryChanged,
+                         &ResourcesState::sortKeyChanged, &ResourcesState::sortAscChanged})
+            m_storeConns << connect(r, sig, this, &AccountsFilter::readStore);
+        m_storeConns << connect(r, &ResourcesState::expandedChanged, this, &AccountsFilter::expandedChanged);
     }
     readStore();
     expandedChanged();
@@ -59,12 +60,13 @@ void AccountsFilter::readStore()
     Store *s = store();
     if (!s || m_writingSort)
         return;
-    const acpanel::SortState sort{s->acSortKey(), s->acSortAsc()};
+    const ResourcesState *r = s->resources();
+    const acpanel::SortState sort{r->sortKey(), r->sortAsc()};
     if (sort.key != m_sort.key || sort.asc != m_sort.asc) {
-        m_filter = {s->acProv(), s->acStatus(), s->acQuery()};
+        m_filter = {r->prov(), r->status(), r->query()};
         setSort(sort);
     } else {
-        setFilter({s->acProv(), s->acStatus(), s->acQuery()});
+        setFilter({r->prov(), r->status(), r->query()});
     }
 }
 
@@ -130,7 +132,7 @@ void AccountsFilter::refilter(bool reloaded)
 void AccountsFilter::expandedChanged()
 {
     Store *s = store();
-    const QStringList ids = s ? s->expandedAccounts() : QStringList();
+    const QStringList ids = s ? s->resources()->expanded() : QStringList();
     const QSet<QString> now(ids.cbegin(), ids.cend());
     if (now == m_expanded)
         return;
@@ -191,7 +193,7 @@ QHash<int, QByteArray> AccountsFilter::roleNames() const
     return acrows::roleNames();
 }
 
-void AccountsFilter::onSort(const QString &key)
+void AccountsFilter::onSort(Ac::Sort key)
 {
     Store *s = store();
     const acpanel::SortState next = acpanel::onSort(m_sort, key);
@@ -201,8 +203,8 @@ void AccountsFilter::onSort(const QString &key)
     }
     // Both fields are written before the new state is read back: one sort, not two.
     m_writingSort = true;
-    s->setAcSortKey(next.key);
-    s->setAcSortAsc(next.asc);
+    s->resources()->setSortKey(next.key);
+    s->resources()->setSortAsc(next.asc);
     m_writingSort = false;
     readStore();
 }

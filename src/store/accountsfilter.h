@@ -1,7 +1,7 @@
 #pragma once
 // The AI resources table's rows: the team's accounts that pass the panel's filters (provider,
 // status, search), in the panel's sort, each keyed by its account id. The filters and the sort
-// live in Store (`acProv`, `acStatus`, `acQuery`, `acSortKey`, `acSortAsc`) and follow it. The
+// live in Store.resources (`prov`, `status`, `query`, `sortKey`, `sortAsc`) and follow it. The
 // full sorted order is kept between changes, so a keystroke in the search only filters it again.
 
 #include "store/storeref.h"
@@ -54,7 +54,7 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     // A click on a column header (the panel's `onSort`): writes the new sort state to Store.
-    Q_INVOKABLE void onSort(const QString &key);
+    Q_INVOKABLE void onSort(Ac::Sort key);
     Q_INVOKABLE QVariant get(int row) const;
     Q_INVOKABLE int indexOfId(const QString &id) const;
 

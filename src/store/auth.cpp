@@ -139,13 +139,8 @@ void Store::clearAdminData()
         setMirrors({});
     if (!m_actPeople.isEmpty())
         setActPeople({});
-    if (!m_memberSecret.isEmpty())
-        setMemberSecret({});
+    m_roster->clearSecret();
     // The administration forms and what they were editing.
-    if (m_accountFormOpen)
-        setAccountFormOpen(false);
-    if (!m_accountFormEdit.isNull())
-        setAccountFormEdit(QVariant());
-    if (m_memberFormOpen)
-        setMemberFormOpen(false);
+    m_resources->closeForm();
+    m_roster->setFormOpen(false);
 }

@@ -26,7 +26,7 @@ QList<csv::Table> openHistories(const Store &s, const UsageHistory &h)
 {
     QList<csv::Table> out;
     for (const TeamAcct &a : s.teamAccounts()) {
-        if (!s.expandedAccounts().contains(a.id()))
+        if (!s.resources()->expanded().contains(a.id()))
             continue;
         const UsageHistory::Entry *e = h.entry(a.provider, a.email);
         if (!e || e->at <= 0)

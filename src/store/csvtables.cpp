@@ -86,10 +86,11 @@ csv::Table accounts(const Store &s)
                  {"Провайдер", "Группа", "Владелец", "Email", "Статус", "5ч, %", "7д, %", "7д модель", "7д модель, %",
                   "Сброс 5ч", "Сброс 7д", "Закончится 5ч", "Расход, $", "Кто", "Онлайн", "Последняя активность"},
                  {}};
-    const QList<TeamAcct> sorted = acpanel::filteredSorted(
-        s.teamAccounts(), {s.acProv(), s.acStatus(), s.acQuery()}, {s.acSortKey(), s.acSortAsc()});
+    const ResourcesState &r = *s.resources();
+    const QList<TeamAcct> sorted =
+        acpanel::filteredSorted(s.teamAccounts(), {r.prov(), r.status(), r.query()}, {r.sortKey(), r.sortAsc()});
     QList<int> order;
-    if (s.acMode() == QLatin1String("people")) {
+    if (r.byPerson()) {
         for (const acpanel::Group &g : acpanel::byPerson(sorted))
             order << g.rows;
     } else {

@@ -97,8 +97,8 @@ NewMemberDraft::NewMemberDraft(QObject *parent)
 {
     // The form's flag going down closes this opening, whoever lowered it.
     if (m_store)
-        connect(m_store, &Store::memberFormOpenChanged, this, [this] {
-            if (m_store && !m_store->memberFormOpen())
+        connect(m_store->roster(), &RosterState::formOpenChanged, this, [this] {
+            if (m_store && !m_store->roster()->formOpen())
                 close();
         });
 }
@@ -130,7 +130,7 @@ void NewMemberDraft::submit()
         if (ok && !self->m_closed && self->m_store) {
             self->m_closed = true;
             // The credential sheet follows: the create has set the one-time credential.
-            self->m_store->setMemberFormOpen(false);
+            self->m_store->roster()->setFormOpen(false);
         }
     });
 }

@@ -49,7 +49,7 @@ void Store::createMember(const QString &name, const QString &login, const QStrin
             return finish(false);
         const QJsonValue l = r.json.value(QLatin1String("login"));
         const QJsonValue p = r.json.value(QLatin1String("password"));
-        setMemberSecret({{QStringLiteral("title"), QStringLiteral("Сотрудник создан")},
+        m_roster->setSecret({{QStringLiteral("title"), QStringLiteral("Сотрудник создан")},
                          {QStringLiteral("login"), l.isString() ? l.toString() : login},
                          {QStringLiteral("password"), p.isString() ? p.toString() : QString()},
                          {QStringLiteral("created"), true}});
@@ -83,7 +83,7 @@ void Store::memberAction(const QString &action, const QString &id, const QVarian
         if (writes::settle(*this, writes::outcome(reset ? writes::Write::ResetPassword : writes::Write::MemberAction, r))) {
             const QJsonValue p = r.json.value(QLatin1String("password"));
             if (reset && p.isString())
-                setMemberSecret({{QStringLiteral("title"), QStringLiteral("Новый пароль")},
+                m_roster->setSecret({{QStringLiteral("title"), QStringLiteral("Новый пароль")},
                                  {QStringLiteral("login"), id},
                                  {QStringLiteral("password"), p.toString()},
                                  {QStringLiteral("created"), false}});

@@ -1,5 +1,7 @@
 #include "store/membersmodel.h"
 
+#include "store/choicetypes.h"
+
 #include <QVariantMap>
 
 namespace {
@@ -99,8 +101,8 @@ MemberFilter::MemberFilter(MembersModel *source, QObject *parent)
     connect(this, &QAbstractItemModel::layoutChanged, this, &MemberFilter::countChanged);
 }
 
-void MemberFilter::setCriteria(const QString &type, const QString &dept, const QString &query,
-                               const QString &sortKey, bool asc)
+void MemberFilter::setCriteria(Tm::Type type, const QString &dept, const QString &query, Tm::Sort sortKey,
+                               bool asc)
 {
     const QString q = roster::normQuery(query);
     const bool filterSame = type == m_type && dept == m_dept && q == m_query;
@@ -157,19 +159,20 @@ void RosterView::setStore(Store *store)
     if (store) {
         m_links << connect(store, &Store::membersChanged, this, &RosterView::syncMembers)
                 << connect(store, &Store::loadingMembersChanged, this, &RosterView::contentChanged);
-        for (auto sig : {&Store::tmTypeChanged, &Store::tmDeptChanged, &Store::tmQueryChanged,
-                         &Store::tmSortKeyChanged, &Store::tmSortAscChanged})
-            m_links << connect(store, sig, this, &RosterView::applyCriteria);
-        m_links << connect(store, &Store::memberSecretChanged, this,
+        RosterState *state = store->roster();
+        for (auto sig : {&RosterState::typeChanged, &RosterState::deptChanged, &RosterState::queryChanged,
+                         &RosterState::sortKeyChanged, &RosterState::sortAscChanged})
+            m_links << connect(state, sig, this, &RosterView::applyCriteria);
+        m_links << connect(state, &RosterState::secretChanged, this,
                            [this] {
                                // Another credential (or none): nothing of the last one's copy holds.
                                m_secretCopied = m_secretLeaving = false;
                                Q_EMIT secretChanged();
                            })
                 << connect(store, &Store::serverUrlChanged, this, &RosterView::secretChanged)
-                << connect(store, &Store::tmDeptChanged, this, &RosterView::deptChipsChanged)
-                << connect(store, &Store::tmSortKeyChanged, this, &RosterView::sortChanged)
-                << connect(store, &Store::tmSortAscChanged, this, &RosterView::sortChanged);
+                << connect(state, &RosterState::deptChanged, this, &RosterView::deptChipsChanged)
+                << connect(state, &RosterState::sortKeyChanged, this, &RosterView::sortChanged)
+                << connect(state, &RosterState::sortAscChanged, this, &RosterView::sortChanged);
     }
     applyCriteria();
     syncMembers();
@@ -190,15 +193,15 @@ void RosterView::applyCriteria()
 {
     if (!m_store)
         return;
-    m_filter->setCriteria(m_store->tmType(), m_store->tmDept(), m_store->tmQuery(), m_store->tmSortKey(),
-                          m_store->tmSortAsc());
+    const RosterState *s = m_store->roster();
+    m_filter->setCriteria(s->type(), s->dept(), s->query(), s->sortKey(), s->sortAsc());
 }
 
 int RosterView::memberCount() const { return m_store ? int(m_store->members().size()) : 0; }
 
 QVariantList RosterView::deptChips() const
 {
-    const QString current = m_store ? m_store->tmDept() : QString();
+    const QString current = m_store ? m_store->roster()->dept() : QString();
     auto chip = [](const QString &key, const QString &title, int count, bool active) {
         return QVariantMap{{QStringLiteral("key"), key},
                            {QStringLiteral("title"), title},
@@ -218,33 +221,30 @@ QVariantList RosterView::deptChips() const
 
 bool RosterView::deptChipsVisible() const
 {
-    return !m_depts.isEmpty() || (m_store && !m_store->tmDept().isEmpty());
+    return !m_depts.isEmpty() || (m_store && !m_store->roster()->dept().isEmpty());
 }
 
 QVariantList RosterView::typeOptions()
 {
-    auto opt = [](const char *key, const QString &label) {
-        return QVariantMap{{QStringLiteral("key"), QString::fromLatin1(key)}, {QStringLiteral("label"), label}};
-    };
-    return {opt("all", QStringLiteral("Все")), opt("member", QStringLiteral("Команда")),
-            opt("contractor", QStringLiteral("Подрядчики"))};
+    return {choiceItem(Tm::Type::All, QStringLiteral("Все")), choiceItem(Tm::Type::Member, QStringLiteral("Команда")),
+            choiceItem(Tm::Type::Contractor, QStringLiteral("Подрядчики"))};
 }
 
 QVariantList RosterView::sortOptions() const
 {
-    static const std::pair<const char *, const char *> entries[] = {
-        {"online", "Онлайн"}, {"name", "Имя"}, {"spec", "Специализация"},
-        {"dept", "Отдел"},    {"accounts", "Аккаунты"}, {"seen", "Активность"},
+    using S = Tm::Sort;
+    static const std::pair<S, const char *> entries[] = {
+        {S::Online, "Онлайн"}, {S::Name, "Имя"}, {S::Spec, "Специализация"},
+        {S::Dept, "Отдел"},    {S::Accounts, "Аккаунты"}, {S::Seen, "Активность"},
     };
-    const QString key = m_store ? m_store->tmSortKey() : QString();
-    const bool asc = m_store && m_store->tmSortAsc();
+    const RosterState *s = m_store ? m_store->roster() : nullptr;
     QVariantList out;
     for (const auto &[k, label] : entries) {
-        const QString entryKey = QString::fromLatin1(k);
-        const QString icon = entryKey == key ? (asc ? QStringLiteral("arrow.up") : QStringLiteral("arrow.down")) : QString();
-        out << QVariantMap{{QStringLiteral("key"), entryKey},
-                           {QStringLiteral("label"), QString::fromUtf8(label)},
-                           {QStringLiteral("icon"), icon}};
+        QVariantMap item = choiceItem(k, QString::fromUtf8(label));
+        const bool current = s && k == s->sortKey();
+        item.insert(QStringLiteral("icon"),
+                    current ? (s->sortAsc() ? QStringLiteral("arrow.up") : QStringLiteral("arrow.down")) : QString());
+        out << item;
     }
     return out;
 }
@@ -284,28 +284,29 @@ void RosterView::reload()
 void RosterView::addMember()
 {
     if (m_store)
-        m_store->setMemberFormOpen(true);
+        m_store->roster()->setFormOpen(true);
 }
 
-void RosterView::chooseType(const QString &key)
+void RosterView::chooseType(Tm::Type type)
 {
     if (m_store)
-        m_store->setTmType(key);
+        m_store->roster()->setType(type);
 }
 
 void RosterView::chooseDept(const QString &name)
 {
     if (m_store)
-        m_store->setTmDept(name);
+        m_store->roster()->setDept(name);
 }
 
-void RosterView::chooseSort(const QString &key)
+void RosterView::chooseSort(Tm::Sort key)
 {
     if (!m_store)
         return;
-    const roster::SortState next = roster::chooseSort({m_store->tmSortKey(), m_store->tmSortAsc()}, key);
-    m_store->setTmSortAsc(next.asc);
-    m_store->setTmSortKey(next.key);
+    RosterState *s = m_store->roster();
+    const roster::SortState next = roster::chooseSort({s->sortKey(), s->sortAsc()}, key);
+    s->setSortAsc(next.asc);
+    s->setSortKey(next.key);
 }
 
 QVariant RosterView::memberAt(int row) const
@@ -365,18 +366,18 @@ void RosterView::confirmDelete()
 
 void RosterView::cancelDelete() { setPendingDelete({}); }
 
-bool RosterView::secretOpen() const { return m_store && !m_store->memberSecret().isEmpty(); }
+bool RosterView::secretOpen() const { return m_store && !m_store->roster()->secret().isEmpty(); }
 
 QString RosterView::secretTitle() const
 {
-    return m_store ? m_store->memberSecret().value(QStringLiteral("title")).toString() : QString();
+    return m_store ? m_store->roster()->secret().value(QStringLiteral("title")).toString() : QString();
 }
 
 QString RosterView::secretText() const
 {
     if (!secretOpen())
         return QString();
-    const QVariantMap &s = m_store->memberSecret();
+    const QVariantMap &s = m_store->roster()->secret();
     return Store::memberSecretMessage(s.value(QStringLiteral("created")).toBool(),
                                       s.value(QStringLiteral("login")).toString(),
                                       s.value(QStringLiteral("password")).toString(), m_store->serverUrl());
@@ -385,7 +386,7 @@ QString RosterView::secretText() const
 void RosterView::clearSecret()
 {
     if (m_store)
-        m_store->clearMemberSecret();
+        m_store->roster()->clearSecret();
 }
 
 void RosterView::secretCopied() { m_secretCopied = true; }

@@ -49,8 +49,7 @@ class MemberFilter : public QSortFilterProxyModel
 
 public:
     explicit MemberFilter(MembersModel *source, QObject *parent = nullptr);
-    void setCriteria(const QString &type, const QString &dept, const QString &query, const QString &sortKey,
-                     bool asc);
+    void setCriteria(Tm::Type type, const QString &dept, const QString &query, Tm::Sort sortKey, bool asc);
     int count() const { return rowCount(); }
     // The member shown at a row.
     const Member &memberAt(int row) const;
@@ -64,7 +63,9 @@ protected:
 
 private:
     MembersModel *m_source;
-    QString m_type = QStringLiteral("all"), m_dept, m_query, m_sortKey = QStringLiteral("online");
+    Tm::Type m_type = Tm::Type::All;
+    QString m_dept, m_query;
+    Tm::Sort m_sortKey = Tm::Sort::Online;
     bool m_asc = false;
 };
 
@@ -107,7 +108,7 @@ public:
     QVariantList deptChips() const;
     bool deptChipsVisible() const;
     static QVariantList typeOptions();
-    // {key, label, icon}: the current key carries "arrow.up" or "arrow.down".
+    // {key, name, label, icon}: the current key carries "arrow.up" or "arrow.down".
     QVariantList sortOptions() const;
     // "loading", "empty" (no members), "nomatch" (none pass the filters) or "list".
     QString contentCase() const;
@@ -128,9 +129,9 @@ public:
     Q_INVOKABLE void shown();
     Q_INVOKABLE void reload();
     Q_INVOKABLE void addMember();
-    Q_INVOKABLE void chooseType(const QString &key);
+    Q_INVOKABLE void chooseType(Tm::Type type);
     Q_INVOKABLE void chooseDept(const QString &name);
-    Q_INVOKABLE void chooseSort(const QString &key);
+    Q_INVOKABLE void chooseSort(Tm::Sort key);
     // The member shown at a row of the list (a Member value), or null.
     Q_INVOKABLE QVariant memberAt(int row) const;
     Q_INVOKABLE void open(const QVariant &member);

@@ -27,13 +27,3 @@ void Store::deleteAccount(const QString &provider, const QString &email)
             loadTeam();
     });
 }
-
-void Store::toggleExpanded(const QString &accountId)
-{
-    QStringList ids = m_expandedAccounts;
-    if (ids.contains(accountId))
-        ids.removeAll(accountId);
-    else
-        ids.append(accountId);
-    setExpandedAccounts(ids);
-}

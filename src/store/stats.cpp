@@ -66,7 +66,7 @@ void Store::loadStats()
     };
 
     // The team's statistics are polled: unchanged, they are published again from the answer kept.
-    const QString statsPath = QStringLiteral("/api/stats?scope=") + QString::fromLatin1(QUrl::toPercentEncoding(m_statScope));
+    const QString statsPath = QStringLiteral("/api/stats?scope=") + keys::toKey(m_statScope);
     getKept(statsPath, [this, finish, answers, statsPath](const HttpReply &r) {
         const answer::Verdict v = isAdmin() ? loaded(r) : answer::Verdict::Refused;
         if (v == answer::Verdict::Unchanged && m_keptJson.contains(statsPath))
@@ -82,7 +82,7 @@ void Store::loadStats()
     getStatus(QStringLiteral("/api/mirrors/limits?days=30"), into(&StatsAnswers::mirrors, answers));
 }
 
-void Store::setStatScopeAndLoad(const QString &scope)
+void Store::setStatScopeAndLoad(Stat::Scope scope)
 {
     if (scope == m_statScope)
         return;

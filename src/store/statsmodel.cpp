@@ -1,6 +1,7 @@
 #include "store/statsmodel.h"
 
 #include "core/format.h"
+#include "store/choicetypes.h"
 #include "store/teamrules.h"
 
 #include <QHash>
@@ -295,11 +296,10 @@ QHash<int, QByteArray> StatsModel::roleNames() const
 
 QVariantList StatsModel::scopes()
 {
-    return {QVariantMap{{QStringLiteral("key"), QStringLiteral("week")}, {QStringLiteral("label"), QStringLiteral("Неделя")}},
-            QVariantMap{{QStringLiteral("key"), QStringLiteral("month")}, {QStringLiteral("label"), QStringLiteral("Месяц")}}};
+    return {choiceItem(Stat::Scope::Week, QStringLiteral("Неделя")), choiceItem(Stat::Scope::Month, QStringLiteral("Месяц"))};
 }
 
-QString StatsModel::scope() const { return m_store ? m_store->statScope() : QString(); }
+Stat::Scope StatsModel::scope() const { return m_store ? m_store->statScope() : Stat::Scope::Week; }
 
 bool StatsModel::showSpinner() const
 {
@@ -323,8 +323,8 @@ void StatsModel::refresh()
         m_store->loadStats();
 }
 
-void StatsModel::chooseScope(const QString &key)
+void StatsModel::chooseScope(Stat::Scope scope)
 {
     if (m_store)
-        m_store->setStatScopeAndLoad(key);
+        m_store->setStatScopeAndLoad(scope);
 }

@@ -35,7 +35,7 @@ class StatsModel : public KeyedListModel
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QVariantList scopes READ scopes CONSTANT)
-    Q_PROPERTY(QString scope READ scope NOTIFY scopeChanged)
+    Q_PROPERTY(Stat::Scope scope READ scope NOTIFY scopeChanged)
     Q_PROPERTY(bool showSpinner READ showSpinner NOTIFY stateChanged)
     Q_PROPERTY(bool showPlaceholder READ showPlaceholder NOTIFY stateChanged)
     Q_PROPERTY(int count READ count NOTIFY stateChanged)
@@ -56,7 +56,7 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     static QVariantList scopes();
-    QString scope() const;
+    Stat::Scope scope() const;
     // A spinner only while the first load runs over an empty screen.
     bool showSpinner() const;
     // "Пока нет статистики" only when no card is shown and nothing is loading.
@@ -75,7 +75,7 @@ public:
     Q_INVOKABLE void shown();
     Q_INVOKABLE void refresh();
     // A scope choice: reloads when it differs from the current one.
-    Q_INVOKABLE void chooseScope(const QString &key);
+    Q_INVOKABLE void chooseScope(Stat::Scope scope);
 
 Q_SIGNALS:
     void scopeChanged();

@@ -16,6 +16,8 @@ const char kSidebarKey[] = "sidebarCollapsed";
 Store::Store(QObject *parent, const StoreDeps &deps)
     : QObject(parent)
     , m_deps(deps)
+    , m_resources(new ResourcesState(this))
+    , m_roster(new RosterState(this))
 {
     qRegisterMetaType<SetupStep>();
     m_serverUrl = endpoint::serverUrl();
@@ -230,6 +232,8 @@ void Store::flash(const QString &message)
 
 void Store::setSidebarCollapsed(bool v)
 {
+    if (v == m_sidebarCollapsed)
+        return;
     m_sidebarCollapsed = v;
     Q_EMIT sidebarCollapsedChanged();
     m_settings->setValue(kSidebarKey, m_sidebarCollapsed);

@@ -8,6 +8,8 @@
 #include "net/answer.h"
 #include "net/http.h"
 #include "store/fields.h"
+#include "store/resourcesstate.h"
+#include "store/rosterstate.h"
 
 #include <QHash>
 #include <QImage>
@@ -106,23 +108,10 @@ public:
     CV_FIELD(bool, loadingTeam, LoadingTeam, false)
     CV_FIELD(bool, refreshingLimits, RefreshingLimits, false)
     CV_FIELD(QString, toast, Toast)
-    CV_STATE(QVariantMap, memberSecret, MemberSecret)   // empty = none; keys title, login, password, created
     CV_FIELD(bool, authExpired, AuthExpired, false)
-    CV_STATE(bool, accountFormOpen, AccountFormOpen, false)
-    CV_STATE(QVariant, accountFormEdit, AccountFormEdit) // a TeamAcct, or null for a new account
-    CV_STATE(bool, memberFormOpen, MemberFormOpen, false)
-    CV_STATE(QString, acProv, AcProv)
-    CV_STATE(QString, acStatus, AcStatus, QStringLiteral("all"))
-    CV_STATE(QString, acQuery, AcQuery)
-    CV_STATE(QString, acMode, AcMode, QStringLiteral("people"))
-    CV_FIELD(QString, acSortKey, AcSortKey, QStringLiteral("seven"))
-    CV_FIELD(bool, acSortAsc, AcSortAsc, false)
-    CV_FIELD(QStringList, expandedAccounts, ExpandedAccounts)
-    CV_STATE(QString, tmQuery, TmQuery)
-    CV_STATE(QString, tmType, TmType, QStringLiteral("all"))
-    CV_STATE(QString, tmDept, TmDept)
-    CV_STATE(QString, tmSortKey, TmSortKey, QStringLiteral("online"))
-    CV_STATE(bool, tmSortAsc, TmSortAsc, false)
+    // The screen state of the AI resources table and of the team roster.
+    Q_PROPERTY(ResourcesState *resources READ resources CONSTANT)
+    Q_PROPERTY(RosterState *roster READ roster CONSTANT)
     Q_PROPERTY(bool sidebarCollapsed READ sidebarCollapsed WRITE setSidebarCollapsed NOTIFY sidebarCollapsedChanged)
     CV_STATE(bool, showProfile, ShowProfile, false)
     Q_PROPERTY(QImage avatar READ avatar NOTIFY avatarChanged)
@@ -138,7 +127,7 @@ public:
     CV_FIELD(QString, meNote, MeNote)
     CV_FIELD(double, meJoinedAt, MeJoinedAt, 0)
     Q_PROPERTY(int memberAvatarsRevision READ memberAvatarsRevision NOTIFY memberAvatarsChanged)
-    CV_FIELD(QString, statScope, StatScope, QStringLiteral("week"))
+    CV_FIELD(Stat::Scope, statScope, StatScope, Stat::Scope::Week)
     CV_LIST(StatMember, statMembers, StatMembers)
     CV_LIST(StatAccount, statAccounts, StatAccounts)
     CV_LIST(ResultMember, resultMembers, ResultMembers)
@@ -182,6 +171,9 @@ public:
     static QString navKey(Nav n);
     static std::optional<Nav> navFromKey(const QString &key);
     static QString phaseKey(Phase p);
+
+    ResourcesState *resources() const { return m_resources; }
+    RosterState *roster() const { return m_roster; }
 
     // Start-up, refresh loop, toast, preference.
     Q_INVOKABLE void bootstrap();
@@ -246,7 +238,7 @@ public:
     using BoolFn = std::function<void(bool)>;
     Q_INVOKABLE void loadStats();
     // The field's own setter only assigns; this one reloads when the scope really changes.
-    Q_INVOKABLE void setStatScopeAndLoad(const QString &scope);
+    Q_INVOKABLE void setStatScopeAndLoad(Stat::Scope scope);
     Q_INVOKABLE void loadActivity();
     Q_INVOKABLE void setActRangeAndLoad(int days);
     struct BreakdownResult { QList<BreakdownRow> rows; double residualPct = 0, observedPct = 0, resetsAt = 0; bool ok = true; };
@@ -263,7 +255,6 @@ public:
     Q_INVOKABLE void deleteMember(const QString &id);
     Q_INVOKABLE static QString memberSecretMessage(bool created, const QString &login,
                                                    const QString &password, const QString &serverUrl);
-    Q_INVOKABLE void clearMemberSecret() { setMemberSecret({}); }
     void updateMe(const QVariantMap &fields, BoolFn done);
     Q_INVOKABLE void updateMe(const QVariantMap &fields) { updateMe(fields, BoolFn{}); }
     void changeMyPassword(const QString &current, const QString &newPassword, const QString &confirm, BoolFn done);
@@ -280,7 +271,6 @@ public:
     void saveAccount(const QVariantMap &body, BoolFn done);
     Q_INVOKABLE void saveAccount(const QVariantMap &body) { saveAccount(body, BoolFn{}); }
     Q_INVOKABLE void deleteAccount(const QString &provider, const QString &email);
-    Q_INVOKABLE void toggleExpanded(const QString &accountId);
 
     // Request layer: serverUrl + path, bearer = session, else token.
     using ReplyFn = std::function<void(const HttpReply &)>;
@@ -338,6 +328,8 @@ private:
     void onInstallFinished(int status);
 
     StoreDeps m_deps;
+    ResourcesState *m_resources;
+    RosterState *m_roster;
     std::unique_ptr<SecretStore> m_ownedSecrets;
     SecretStore *m_secrets = nullptr;
     Http *m_http = nullptr;

@@ -161,9 +161,9 @@ Row row(const Member &m)
     return r;
 }
 
-bool accepts(const Row &r, const QString &type, const QString &dept, const QString &q)
+bool accepts(const Row &r, Tm::Type type, const QString &dept, const QString &q)
 {
-    if (type != QLatin1String("all") && r.m.memberType != type)
+    if (type != Tm::Type::All && r.m.memberType != keys::toKey(type))
         return false;
     if (!dept.isEmpty() && r.m.department != dept)
         return false;
@@ -184,20 +184,16 @@ int cmpText(const QString &a, const QString &b)
 }
 } // namespace
 
-int compare(const Row &a, const Row &b, const QString &key, bool asc)
+int compare(const Row &a, const Row &b, Tm::Sort key, bool asc)
 {
     int c = 0;
-    if (key == QLatin1String("name"))
-        c = cmpText(a.name, b.name);
-    else if (key == QLatin1String("spec"))
-        c = cmpText(a.spec, b.spec);
-    else if (key == QLatin1String("dept"))
-        c = cmpText(a.dept, b.dept);
-    else if (key == QLatin1String("accounts"))
-        c = cmp(double(a.m.nAccounts), double(b.m.nAccounts));
-    else if (key == QLatin1String("seen"))
-        c = cmp(a.m.lastSeen, b.m.lastSeen);
-    else {
+    switch (key) {
+    case Tm::Sort::Name: c = cmpText(a.name, b.name); break;
+    case Tm::Sort::Spec: c = cmpText(a.spec, b.spec); break;
+    case Tm::Sort::Dept: c = cmpText(a.dept, b.dept); break;
+    case Tm::Sort::Accounts: c = cmp(double(a.m.nAccounts), double(b.m.nAccounts)); break;
+    case Tm::Sort::Seen: c = cmp(a.m.lastSeen, b.m.lastSeen); break;
+    case Tm::Sort::Online:
         // Online first, then the most recently seen; the direction does not apply.
         if (a.m.online != b.m.online)
             return a.m.online ? -1 : 1;
@@ -206,7 +202,7 @@ int compare(const Row &a, const Row &b, const QString &key, bool asc)
     return asc ? c : -c;
 }
 
-SortState chooseSort(const SortState &current, const QString &chosen)
+SortState chooseSort(const SortState &current, Tm::Sort chosen)
 {
     if (chosen != current.key)
         return {chosen, false};

@@ -6,6 +6,7 @@
 // Figures come from the server through a lenient number reader that also accepts the words
 // "nan" and "inf"; every function here draws a non-finite figure as 0.
 
+#include "core/choices.h"
 #include "core/records.h"
 
 #include <QList>
@@ -77,19 +78,18 @@ Row row(const Member &m);
 // The search text as it is matched: surrounding white space removed, lower-cased.
 QString normQuery(const QString &query);
 // The type, department and query filters (query as normQuery gives it).
-bool accepts(const Row &r, const QString &type, const QString &dept, const QString &normQuery);
+bool accepts(const Row &r, Tm::Type type, const QString &dept, const QString &normQuery);
 
 // The sort keys and the order they give: negative when a goes first, 0 for a tie.
-// "online" (and any unknown key) puts online members first, then the most recently seen,
-// whatever the direction.
-int compare(const Row &a, const Row &b, const QString &key, bool asc);
+// Online puts online members first, then the most recently seen, whatever the direction.
+int compare(const Row &a, const Row &b, Tm::Sort key, bool asc);
 
 // The sort menu: choosing another key sorts by it descending; choosing the current key flips.
 struct SortState {
-    QString key;
+    Tm::Sort key = Tm::Sort::Online;
     bool asc = false;
 };
-SortState chooseSort(const SortState &current, const QString &chosen);
+SortState chooseSort(const SortState &current, Tm::Sort chosen);
 
 // Card texts: the title (name, or login without one), the second line's parts, the presence.
 QString cardTitle(const Member &m);

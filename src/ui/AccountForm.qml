@@ -29,7 +29,7 @@ Dialog {
     }
     onOpened: emailField.enabled ? emailField.forceActiveFocus() : groupField.forceActiveFocus()
     // Escape closes the popup; the form is then closed in Store too.
-    onClosed: if (Store.accountFormOpen) f.cancel()
+    onClosed: if (Store.resources.formOpen) f.cancel()
 
     background: Rectangle {
         radius: 12

@@ -68,7 +68,7 @@ Item {
 
     function toggle() {
         if (!root.isHeader)
-            Store.toggleExpanded(root.accountId)
+            Store.resources.toggleExpanded(root.accountId)
     }
 
     // Only the kind of row shown is built: a long list scrolls through many delegates.

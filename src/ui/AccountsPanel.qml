@@ -71,8 +71,8 @@ ColumnLayout {
             Seg {
                 objectName: "modeSeg"
                 items: AcRules.modes
-                sel: Store.acMode
-                onPicked: function(key) { Store.acMode = key }
+                sel: Store.resources.mode
+                onPicked: function(key) { Store.resources.mode = key }
             }
             GhostButton {
                 objectName: "exportButton"
@@ -121,17 +121,17 @@ ColumnLayout {
                 title: modelData.label
                 count: modelData.count
                 logo: modelData.key
-                active: Store.acProv === modelData.key
+                active: Store.resources.prov === modelData.key
                 activeFocusOnTab: true
                 Accessible.name: modelData.label
-                onTap: Store.acProv = modelData.key
+                onTap: Store.resources.prov = modelData.key
             }
         }
         Seg {
             objectName: "statusSeg"
             items: AcRules.statusFilters
-            sel: Store.acStatus
-            onPicked: function(key) { Store.acStatus = key }
+            sel: Store.resources.status
+            onPicked: function(key) { Store.resources.status = key }
         }
         Rectangle {
             Layout.preferredWidth: 260
@@ -161,12 +161,12 @@ ColumnLayout {
                     placeholderText: "Поиск: email / owner / группа"
                     placeholderTextColor: T.textTertiary
                     Accessible.name: placeholderText
-                    text: Store.acQuery
-                    onTextEdited: Store.acQuery = text
+                    text: Store.resources.query
+                    onTextEdited: Store.resources.query = text
                     Keys.onEscapePressed: (event) => {
                         event.accepted = text !== ""
                         if (event.accepted)
-                            Store.acQuery = ""
+                            Store.resources.query = ""
                     }
                     color: T.text
                     font.pixelSize: T.caption
@@ -216,8 +216,8 @@ ColumnLayout {
             // (The linter of Qt 6.4 does not see the file's ids inside a component.)
             sourceComponent: AccountsTable {
                 objectName: "accountsTable"
-                rowsModel: Store.acMode === "people" ? people : filter
-                onSortBy: function(key) { filter.onSort(key) }
+                rowsModel: Store.resources.byPerson ? people : filter
+                onSortBy: function(sort) { filter.onSort(sort) }
             }
             // qmllint enable unqualified
         }

@@ -13,7 +13,7 @@ Rectangle {
     readonly property real emailWidth: AcRules.emailWidth(tableWidth)
     readonly property alias list: list
     readonly property alias hscroll: hflick
-    signal sortBy(string key)
+    signal sortBy(int sort)
 
     radius: 12
     color: T.surface
@@ -43,7 +43,7 @@ Rectangle {
                 id: header
                 width: root.tableWidth
                 emailWidth: root.emailWidth
-                onSortBy: function(key) { root.sortBy(key) }
+                onSortBy: function(sort) { root.sortBy(sort) }
             }
             Rectangle {
                 width: root.tableWidth

@@ -25,7 +25,7 @@ FocusScope {
         SheetHeader {
             Layout.fillWidth: true
             title: "Новый сотрудник"
-            onCloseRequested: Store.memberFormOpen = false
+            onCloseRequested: Store.roster.formOpen = false
         }
         GridLayout {
             Layout.fillWidth: true
@@ -122,7 +122,7 @@ FocusScope {
             GhostButton {
                 objectName: "cancelButton"
                 text: "Отмена"
-                onClicked: Store.memberFormOpen = false
+                onClicked: Store.roster.formOpen = false
             }
             AccentButton {
                 objectName: "createButton"

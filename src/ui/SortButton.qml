@@ -3,12 +3,12 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Corvane
 
-// "Сортировка" on an outlined capsule, opening the sort menu. `options` are {key, label, icon};
-// the current key's entry carries its direction arrow. A choice emits `chosen(key)`.
+// "Сортировка" on an outlined capsule, opening the sort menu. `options` are {key, name, label,
+// icon}; the current key's entry carries its direction arrow. A choice emits `chosen(key)`.
 Button {
     id: control
     property var options: []
-    signal chosen(string key)
+    signal chosen(var key)
 
     flat: true
     hoverEnabled: true
@@ -54,7 +54,7 @@ Button {
             delegate: MenuEntry {
                 id: entry
                 required property int index
-                objectName: "sort_" + control.options[entry.index].key
+                objectName: "sort_" + control.options[entry.index].name
                 text: control.options[entry.index].label
                 trailingSymbol: control.options[entry.index].icon
                 onTriggered: control.chosen(control.options[entry.index].key)

@@ -7,12 +7,13 @@ import Corvane
 // accent arrow for its direction. Clicking (or Space/Enter) sorts by it.
 Button {
     id: control
-    property string key
+    property string key   // the column's name (object names)
+    property int sort     // the column as Ac.Sort
     property string title
     property real w: 80
     property bool rightAligned: false
-    readonly property bool current: Store.acSortKey === key
-    signal sortBy(string key)
+    readonly property bool current: Store.resources.sortKey === sort
+    signal sortBy(int sort)
 
     objectName: "sort_" + key
     Layout.preferredWidth: w
@@ -22,7 +23,7 @@ Button {
     focusPolicy: Qt.StrongFocus
     padding: 0
     Accessible.name: title
-    onClicked: control.sortBy(control.key)
+    onClicked: control.sortBy(control.sort)
 
     contentItem: RowLayout {
         spacing: 3
@@ -41,7 +42,7 @@ Button {
         Icon {
             objectName: "arrow"
             visible: control.current
-            name: Store.acSortAsc ? "arrow.up" : "arrow.down"
+            name: Store.resources.sortAsc ? "arrow.up" : "arrow.down"
             size: 9
             color: T.accent
         }

@@ -7,7 +7,7 @@ import Corvane
 Item {
     id: root
     property real emailWidth: 150
-    signal sortBy(string key)
+    signal sortBy(int sort)
 
     implicitHeight: row.implicitHeight + 20
 
@@ -25,10 +25,11 @@ Item {
             delegate: SortHeader {
                 required property var modelData
                 key: modelData.key
+                sort: modelData.sort
                 title: modelData.title
                 w: modelData.width > 0 ? modelData.width : root.emailWidth
                 rightAligned: modelData.right
-                onSortBy: function(key) { root.sortBy(key) }
+                onSortBy: function(sort) { root.sortBy(sort) }
             }
         }
         Item { Layout.preferredWidth: 20 }

@@ -29,9 +29,6 @@ ColumnLayout {
             rosterView.addMember()
         else if (name === "member" && rosterView.model.count > 0)
             rosterView.open(rosterView.memberAt(0))
-        else if (name === "secret")
-            Store.memberSecret = { "title": "Сотрудник создан", "login": "ivan.petrov",
-                                   "password": "k7Qm-29xT-pL4w", "created": true }
     }
 
     // ---- header
@@ -73,7 +70,7 @@ ColumnLayout {
         Seg {
             objectName: "typeSeg"
             items: rosterView.typeOptions
-            sel: Store.tmType
+            sel: Store.roster.type
             onPicked: (key) => rosterView.chooseType(key)
         }
         ListView {
@@ -114,8 +111,8 @@ ColumnLayout {
             objectName: "searchField"
             Layout.preferredWidth: 240
             Layout.maximumWidth: 240
-            text: Store.tmQuery
-            onEdited: (text) => Store.tmQuery = text
+            text: Store.roster.query
+            onEdited: (text) => Store.roster.query = text
         }
     }
 
@@ -192,8 +189,8 @@ ColumnLayout {
         width: 480
         height: 440
         z: 1
-        shown: Store.memberFormOpen
-        onDismissed: Store.memberFormOpen = false
+        shown: Store.roster.formOpen
+        onDismissed: Store.roster.formOpen = false
         body: MemberForm {}
     }
     Sheet {

@@ -4,17 +4,13 @@
 #include "core/acview.h"
 #include "core/format.h"
 #include "core/uirules.h"
+#include "store/choicetypes.h"
 #include "store/store.h"
 #include "store/ticker.h"
 
 #include <QQmlEngine>
 
 namespace {
-
-QVariantMap item(const QString &key, const QString &label)
-{
-    return {{QStringLiteral("key"), key}, {QStringLiteral("label"), label}};
-}
 
 TeamAcct acctOf(const QVariant &v)
 {
@@ -47,7 +43,8 @@ QVariantList AcRules::columns()
 {
     QVariantList out;
     for (const acpanel::Column &c : acpanel::columns())
-        out.append(QVariantMap{{QStringLiteral("key"), c.key},
+        out.append(QVariantMap{{QStringLiteral("key"), keys::toKey(c.key)},
+                               {QStringLiteral("sort"), int(c.key)},
                                {QStringLiteral("title"), c.title},
                                {QStringLiteral("width"), c.width},
                                {QStringLiteral("text"), c.text},
@@ -57,14 +54,15 @@ QVariantList AcRules::columns()
 
 QVariantList AcRules::modes()
 {
-    return {item(QStringLiteral("people"), QStringLiteral("По человеку")),
-            item(QStringLiteral("accounts"), QStringLiteral("По аккаунтам"))};
+    return {choiceItem(Ac::Mode::People, QStringLiteral("По человеку")),
+            choiceItem(Ac::Mode::Accounts, QStringLiteral("По аккаунтам"))};
 }
 
 QVariantList AcRules::statusFilters()
 {
-    return {item(QStringLiteral("all"), QStringLiteral("Все")), item(QStringLiteral("active"), QStringLiteral("Active")),
-            item(QStringLiteral("hold"), QStringLiteral("Hold"))};
+    return {choiceItem(Ac::StatusFilter::All, QStringLiteral("Все")),
+            choiceItem(Ac::StatusFilter::Active, QStringLiteral("Active")),
+            choiceItem(Ac::StatusFilter::Hold, QStringLiteral("Hold"))};
 }
 
 double AcRules::minTableWidth() { return acpanel::kMinTableWidth; }
@@ -204,16 +202,14 @@ void AcRules::newAccount() const
 {
     if (!m_store)
         return;
-    m_store->setAccountFormEdit(QVariant());
-    m_store->setAccountFormOpen(true);
+    m_store->resources()->openForm(QVariant());
 }
 
 void AcRules::editAccount(const QVariant &acct) const
 {
     if (!m_store || !acct.canConvert<TeamAcct>())
         return;
-    m_store->setAccountFormEdit(acct);
-    m_store->setAccountFormOpen(true);
+    m_store->resources()->openForm(acct);
 }
 
 QString AcRules::deleteTitle(const QString &email) const

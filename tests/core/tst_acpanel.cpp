@@ -1,13 +1,35 @@
 // The AI resources table's rules over crafted accounts: filters, every sort key both ways with
-// ties, grouping by owner, provider counts, the top weekly model, column widths and header clicks.
+// ties, grouping by owner, provider counts, the top weekly model, column widths and header clicks;
+// the text keys of every choice enum.
 #include "core/acpanel.h"
 #include "testmain.h"
 
+#include <QMetaEnum>
+#include <QSet>
 #include <QTest>
 
 using namespace acpanel;
 
 namespace {
+
+Ac::Sort sortOf(const QString &key) { return keys::fromKey<Ac::Sort>(key).value(); }
+
+// Every value of the enum reaches its key and comes back from it; a key of no value is none.
+template <class E>
+void roundTrip()
+{
+    const QMetaEnum meta = QMetaEnum::fromType<E>();
+    QSet<QString> seen;
+    for (int i = 0; i < meta.keyCount(); ++i) {
+        const E v = E(meta.value(i));
+        const QString key = keys::toKey(v);
+        QVERIFY2(!key.isEmpty() && !seen.contains(key), meta.key(i));
+        seen.insert(key);
+        QCOMPARE(keys::fromKey<E>(key), std::optional<E>(v));
+    }
+    QCOMPARE(keys::fromKey<E>(u"bogus"), std::nullopt);
+    QCOMPARE(keys::fromKey<E>(u""), std::nullopt);
+}
 
 // A compact account: "email provider status owner group five seven cost lastSeen online"
 // plus optional users and weekly models.
@@ -114,9 +136,10 @@ private slots:
             make({.email = "h1@x.io", .status = "hold", .group = "ops"}),
         };
         QStringList got;
-        for (const TeamAcct &a : filteredSorted(team, {prov, status, query}, {"none", false}))
+        const Filter f{prov, keys::fromKey<Ac::StatusFilter>(status).value(), query};
+        for (const TeamAcct &a : filteredSorted(team, f, {Ac::Sort::Seven, false}))
             got << a.email.section('@', 0, 0);
-        // The sort key "none" sorts by seven-day use, all 0 here: load order.
+        // Seven-day use is 0 for all: load order.
         QTEST(got.join(' '), "expected");
     }
 
@@ -127,17 +150,17 @@ private slots:
         QTest::addColumn<bool>("asc");
         QTest::addColumn<QString>("expected");
         for (const Column &c : columns()) {
-            QTest::addRow("%s asc", qPrintable(c.key)) << c.key << true << "a@x c@x C@X d@x";
-            QTest::addRow("%s desc", qPrintable(c.key)) << c.key << false << "d@x c@x C@X a@x";
+            const QString key = keys::toKey(c.key);
+            QTest::addRow("%s asc", qPrintable(key)) << key << true << "a@x c@x C@X d@x";
+            QTest::addRow("%s desc", qPrintable(key)) << key << false << "d@x c@x C@X a@x";
         }
-        QTest::newRow("unknown key sorts by seven-day use") << "bogus" << false << "d@x c@x C@X a@x";
     }
     void sortEveryKeyBothWays()
     {
         QFETCH(QString, key);
         QFETCH(bool, asc);
         QFETCH(QString, expected);
-        QCOMPARE(emails(filteredSorted(tieTeam(), {}, {key, asc})).join(' '), expected);
+        QCOMPARE(emails(filteredSorted(tieTeam(), {}, {sortOf(key), asc})).join(' '), expected);
     }
 
     void sortSpecialCases_data()
@@ -180,7 +203,7 @@ private slots:
         QFETCH(bool, asc);
         QFETCH(QList<TeamAcct>, team);
         QFETCH(QString, expected);
-        QCOMPARE(emails(filteredSorted(team, {}, {key, asc})).join(' '), expected);
+        QCOMPARE(emails(filteredSorted(team, {}, {sortOf(key), asc})).join(' '), expected);
     }
 
     void grouping()
@@ -217,18 +240,28 @@ private slots:
             << QStringList{"email", "email", "five"} << "five desc";
         QTest::newRow("email twice") << QStringList{"email", "email"} << "email desc";
         for (const Column &c : columns())
-            if (c.key != "seven")
-                QTest::addRow("first click on %s", qPrintable(c.key))
-                    << QStringList{c.key} << c.key + (c.text ? " asc" : " desc");
+            if (c.key != Ac::Sort::Seven)
+                QTest::addRow("first click on %s", qPrintable(keys::toKey(c.key)))
+                    << QStringList{keys::toKey(c.key)} << keys::toKey(c.key) + (c.text ? " asc" : " desc");
     }
     void sortClicks()
     {
         QFETCH(QStringList, clicks);
         SortState s;
         for (const QString &k : clicks)
-            s = onSort(s, k);
+            s = onSort(s, sortOf(k));
         QFETCH(QString, expected);
-        QCOMPARE(s.key + (s.asc ? " asc" : " desc"), expected);
+        QCOMPARE(keys::toKey(s.key) + (s.asc ? " asc" : " desc"), expected);
+    }
+
+    void choiceKeysRoundTrip()
+    {
+        roundTrip<Ac::Mode>();
+        roundTrip<Ac::Sort>();
+        roundTrip<Ac::StatusFilter>();
+        roundTrip<Tm::Type>();
+        roundTrip<Tm::Sort>();
+        roundTrip<Stat::Scope>();
     }
 
     void providerCountsInTableOrder()

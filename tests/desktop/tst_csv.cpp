@@ -89,7 +89,7 @@ private Q_SLOTS:
         StoreFixture f;
         f->setTeamAccounts({acct("a@x", "Анна", 10), acct("b@x", "Борис", 95), acct("c@x", "Анна", 50),
                             acct("=cmd@x", "Борис", 20)});
-        f->setAcQuery("@x");
+        f->resources()->setQuery("@x");
         CsvExport exporter(f.store.get(), nullptr);
         QString offered;
         const QString path = f.dir.filePath("out.csv");
@@ -116,8 +116,8 @@ private Q_SLOTS:
         QCOMPARE(b[12], QString("23.75"));                     // "Расход, $" in the C locale
         QCOMPARE(b[10], QString());                            // unknown time: empty
 
-        f->setAcMode("accounts");
-        f->setAcQuery("анна");
+        f->resources()->setMode(Ac::Mode::Accounts);
+        f->resources()->setQuery("анна");
         exporter.exportAccounts();
         QCOMPARE(emailsOf(), QString("c@x a@x")); // by owner
 
@@ -166,7 +166,7 @@ private Q_SLOTS:
         a.provider = "claude";
         f->setTeamAccounts({a, acct("b@x", "Борис", 20)});
         if (open)
-            f->setExpandedAccounts({a.id()});
+            f->resources()->setExpanded({a.id()});
         UsageHistory *h = forecasts.usage();
         h->want(a.provider, a.email, 7);
         QTRY_VERIFY(!h->entry(a.provider, a.email)->pending);

@@ -74,9 +74,8 @@ private slots:
         s.saveAccount({{"email", "a@x"}}, [&](bool ok) { saved = ok; });
         s.deleteMember(u"anna"_s);
         s.memberAction(u"reset_password"_s, u"anna"_s);
-        s.setAccountFormOpen(true);
-        s.setAccountFormEdit(QVariant::fromValue(TeamAcct{}));
-        s.setMemberFormOpen(true);
+        s.resources()->openForm(QVariant::fromValue(TeamAcct{}));
+        s.roster()->setFormOpen(true);
         QTRY_COMPARE(admin.heldCount(), 6);   // the rest wait for a connection inside the client
 
         s.logOut();
@@ -84,7 +83,7 @@ private slots:
         s.signIn(u"vera"_s, u"pw"_s);
         QTRY_COMPARE(s.phase(), Store::Phase::ChangePassword);
         QVERIFY(!s.busy() && !s.loadingTeam() && !s.loadingStats() && !s.loadingMembers() && !s.refreshingLimits());
-        QVERIFY(!s.accountFormOpen() && s.accountFormEdit().isNull() && !s.memberFormOpen());
+        QVERIFY(!s.resources()->formOpen() && s.resources()->formEdit().isNull() && !s.roster()->formOpen());
 
         // Now every answer comes, the held ones and those sent only now.
         const Reply late = Reply::json(adminBody(), status);
@@ -99,7 +98,7 @@ private slots:
         QCOMPARE(s.alertsUnread(), 0);
         QVERIFY(s.members().isEmpty() && s.statMembers().isEmpty() && s.actPeople().isEmpty());
         QVERIFY(s.memberId().isEmpty() && s.memberAvatars().isEmpty());
-        QVERIFY(s.memberSecret().isEmpty());
+        QVERIFY(s.roster()->secret().isEmpty());
         QVERIFY(s.toast().isEmpty());
         QVERIFY(!s.authExpired());
         QVERIFY(!saved.has_value() && !breakdown);

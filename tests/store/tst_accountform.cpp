@@ -237,31 +237,31 @@ private slots:
         store.setMembers({member("m1", "Анна")});
 
         // Saved while open: closes.
-        store.setAccountFormOpen(true);
+        store.resources()->setFormOpen(true);
         AccountFormState first;
         first.open();
         first.setEmail("a@x");
         first.save();
         QVERIFY(first.saving());
         QVERIFY(!first.canSave());
-        QTRY_VERIFY(!store.accountFormOpen());
+        QTRY_VERIFY(!store.resources()->formOpen());
         QVERIFY(!first.saving());
 
         // Cancelled while saving, another form opened: the late answer leaves it open.
-        store.setAccountFormOpen(true);
+        store.resources()->setFormOpen(true);
         AccountFormState second;
         second.open();
         second.setEmail("b@x");
         QSignalSpy saved(&second, &AccountFormState::saved);
         second.save();
         second.cancel();
-        QVERIFY(!store.accountFormOpen());
-        store.setAccountFormOpen(true);
+        QVERIFY(!store.resources()->formOpen());
+        store.resources()->setFormOpen(true);
         AccountFormState third;
         third.open();
         QVERIFY(saved.wait(3000));
         QCOMPARE(saved.first().first().toBool(), true);
-        QVERIFY(store.accountFormOpen());
+        QVERIFY(store.resources()->formOpen());
         QTRY_COMPARE(server.seen.size(), 2 + 2); // two saves, each followed by a reload of the team
     }
 };

@@ -11,6 +11,7 @@
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
+#include <QMetaEnum>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -212,7 +213,7 @@ private slots:
         m.source.setAccounts(team);
         QSignalSpy moved(&m.filter, &QAbstractItemModel::rowsMoved);
         QSignalSpy layout(&m.filter, &QAbstractItemModel::layoutChanged);
-        m.filter.setSort({"seven", true});
+        m.filter.setSort({Ac::Sort::Seven, true});
         QCOMPARE(moved.size(), 0);
         QCOMPARE(layout.size(), 1);
         QCOMPARE(m.filter.rows().front()->a.email, QString("0"));
@@ -225,8 +226,7 @@ private slots:
         Models m;
         QRandomGenerator rng(7);
         const QStringList owners{"", "Анна", "Иван", "Петр"};
-        const QStringList keys{"provider", "account", "email", "status", "five", "seven",
-                               "model", "reset5", "reset", "cost", "who", "online"};
+        const QMetaEnum sorts = QMetaEnum::fromType<Ac::Sort>();
         QList<TeamAcct> team;
         for (int round = 0; round < 40; ++round) {
             // Mutate: drop one, add one, change a few figures (with many ties).
@@ -244,9 +244,10 @@ private slots:
                     a.rev = a.computeRev();
                 }
             }
-            const acpanel::Filter f{rng.bounded(4) == 0 ? "claude" : "", rng.bounded(3) == 0 ? "hold" : "all",
+            const acpanel::Filter f{rng.bounded(4) == 0 ? "claude" : "",
+                                    rng.bounded(3) == 0 ? Ac::StatusFilter::Hold : Ac::StatusFilter::All,
                                     rng.bounded(4) == 0 ? "u1" : ""};
-            const acpanel::SortState s{keys[rng.bounded(int(keys.size()))], bool(rng.bounded(2))};
+            const acpanel::SortState s{Ac::Sort(sorts.value(rng.bounded(sorts.keyCount()))), bool(rng.bounded(2))};
             m.filter.setFilter(f);
             m.filter.setSort(s);
             m.source.setAccounts(team);
@@ -275,7 +276,7 @@ private slots:
         TeamAcct glm = acct("g@x", 10);
         glm.provider = "glm";
         glm.rev = glm.computeRev();
-        m.filter.setFilter({"claude", "all", ""});
+        m.filter.setFilter({"claude", Ac::StatusFilter::All, ""});
         m.source.setAccounts({acct("a@x", 10)});
         QSignalSpy changed(&m.filter, &AccountsFilter::countChanged);
         m.source.setAccounts({acct("a@x", 10), glm});

@@ -71,7 +71,7 @@ private slots:
         StoreFixture kit;
         Store &store = kit.signedIn(server.url(), "viewer");
         store.loadStats();
-        store.setStatScopeAndLoad("month");
+        store.setStatScopeAndLoad(Stat::Scope::Month);
         store.loadActivity();
         store.setActRangeAndLoad(30);
         store.loadMembers();
@@ -229,7 +229,7 @@ private slots:
         store.createMember("Анна", "anna", "viewer", {}, [&](bool ok) { created = ok; });
         QTRY_VERIFY(created.has_value());
         QVERIFY(*created);
-        QCOMPARE(store.memberSecret(), (QVariantMap{{"title", "Сотрудник создан"}, {"login", "anna"},
+        QCOMPARE(store.roster()->secret(), (QVariantMap{{"title", "Сотрудник создан"}, {"login", "anna"},
                                                     {"password", ""}, {"created", true}}));
         QVERIFY(server.waitFor("/api/members", 2)); // the roster reloads
         store.deleteMember("anna");
@@ -390,8 +390,8 @@ private slots:
         Store &store = kit.signedIn(server.url());
         Clock::setFixed(1700000000);
         store.loadStats();
-        store.setStatScopeAndLoad("month");
-        store.setStatScopeAndLoad("month"); // the same scope again asks nothing
+        store.setStatScopeAndLoad(Stat::Scope::Month);
+        store.setStatScopeAndLoad(Stat::Scope::Month); // the same scope again asks nothing
         store.loadActivity();
         store.setActRangeAndLoad(30);
         QTRY_COMPARE(server.seen.size(), 8);

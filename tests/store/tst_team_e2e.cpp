@@ -103,8 +103,8 @@ private Q_SLOTS:
         sheet.resetPassword();
         QTRY_VERIFY_WITH_TIMEOUT(view.secretOpen(), kWait);
         QCOMPARE(view.secretTitle(), QStringLiteral("Новый пароль"));
-        QCOMPARE(s.memberSecret().value("login").toString(), login);
-        QVERIFY(!m_server.signIn(login, s.memberSecret().value("password").toString()).isEmpty());
+        QCOMPARE(s.roster()->secret().value("login").toString(), login);
+        QVERIFY(!m_server.signIn(login, s.roster()->secret().value("password").toString()).isEmpty());
         view.clearSecret();
         QCOMPARE(sheet.property("name").toString(), QStringLiteral("Вера Т."));
         sheet.submit();
@@ -174,7 +174,7 @@ private Q_SLOTS:
         const Member owner = store.members().last();
 
         // Add: a key account with an owner, a comma price and a key.
-        store.setAccountFormOpen(true);
+        store.resources()->setFormOpen(true);
         AccountFormState add;
         add.open();
         add.setEmail(QStringLiteral("new-glm@corvane.dev"));
@@ -186,7 +186,7 @@ private Q_SLOTS:
         add.setApiKey(QStringLiteral("sk-test"));
         add.setCcProvider(QStringLiteral("zai"));
         QVERIFY(saveAndReload(store, add));
-        QVERIFY(!store.accountFormOpen());
+        QVERIFY(!store.resources()->formOpen());
         std::optional<TeamAcct> a = find(store, QStringLiteral("new-glm@corvane.dev"));
         QVERIFY(a);
         QCOMPARE(a->memberId, owner.memberId);
@@ -197,8 +197,8 @@ private Q_SLOTS:
         QCOMPARE(a->ccProvider, QString("zai"));
 
         // Saved back unchanged, it stays exactly as it was: owner id and every cent of the price.
-        store.setAccountFormEdit(QVariant::fromValue(*a));
-        store.setAccountFormOpen(true);
+        store.resources()->setFormEdit(QVariant::fromValue(*a));
+        store.resources()->setFormOpen(true);
         AccountFormState same;
         same.open();
         QCOMPARE(same.price(), QString("1234567.89"));
@@ -211,8 +211,8 @@ private Q_SLOTS:
         QCOMPARE(b->group, a->group);
 
         // Edit: switched to OAuth, the plan changed; the key fields go empty.
-        store.setAccountFormEdit(QVariant::fromValue(*b));
-        store.setAccountFormOpen(true);
+        store.resources()->setFormEdit(QVariant::fromValue(*b));
+        store.resources()->setFormOpen(true);
         AccountFormState edit;
         edit.open();
         edit.setPlan(QStringLiteral("Max 5x"));
@@ -240,7 +240,7 @@ private Q_SLOTS:
         waitFor(store, &Store::mirrorsChanged, [&] { store.loadStats(); });
         QVERIFY(!store.statMembers().isEmpty() && !store.statAccounts().isEmpty());
         const double week = points();
-        waitFor(store, &Store::mirrorsChanged, [&] { store.setStatScopeAndLoad("month"); });
+        waitFor(store, &Store::mirrorsChanged, [&] { store.setStatScopeAndLoad(Stat::Scope::Month); });
         QVERIFY(points() >= week); // a month holds the week
 
         for (int days : {7, 30}) {
@@ -390,14 +390,14 @@ private Q_SLOTS:
         Store &s = f.signedIn(server.url());
         StatsModel model;
         model.shown();              // the week, as the screen opens
-        model.chooseScope("month"); // the user switches before it answers
+        model.chooseScope(Stat::Scope::Month); // the user switches before it answers
         QTRY_COMPARE(server.heldCount(), 1);
         QTRY_COMPARE(server.count("/api/stats"), 2);
         QVERIFY(!QTest::qWaitFor([&] { return !s.statMembers().isEmpty(); }, 300));
         QVERIFY(server.release("/api/stats", Reply::json(statsFor("month"))));
         QTRY_VERIFY(!s.statMembers().isEmpty());
         QCOMPARE(model.rows()[1].label, QStringLiteral("month"));
-        QCOMPARE(model.scope(), QStringLiteral("month"));
+        QCOMPARE(model.scope(), Stat::Scope::Month);
         QVERIFY(!s.loadingStats());
     }
 
@@ -408,20 +408,20 @@ private Q_SLOTS:
         server.on("GET", "/api/members", Reply::json({{"members", QJsonArray{}}}));
         StoreFixture f;
         Store &s = f.signedIn(server.url());
-        s.setMemberFormOpen(true);
+        s.roster()->setFormOpen(true);
         NewMemberDraft first;
         first.setProperty("name", QStringLiteral("Первый"));
         first.submit();
         QTRY_COMPARE(server.heldCount(), 1);
-        s.setMemberFormOpen(false); // closed while the answer is on its way…
+        s.roster()->setFormOpen(false); // closed while the answer is on its way…
         QVERIFY(first.isClosed());
-        s.setMemberFormOpen(true);  // …and opened again for another member
+        s.roster()->setFormOpen(true);  // …and opened again for another member
         NewMemberDraft second;
         server.release("/api/members", Reply::json({{"ok", true}, {"login", "late"}, {"password", "pw"}}));
         QTRY_VERIFY(!first.saving());
-        QVERIFY(s.memberFormOpen()); // the new form stays
+        QVERIFY(s.roster()->formOpen()); // the new form stays
         QVERIFY(!second.isClosed());
-        QCOMPARE(s.memberSecret().value("login").toString(), QStringLiteral("late")); // the credential shows
+        QCOMPARE(s.roster()->secret().value("login").toString(), QStringLiteral("late")); // the credential shows
         QCOMPARE(server.first("POST", "/api/members").json.value("name").toString(), QStringLiteral("Первый"));
     }
 

@@ -200,19 +200,19 @@ class TestGuiSoak : public QObject
             click(QStringLiteral("rowBar"));
             for (const char *chip : {"chip_claude", "chip_codex", "chip_all"})
                 click(QString::fromLatin1(chip));
-            store()->setAcQuery(QStringLiteral("a"));
+            store()->resources()->setQuery(QStringLiteral("a"));
             nextAnswer();
-            store()->setAcQuery(QString());
+            store()->resources()->setQuery(QString());
             click(QStringLiteral("modeSeg"));
             openClose(QStringLiteral("addAccountButton"));
-            store()->setAccountFormOpen(false);
+            store()->resources()->setFormOpen(false);
         } else if (section == QLatin1String("team")) {
             openClose(QStringLiteral("addMemberButton"));
-            store()->setMemberFormOpen(false);
+            store()->roster()->setFormOpen(false);
             openClose(QStringLiteral("cardMenuButton"));
-            store()->setTmQuery(QStringLiteral("an"));
+            store()->roster()->setQuery(QStringLiteral("an"));
             nextAnswer();
-            store()->setTmQuery(QString());
+            store()->roster()->setQuery(QString());
             click(QStringLiteral("sortButton"));
         } else if (section == QLatin1String("stats")) {
             click(QStringLiteral("scopeSeg"));

@@ -132,16 +132,18 @@ public:
     // The AI resources panel's state back to its start.
     Q_INVOKABLE void resetPanel()
     {
-        store->setAcProv(QString());
-        store->setAcStatus(QStringLiteral("all"));
-        store->setAcQuery(QString());
-        store->setAcMode(QStringLiteral("people"));
-        store->setAcSortKey(QStringLiteral("seven"));
-        store->setAcSortAsc(false);
-        store->setExpandedAccounts({});
-        store->setAccountFormOpen(false);
-        store->setAccountFormEdit(QVariant());
+        ResourcesState *r = store->resources();
+        r->setProv(QString());
+        r->setStatus(Ac::StatusFilter::All);
+        r->setQuery(QString());
+        r->setMode(Ac::Mode::People);
+        r->setSortKey(Ac::Sort::Seven);
+        r->setSortAsc(false);
+        r->setExpanded({});
+        r->closeForm();
     }
+    // A one-time credential as the server hands it over.
+    Q_INVOKABLE void showSecret(const QVariantMap &secret) { store->roster()->setSecret(secret); }
     Q_INVOKABLE bool hasAccount(const QString &id) const
     {
         for (const TeamAcct &a : store->teamAccounts())

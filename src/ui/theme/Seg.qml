@@ -3,14 +3,15 @@ import QtQuick
 import QtQuick.Controls.Basic
 import Corvane
 
-// A segmented switch over `items` ({key, label}). `sel` is the selected key. A tap emits
+// A segmented switch over `items` ({key, label}, and `name` for the object name where `key` is an
+// enum value). `sel` is the selected key. A tap emits
 // `picked(key)` and then sets `sel` unless it already equals the key, so a caller that binds
 // `sel` to its own state and writes that state in onPicked keeps its binding intact.
 Item {
     id: root
     property var items: []
-    property string sel
-    signal picked(string key)
+    property var sel
+    signal picked(var key)
 
     implicitWidth: row.implicitWidth
     implicitHeight: row.implicitHeight
@@ -45,7 +46,7 @@ Item {
                 readonly property bool first: index === 0
                 readonly property bool last: index === root.items.length - 1
 
-                objectName: "seg_" + seg.modelData.key
+                objectName: "seg_" + (seg.modelData.name ?? seg.modelData.key)
                 flat: true
                 hoverEnabled: true
                 leftPadding: 12

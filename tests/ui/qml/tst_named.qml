@@ -22,8 +22,8 @@ Item {
             verify(helper.signIn("admin"));
         }
         function cleanup() {
-            Store.memberFormOpen = false;
-            Store.memberSecret = {};
+            Store.roster.formOpen = false;
+            Store.roster.clearSecret();
         }
 
         function make(comp) {
@@ -53,11 +53,11 @@ Item {
             const card = view.list.itemAtIndex(0);
             compare(helper.announced(card), card.title);
 
-            Store.memberFormOpen = true;
+            Store.roster.formOpen = true;
             const form = findChild(view, "memberFormSheet");
             tryVerify(function() { return form.opened; });
             compare(helper.unnamedFocusables(view), []);
-            Store.memberFormOpen = false;
+            Store.roster.formOpen = false;
             tryVerify(function() { return !form.visible; });
 
             view.roster.open(view.roster.memberAt(0));
@@ -67,7 +67,7 @@ Item {
             view.roster.editing = null;
             tryVerify(function() { return !sheet.visible; });
 
-            Store.memberSecret = { "title": "Новый пароль", "login": "x", "password": "y", "created": false };
+            helper.showSecret({ "title": "Новый пароль", "login": "x", "password": "y", "created": false });
             const secret = findChild(view, "memberSecretSheet");
             tryVerify(function() { return secret.opened; });
             compare(helper.unnamedFocusables(view), []);

@@ -78,12 +78,12 @@ Item {
             const id = list.currentItem.accountId;
             verify(id !== "");
             keyClick(Qt.Key_Space);
-            verify(Store.expandedAccounts.indexOf(id) >= 0);
+            verify(Store.resources.expanded.indexOf(id) >= 0);
             keyClick(Qt.Key_Return);
-            compare(Store.expandedAccounts.indexOf(id), -1);
+            compare(Store.resources.expanded.indexOf(id), -1);
             keyClick(Qt.Key_Up);
             keyClick(Qt.Key_Space);                 // a header does not open
-            compare(Store.expandedAccounts.length, 0);
+            compare(Store.resources.expanded.length, 0);
         }
 
         // Narrower than its columns need, the table scrolls sideways, header and rows together.
@@ -103,10 +103,10 @@ Item {
             const panel = makePanel();
             // The header clicks reach the sort rule (its table is in C++).
             mouseClick(findChild(panel, "sort_email"));
-            compare(Store.acSortKey, "email");
+            compare(Store.resources.sortKey, Ac.Email);
 
             mouseClick(findChild(findChild(panel, "modeSeg"), "seg_accounts"));
-            compare(Store.acMode, "accounts");
+            compare(Store.resources.mode, Ac.Accounts);
             tryCompare(panel.table.list, "model", panel.accountsModel);
 
             const search = findChild(panel, "searchField");
@@ -114,7 +114,7 @@ Item {
             keyClick(Qt.Key_Z);
             keyClick(Qt.Key_Z);
             keyClick(Qt.Key_Q);
-            compare(Store.acQuery, "zzq");
+            compare(Store.resources.query, "zzq");
             tryCompare(panel, "contentCase", "nomatch");
             search.clear();
             search.textEdited();
@@ -123,24 +123,24 @@ Item {
             const chip = findChild(panel, "chip_codex");
             verify(chip);
             mouseClick(chip);
-            compare(Store.acProv, "codex");
+            compare(Store.resources.prov, "codex");
         }
 
         function test_formFromPanel() {
             const panel = makePanel();
             const host = createTemporaryObject(formHostComp, top);
             mouseClick(findChild(panel, "addAccountButton"));
-            verify(Store.accountFormOpen);
+            verify(Store.resources.formOpen);
             tryVerify(function() { return host.item && host.item.opened; });
             keyClick(Qt.Key_Escape);
-            compare(Store.accountFormOpen, false);
+            compare(Store.resources.formOpen, false);
             tryVerify(function() { return host.item === null; });
 
             mouseClick(findChild(panel, "addAccountButton"));
             tryVerify(function() { return host.item && host.item.opened; });
             mouseClick(findChild(host.item.header, "closeForm"));
-            compare(Store.accountFormOpen, false);
-            compare(Store.accountFormEdit, undefined);
+            compare(Store.resources.formOpen, false);
+            compare(Store.resources.formEdit, undefined);
         }
 
         function test_formFromDashboardCard() {
@@ -153,11 +153,11 @@ Item {
             verify(card.expanded);
             tryVerify(function() { return card.detail !== null; });
             mouseClick(findChild(card.detail, "editButton"));
-            verify(Store.accountFormOpen);
+            verify(Store.resources.formOpen);
             tryVerify(function() { return host.item && host.item.opened; });
             compare(host.item.form.email, card.acct.email);
             mouseClick(findChild(host.item.footer, "cancelForm"));
-            compare(Store.accountFormOpen, false);
+            compare(Store.resources.formOpen, false);
 
             // The header by keyboard: Space closes and opens the card.
             findChild(card, "cardHeader").forceActiveFocus();
@@ -197,9 +197,9 @@ Item {
             const id = d.accountId;
             const bar = findChild(d, "rowBar");
             mouseClick(bar, 300, 10);
-            verify(Store.expandedAccounts.indexOf(id) >= 0);
+            verify(Store.resources.expanded.indexOf(id) >= 0);
             mouseClick(bar, 300, 10);
-            compare(Store.expandedAccounts.indexOf(id), -1);
+            compare(Store.resources.expanded.indexOf(id), -1);
             mouseClick(bar, 300, 10);
             tryVerify(function() { return d.detail !== null && d.detail.breakdown.loaded; }, 5000);
             const detail = d.detail;
@@ -246,8 +246,8 @@ Item {
             mouseClick(findChild(d, "rowBar"), 300, 10);
             tryVerify(function() { return d.detail !== null; });
             const host = createTemporaryObject(formHostComp, top);
-            Store.accountFormEdit = panel.accountsModel.get(0);
-            Store.accountFormOpen = true;
+            Store.resources.formEdit = panel.accountsModel.get(0);
+            Store.resources.formOpen = true;
             tryVerify(function() { return host.item && host.item.opened; });
             host.item.form.authType = "api_key";
             compare(helper.unnamedFocusables(panel), []);

@@ -24,13 +24,13 @@ Item {
             verify(helper.signIn("admin"));
         }
         function cleanup() {
-            Store.memberFormOpen = false;
-            Store.memberSecret = {};
-            Store.tmQuery = "";
-            Store.tmType = "all";
-            Store.tmDept = "";
-            Store.tmSortKey = "online";
-            Store.tmSortAsc = false;
+            Store.roster.formOpen = false;
+            Store.roster.clearSecret();
+            Store.roster.query = "";
+            Store.roster.type = Tm.All;
+            Store.roster.dept = "";
+            Store.roster.sortKey = Tm.Online;
+            Store.roster.sortAsc = false;
         }
 
         function focused() { return top.Window.activeFocusItem }
@@ -69,15 +69,15 @@ Item {
             const view = makeTeam();
             findChild(view, "seg_all").forceActiveFocus(Qt.TabFocusReason);
             keyClick(Qt.Key_Right);
-            compare(Store.tmType, "member");
+            compare(Store.roster.type, Tm.Member);
             compare(focusedName(), "seg_member");
             keyClick(Qt.Key_Right);
-            compare(Store.tmType, "contractor");
+            compare(Store.roster.type, Tm.Contractor);
             keyClick(Qt.Key_Right); // the last one stays
-            compare(Store.tmType, "contractor");
+            compare(Store.roster.type, Tm.Contractor);
             keyClick(Qt.Key_Left);
             keyClick(Qt.Key_Left);
-            compare(Store.tmType, "all");
+            compare(Store.roster.type, Tm.All);
         }
 
         function test_listOpensAndSheetCloses() {
@@ -149,12 +149,12 @@ Item {
             const before = view.roster.memberCount;
             findChild(view, "addMemberButton").forceActiveFocus(Qt.TabFocusReason);
             keyClick(Qt.Key_Space);
-            verify(Store.memberFormOpen);
+            verify(Store.roster.formOpen);
             const form = findChild(view, "memberFormSheet");
             tryVerify(function() { return form.opened; });
             compare(focusedName(), "nameInput");
             keyClick(Qt.Key_Return); // nothing typed: "Создать" is off, Enter does nothing
-            verify(Store.memberFormOpen);
+            verify(Store.roster.formOpen);
             for (const ch of "key")
                 keySequence(ch);
             keyClick(Qt.Key_Tab);
@@ -162,7 +162,7 @@ Item {
                 keySequence(ch);
             keyClick(Qt.Key_Return);
             // Created: the form closes and the one-time credential opens, "Готово" focused.
-            tryVerify(function() { return !Store.memberFormOpen; }, 10000);
+            tryVerify(function() { return !Store.roster.formOpen; }, 10000);
             tryVerify(function() { return view.roster.secretOpen; }, 10000);
             const secret = findChild(view, "memberSecretSheet");
             tryVerify(function() { return secret.opened; });
@@ -182,7 +182,7 @@ Item {
             tryCompare(view.roster, "memberCount", before + 1, 10000);
 
             // Delete asks first, with "Отмена" focused: Enter there keeps the member.
-            Store.tmQuery = "kb.tester";
+            Store.roster.query = "kb.tester";
             tryCompare(view.roster.model, "count", 1);
             findChild(view, "memberList").forceActiveFocus(Qt.TabFocusReason);
             keyClick(Qt.Key_Delete);
@@ -202,7 +202,7 @@ Item {
 
         function test_credentialSheetOnlyClosesOnPurpose() {
             const view = makeTeam();
-            Store.memberSecret = { "title": "Новый пароль", "login": "m7", "password": "s3cret-pw", "created": false };
+            helper.showSecret({ "title": "Новый пароль", "login": "m7", "password": "s3cret-pw", "created": false });
             const secret = findChild(view, "memberSecretSheet");
             tryVerify(function() { return secret.opened; });
             mouseClick(top, 5, 5); // outside the sheet
@@ -214,12 +214,12 @@ Item {
             verify(secret.opened);
             mouseClick(findChild(leave.contentItem, "confirmButton"));
             verify(!view.roster.secretOpen);
-            compare(Object.keys(Store.memberSecret).length, 0);
+            compare(Object.keys(Store.roster.secret).length, 0);
         }
 
         function test_presetReplacesTypedText() {
             const view = makeTeam();
-            Store.memberFormOpen = true;
+            Store.roster.formOpen = true;
             const form = findChild(view, "memberFormSheet");
             tryVerify(function() { return form.opened; });
             const input = findChild(form.bodyItem, "presetInput");
