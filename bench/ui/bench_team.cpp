@@ -105,12 +105,12 @@ Keystrokes rosterKeystroke(Store &store)
     };
     for (int round = 0; round < 5; ++round) {
         for (int i = 1; i <= query.size(); ++i) // typed
-            stroke([&] { store.setTmQuery(query.left(i)); });
+            stroke([&] { store.roster()->setQuery(query.left(i)); });
         for (int i = int(query.size()) - 1; i >= 0; --i) // erased
-            stroke([&] { store.setTmQuery(query.left(i)); });
+            stroke([&] { store.roster()->setQuery(query.left(i)); });
         stroke([&] { view.chooseSort(round % 2 ? Tm::Sort::Name : Tm::Sort::Seen); });
     }
-    store.setTmQuery(QString());
+    store.roster()->setQuery(QString());
     store.setMembers({});
     return {ns / 1e6 / strokes, worst / 1e6};
 }
