@@ -91,11 +91,11 @@ QVariantList ActivityModel::ranges()
         {7, QStringLiteral("7 дней")}, {14, QStringLiteral("14 дней")}, {30, QStringLiteral("30 дней")}};
     QVariantList out;
     for (const auto &[days, label] : choices)
-        out << QVariantMap{{QStringLiteral("key"), actui::rangeKey(days)}, {QStringLiteral("label"), label}};
+        out << QVariantMap{{QStringLiteral("key"), days}, {QStringLiteral("label"), label}};
     return out;
 }
 
-QString ActivityModel::rangeKey() const { return m_store ? actui::rangeKey(m_store->actRange()) : QString(); }
+int ActivityModel::rangeDays() const { return m_store ? m_store->actRange() : 0; }
 
 bool ActivityModel::showSpinner() const
 {
@@ -119,8 +119,8 @@ void ActivityModel::refresh()
         m_store->loadActivity();
 }
 
-void ActivityModel::chooseRange(const QString &key)
+void ActivityModel::chooseRange(int days)
 {
     if (m_store)
-        m_store->setActRangeAndLoad(actui::rangeDays(key));
+        m_store->setActRangeAndLoad(days);
 }

@@ -24,7 +24,7 @@ class ActivityModel : public KeyedListModel
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QVariantList ranges READ ranges CONSTANT)
-    Q_PROPERTY(QString rangeKey READ rangeKey NOTIFY rangeChanged)
+    Q_PROPERTY(int rangeDays READ rangeDays NOTIFY rangeChanged)
     Q_PROPERTY(bool showSpinner READ showSpinner NOTIFY stateChanged)
     Q_PROPERTY(bool showPlaceholder READ showPlaceholder NOTIFY stateChanged)
     Q_PROPERTY(int count READ count NOTIFY stateChanged)
@@ -40,7 +40,7 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     static QVariantList ranges();
-    QString rangeKey() const;
+    int rangeDays() const;
     bool showSpinner() const;
     bool showPlaceholder() const;
     int count() const { return int(m_rows.size()); }
@@ -49,8 +49,8 @@ public:
 
     Q_INVOKABLE void shown();
     Q_INVOKABLE void refresh();
-    // A range choice by its key: the days it reads as (7 when it is no number), then a reload.
-    Q_INVOKABLE void chooseRange(const QString &key);
+    // A range choice in days (7 for none that is positive), then a reload.
+    Q_INVOKABLE void chooseRange(int days);
 
 Q_SIGNALS:
     void rangeChanged();

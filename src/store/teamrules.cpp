@@ -94,15 +94,6 @@ bool sourcesShown(const QList<StatSource> &sources)
 
 namespace actui {
 
-QString rangeKey(int days) { return QString::number(days); }
-
-int rangeDays(const QString &key)
-{
-    bool ok = false;
-    const int days = key.toInt(&ok);
-    return ok ? days : 7;
-}
-
 QString headerText(const ActPerson &p)
 {
     return fmt::fmtDur(p.activeSec) + QStringLiteral(" · ") + statui::money(p.cost) + QStringLiteral(" · ")

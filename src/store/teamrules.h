@@ -41,9 +41,6 @@ bool sourcesShown(const QList<StatSource> &sources);
 
 namespace actui {
 
-// The range choices' key for a number of days, and back: a key that is no number reads as 7.
-QString rangeKey(int days);
-int rangeDays(const QString &key);
 // "3ч 10м · $4.20 · 12 сес."
 QString headerText(const ActPerson &p);
 // "вне рабочих: 1ч 5м", or "" when nothing fell outside work.

@@ -31,7 +31,7 @@ ColumnLayout {
         Seg {
             objectName: "rangeSeg"
             items: activity.ranges
-            sel: activity.rangeKey
+            sel: activity.rangeDays
             // Every choice reloads, the range already shown included.
             onPicked: (key) => activity.chooseRange(key)
         }
