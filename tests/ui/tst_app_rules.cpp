@@ -42,7 +42,7 @@ TeamAcct teamAcct(const QStringList &sessionProjects, const QStringList &deviceP
     return t;
 }
 
-QStringList keys(const QList<shell::NavItem> &items)
+QStringList navKeys(const QList<shell::NavItem> &items)
 {
     QStringList out;
     for (const auto &i : items)
@@ -60,10 +60,10 @@ private Q_SLOTS:
     // Who sees which sections; the role is compared exactly.
     void sidebarByRole()
     {
-        QCOMPARE(keys(shell::sidebarItems(QStringLiteral("admin"))),
+        QCOMPARE(navKeys(shell::sidebarItems(QStringLiteral("admin"))),
                  (QStringList{"dashboard", "accounts", "stats", "activity", "team", "projects", "tasks"}));
         for (const QString role : {"viewer", "", "Admin", "admin "}) {
-            QCOMPARE(keys(shell::sidebarItems(role)), (QStringList{"dashboard", "accounts", "projects", "tasks"}));
+            QCOMPARE(navKeys(shell::sidebarItems(role)), (QStringList{"dashboard", "accounts", "projects", "tasks"}));
             QCOMPARE(shell::roleLabel(role), QStringLiteral("сотрудник"));
         }
     }
