@@ -47,7 +47,7 @@ SortState onSort(const SortState &current, Ac::Sort key);
 
 struct Filter {
     QString prov;                           // empty: every provider
-    Ac::StatusFilter status = Ac::StatusFilter::All; // else the status word of its key
+    Ac::StatusFilter status = Ac::StatusFilter::All; // or accounts whose status is its key
     QString query;                          // empty: no search
 };
 
