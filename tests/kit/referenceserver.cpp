@@ -1,5 +1,4 @@
 #include "referenceserver.h"
-#include "testjson.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -12,6 +11,14 @@
 
 QJsonObject ReferenceServer::Answer::json() const { return QJsonDocument::fromJson(body).object(); }
 bool ReferenceServer::Answer::isJsonObject() const { return QJsonDocument::fromJson(body).isObject(); }
+
+QJsonObject objectWith(const QJsonArray &list, const QString &field, const QString &value)
+{
+    for (const QJsonValue &v : list)
+        if (v.toObject().value(field).toString() == value)
+            return v.toObject();
+    return {};
+}
 
 QJsonObject ReferenceServer::Answer::find(const QString &key, const QString &field, const QString &value) const
 {

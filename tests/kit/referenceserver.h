@@ -26,6 +26,9 @@
 #include <functional>
 #include <memory>
 
+// The first object of `list` whose `field` is the text `value`; {} when there is none.
+QJsonObject objectWith(const QJsonArray &list, const QString &field, const QString &value);
+
 class ReferenceServer
 {
 public:

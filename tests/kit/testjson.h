@@ -1,8 +1,7 @@
 #pragma once
-// Small helpers for the decoder tests: JSON literals written as text, one object of a list found by
-// a field, one account with every key set, and the fields of a decoded record compared with another one through its properties.
+// Small helpers for the decoder tests: JSON literals written as text, one account with every key
+// set, and the fields of a decoded record compared with another one through its properties.
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -23,15 +22,6 @@ inline QJsonObject obj(const char *json)
 inline QJsonValue val(const char *json)
 {
     return obj((QByteArray("{\"v\":") + json + "}").constData()).value(QLatin1String("v"));
-}
-
-// The first object of `list` whose `field` is the text `value`; {} when there is none.
-inline QJsonObject objectWith(const QJsonArray &list, const QString &field, const QString &value)
-{
-    for (const QJsonValue &v : list)
-        if (v.toObject().value(field).toString() == value)
-            return v.toObject();
-    return {};
 }
 
 // The text, number and flag fields of gadget `r`, as "name=value", that are the same as in `base`
