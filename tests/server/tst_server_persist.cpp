@@ -48,10 +48,11 @@ private slots:
             b.open(QIODevice::WriteOnly);
             img.save(&b, "PNG");
             QCOMPARE(s.post("/api/me/avatar", {{"avatar_base64", QString::fromLatin1(pic.toBase64())}}, sess).status, 200);
-            // The flags reach the feed, as the client reads it.
+            // The flags reach the feed (no credential needed), as the client reads it.
             const AppcastParse feed = parseAppcast(s.get("/appcast.xml").body);
             QCOMPARE(feed.items.size(), 1);
             QCOMPARE(feed.items[0].version + '/' + feed.items[0].build, QString("2.1.0/42"));
+            QVERIFY(feed.items[0].link.startsWith("https://"));  // the client opens nothing else
         }
         {
             s.stop();
