@@ -17,10 +17,23 @@ QString setUpMachine(ReferenceServer &server, const QString &login, const QStrin
         *log = QStringLiteral("sign-in of %1 refused").arg(login);
         return {};
     }
-    const setup::Script script = setup::buildScript(home, server.url(), token);
+    return runSetup(home, server.url(), token, log) == 0 ? token : QString();
+}
+
+int runSetup(const QString &home, const QString &url, const QString &token, QString *log,
+             const std::function<void(const QString &)> &onOutput)
+{
+    const setup::Script script = setup::buildScript(home, url, token);
+    if (!script.error.isEmpty())
+        return -1000;
     InstallRunner runner;
-    QObject::connect(&runner, &InstallRunner::output, [log](const QString &text) { *log += text; });
+    log->clear();
+    QObject::connect(&runner, &InstallRunner::output, [&](const QString &text) {
+        *log += text;
+        if (onOutput)
+            onOutput(*log);
+    });
     QSignalSpy done(&runner, &InstallRunner::finished);
     runner.start(script.text, script.environment);
-    return done.wait(60000) && done.first().first().toInt() == 0 ? token : QString();
+    return done.wait(60000) ? done.first().first().toInt() : -2000;
 }

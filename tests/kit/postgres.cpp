@@ -9,6 +9,9 @@
 
 namespace {
 const char kOwner[] = "nobody";
+
+// Fixed arguments written as one line (paths, which may hold spaces, go apart).
+QStringList words(const QString &line) { return line.split(u' '); }
 }
 
 QStringList PostgresCluster::asOwner(const QString &program, const QStringList &args) const
@@ -50,10 +53,7 @@ bool PostgresCluster::start()
     if (geteuid() == 0 && !run(QStringLiteral("chown"), {kOwner, m_dir.path()}, false))
         return false;
     const QString data = m_dir.filePath(QStringLiteral("data"));
-    if (!run(m_bin + QStringLiteral("initdb"), {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"),
-                                                QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("--no-locale"),
-                                                QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--no-sync")},
-             true))
+    if (!run(m_bin + QStringLiteral("initdb"), words("-U postgres -A trust --no-locale -E UTF8 --no-sync -D") << data, true))
         return false;
     {
         QTcpServer probe;  // a free port; postgres takes it a moment later
@@ -61,11 +61,9 @@ bool PostgresCluster::start()
         m_port = probe.serverPort();
     }
     const QStringList cmd = asOwner(m_bin + QStringLiteral("postgres"),
-                                    {QStringLiteral("-D"), data, QStringLiteral("-p"), QString::number(m_port),
-                                     QStringLiteral("-k"), m_dir.path(), QStringLiteral("-c"),
-                                     QStringLiteral("listen_addresses=127.0.0.1"), QStringLiteral("-c"),
-                                     QStringLiteral("fsync=off"), QStringLiteral("-c"), QStringLiteral("max_connections=200"),
-                                     QStringLiteral("-c"), QStringLiteral("log_min_messages=warning")});
+                                    words("-c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200 "
+                                          "-c log_min_messages=warning -p " + QString::number(m_port))
+                                        << QStringLiteral("-D") << data << QStringLiteral("-k") << m_dir.path());
     m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_server.setStandardOutputFile(QProcess::nullDevice());
     m_server.start(cmd.first(), cmd.mid(1));
@@ -77,9 +75,7 @@ bool PostgresCluster::start()
     t.start();
     while (t.elapsed() < 30000 && m_server.state() == QProcess::Running) {
         QProcess ready;
-        ready.start(m_bin + QStringLiteral("pg_isready"),
-                    {QStringLiteral("-q"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                     QString::number(m_port), QStringLiteral("-U"), QStringLiteral("postgres")});
+        ready.start(m_bin + QStringLiteral("pg_isready"), words("-q -h 127.0.0.1 -U postgres -p") << QString::number(m_port));
         if (ready.waitForFinished(5000) && ready.exitCode() == 0)
             return true;
         QThread::msleep(100);
@@ -91,10 +87,8 @@ bool PostgresCluster::start()
 QString PostgresCluster::createDatabase(const QString &name)
 {
     if (!run(m_bin + QStringLiteral("psql"),
-             {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port),
-              QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-d"), QStringLiteral("postgres"),
-              QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-c"),
-              QStringLiteral("CREATE DATABASE \"%1\"").arg(name)},
+             words("-h 127.0.0.1 -U postgres -d postgres -v ON_ERROR_STOP=1 -p") << QString::number(m_port)
+                 << QStringLiteral("-c") << QStringLiteral("CREATE DATABASE \"%1\"").arg(name),
              false))
         return {};
     return QStringLiteral("postgresql://postgres@127.0.0.1:%1/%2").arg(m_port).arg(name);

@@ -4,12 +4,26 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QNetworkReply>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 
 QJsonObject ReferenceServer::Answer::json() const { return QJsonDocument::fromJson(body).object(); }
 bool ReferenceServer::Answer::isJsonObject() const { return QJsonDocument::fromJson(body).isObject(); }
+
+QJsonObject objectWith(const QJsonArray &list, const QString &field, const QString &value)
+{
+    for (const QJsonValue &v : list)
+        if (v.toObject().value(field).toString() == value)
+            return v.toObject();
+    return {};
+}
+
+QJsonObject ReferenceServer::Answer::find(const QString &key, const QString &field, const QString &value) const
+{
+    return objectWith(list(key), field, value);
+}
 
 QByteArray ReferenceServer::Answer::header(const QByteArray &name) const
 {
@@ -132,6 +146,30 @@ ReferenceServer::Answer ReferenceServer::post(const QString &path, const QJsonOb
 ReferenceServer::Answer ReferenceServer::del(const QString &path, const QString &bearer)
 {
     return send("DELETE", path, QByteArray(), bearer, {});
+}
+
+QList<int> ReferenceServer::burst(const QString &path, const QList<QJsonObject> &bodies, const QStringList &bearers)
+{
+    if (!m_nam)
+        m_nam = std::make_unique<QNetworkAccessManager>();
+    QList<QNetworkReply *> replies;
+    for (qsizetype i = 0; i < bodies.size(); ++i) {
+        QNetworkRequest req(QUrl(m_url + path));
+        req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+        if (!bearers.isEmpty())
+            req.setRawHeader("Authorization", "Bearer " + bearers.value(i, bearers.last()).toUtf8());
+        if (!m_forwardedFor.isEmpty())
+            req.setRawHeader("X-Forwarded-For", m_forwardedFor.toLatin1());
+        replies << m_nam->post(req, QJsonDocument(bodies[i]).toJson(QJsonDocument::Compact));
+    }
+    QList<int> statuses;
+    for (QNetworkReply *r : replies) {
+        if (!r->isFinished() && !QTest::qWaitFor([r] { return r->isFinished(); }, 60000))
+            r->abort();
+        statuses << r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        r->deleteLater();
+    }
+    return statuses;
 }
 
 QString ReferenceServer::signIn(const QString &login, const QString &password, QJsonObject *answer)

@@ -8,7 +8,7 @@
 //   const auto admin = server.loginFor("admin");      // {login, password, role} as printed
 //   store.setServerUrl(server.url()); store.signIn(admin.login, admin.password);
 //   const QString session = server.signIn(admin.login, admin.password);   // "" when refused
-//   server.get("/api/accounts", session).json()
+//   server.get("/api/accounts", session).find("accounts", "email", "a@b.c")   // one of the list
 //
 // start(args, Seed::FirstAdmin) starts on an empty database (one administrator with a one-time
 // password); Seed::None restarts on the database of an earlier start() of the same object (and
@@ -16,6 +16,7 @@
 // setDatabase(url) puts it on a PostgreSQL database instead of its own SQLite file (see
 // PostgresCluster); setForwardedFor(addr) makes every request claim to come through a proxy from
 // that address (start the server with "--trusted-proxy 127.0.0.1" for it to count).
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
@@ -24,6 +25,9 @@
 
 #include <functional>
 #include <memory>
+
+// The first object of `list` whose `field` is the text `value`; {} when there is none.
+QJsonObject objectWith(const QJsonArray &list, const QString &field, const QString &value);
 
 class ReferenceServer
 {
@@ -37,6 +41,9 @@ public:
         QByteArray header(const QByteArray &name) const;
         QJsonObject json() const;
         bool isJsonObject() const;
+        QJsonArray list(const QString &key) const { return json().value(key).toArray(); }
+        // The first object of the list `key` whose `field` is `value`; {} when there is none.
+        QJsonObject find(const QString &key, const QString &field, const QString &value) const;
     };
     enum class Seed { Demo, FirstAdmin, None };
 
@@ -64,6 +71,9 @@ public:
     Answer get(const QString &path, const QString &bearer = {});
     Answer post(const QString &path, const QJsonObject &body, const QString &bearer = {});
     Answer del(const QString &path, const QString &bearer);
+    // POSTs every body to `path` at once, the i-th with bearers[i] (or the last one given), as a
+    // flood or a race would send them; the statuses in the order of the bodies.
+    QList<int> burst(const QString &path, const QList<QJsonObject> &bodies, const QStringList &bearers = {});
     // Signs in; the session credential, or "" when refused. `answer` gets the whole reply.
     QString signIn(const QString &login, const QString &password, QJsonObject *answer = nullptr);
 

@@ -7,11 +7,8 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QTest>
 
-#include <algorithm>
 #include <csignal>
 #include <zlib.h>
 
@@ -41,12 +38,6 @@ QByteArray metric(const QString &name, const QString &points, const QString &sum
 
 QString attrs(const QString &email, const QString &session) {
     return QStringLiteral(R"("attributes":[{"key":"session.id","value":{"stringValue":"%1"}},{"key":"user.email","value":{"stringValue":"%2"}},{"key":"model","value":{"stringValue":"claude-opus-4-5"}}])").arg(session, email);
-}
-
-QJsonObject accountOf(const QJsonObject &accounts, const QString &email) {
-    for (const QJsonValue &a : accounts.value("accounts").toArray())
-        if (a.toObject().value("email").toString() == email) return a.toObject();
-    return {};
 }
 
 } // namespace
@@ -80,7 +71,13 @@ class ServerIntakeTest : public QObject {
     Answer report(const QString &login, const QString &path, const QJsonObject &body, const QByteArray &host = "box-1") {
         return report(login, path, QJsonDocument(body).toJson(QJsonDocument::Compact), host);
     }
-    QJsonObject account(const QString &email) { return accountOf(s.get("/api/accounts", admin).json(), email); }
+    QJsonObject account(const QString &email) { return s.get("/api/accounts", admin).find("accounts", "email", email); }
+    QStringList alerts(const QString &email) {
+        QStringList titles;
+        for (const QJsonValue &e : s.get("/api/events?limit=100", admin).list("events"))
+            if (e.toObject().value("account_email").toString() == email) titles << e.toObject().value("title").toString();
+        return titles;
+    }
     QByteArray stored() {  // every byte of the SQLite database, log included (nothing on PostgreSQL)
         QByteArray all;
         for (const char *suffix : {"", "-wal"}) {
@@ -163,8 +160,9 @@ private slots:
         QCOMPARE(report("sergey", "/v1/logs", QByteArray("\x0a\x00", 2), "box", {}, "application/x-protobuf").status, 415);
     }
 
-    // A status line that comes before its account is known waits for the account the session's
-    // telemetry names; then every answer shows it.
+        // A status line that comes before its account is known waits for the account the session's
+    // telemetry names, then lands on it. (What a status line shows in every answer once its account
+    // is known is the end-to-end suites' part, with the real CLIs.)
     void statusLineToAnswers() {
         const double now = QDateTime::currentSecsSinceEpoch();
         const QJsonObject line{{"session_id", "s-anna"}, {"cwd", "/home/anna/src/billing-api"}, {"version", "2.1.3"},
@@ -184,28 +182,15 @@ private slots:
         QCOMPARE(report("anna", "/v1/logs", logs, "anna-laptop").status, 200);
 
         const QJsonObject acc = account("anna@new.test");
-        QCOMPARE(acc.value("in_registry"), QJsonValue(false));
         QCOMPARE(acc.value("five_hour_pct").toDouble(), 37.0);
         QCOMPARE(acc.value("seven_day_resets_at").toDouble(), now + 86400);
-        QCOMPARE(acc.value("limits").toObject().value("source").toString(), QString("push"));
-        QCOMPARE(acc.value("model").toString(), QString("claude-opus-4-5"));
         const QJsonObject session = acc.value("live_sessions").toArray().first().toObject();
         QCOMPARE(session.value("project").toString(), QString("billing-api"));
         QCOMPARE(session.value("device_host").toString(), QString("anna-laptop"));
         QCOMPARE(session.value("active"), QJsonValue(true));
         QCOMPARE(acc.value("devices").toArray().first().toObject().value("br_rev").toString(), QString("t7"));
 
-        const QJsonObject mine = s.get("/api/my/status", token("anna")).json();
-        QCOMPARE(mine.value("telemetry").toObject().value("push_ok"), QJsonValue(true));
-        bool listed = false;
-        for (const QJsonValue &v : mine.value("accounts").toArray())
-            listed |= v.toObject().value("account_email").toString() == "anna@new.test" &&
-                      v.toObject().value("project").toString() == "billing-api";
-        QVERIFY(listed);
-        QStringList titles;
-        for (const QJsonValue &e : s.get("/api/events?limit=100", admin).json().value("events").toArray())
-            if (e.toObject().value("account_email").toString() == "anna@new.test") titles << e.toObject().value("title").toString();
-        QCOMPARE(titles, QStringList{"Лимит 7 дней: 96%"});
+        QCOMPARE(alerts("anna@new.test"), QStringList{"Лимит 7 дней: 96%"});
 
         // The end of the session is the end, whatever telemetry is flushed after it.
         QCOMPARE(report("anna", "/api/intake/hook", QJsonObject{{"hook_event_name", "SessionEnd"}, {"session_id", "s-anna"}}, "anna-laptop").status, 200);
@@ -262,10 +247,7 @@ private slots:
             QCOMPARE(acc.value("provider").toString(), QString("codex"));
             QCOMPARE(acc.value("five_hour_pct").toDouble(), st.shownFive);
             QCOMPARE(acc.value("seven_day_pct").toDouble(), st.shownSeven);
-            int alerts = 0;
-            for (const QJsonValue &e : s.get("/api/events?limit=100", admin).json().value("events").toArray())
-                alerts += e.toObject().value("account_email").toString() == "cx@new.test";
-            QCOMPARE(alerts, st.alerts);
+            QCOMPARE(alerts("cx@new.test").size(), st.alerts);
         }
     }
 
@@ -279,15 +261,9 @@ private slots:
         const QJsonObject acc = account("nik@new.test");
         QCOMPARE(acc.value("users").toArray(), (QJsonArray{QJsonObject{{"name", "Никита Попов"}, {"online", true}}}));
         const qint64 t = QDateTime::currentSecsSinceEpoch();
-        const QJsonArray people = s.get(QStringLiteral("/api/team/analytics?from=%1&to=%2").arg(t - 3600).arg(t + 60), admin)
-                                      .json().value("people").toArray();
-        QJsonObject nikita;
-        for (const QJsonValue &p : people)
-            if (p.toObject().value("member_id") == QJsonValue("nikita")) nikita = p.toObject();
-        QJsonObject mobile;
-        for (const QJsonValue &p : nikita.value("projects").toArray())
-            if (p.toObject().value("name") == QJsonValue("mobile-x")) mobile = p.toObject();
-        QCOMPARE(mobile.value("seconds").toInt(), 90);
+        const QJsonObject nikita = s.get(QStringLiteral("/api/team/analytics?from=%1&to=%2").arg(t - 3600).arg(t + 60), admin)
+                                       .find("people", "member_id", "nikita");
+        QCOMPARE(objectWith(nikita.value("projects").toArray(), "name", "mobile-x").value("seconds").toInt(), 90);
 
         QCOMPARE(report("elena", "/api/intake/heartbeat", QJsonObject{{"host", "qa-box"}, {"os_user", "elena"},
                      {"claude_version", "2.1.3"}, {"tooling", "t7"}}).status, 200);
@@ -298,16 +274,8 @@ private slots:
     // One credential flooding gets 429 while another is served; refresh-limits marks nothing
     // fetched that was not.
     void floodAndRefresh() {
-        QNetworkAccessManager nam;  // all at once, as a machine in a loop sends them
-        QNetworkRequest req(QUrl(s.url() + "/api/intake/heartbeat"));
-        req.setRawHeader("Authorization", "Bearer " + token("maria").toUtf8());
-        req.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
-        QList<QNetworkReply *> replies;
-        for (int i = 0; i < 150; ++i) replies << nam.post(req, QByteArray(R"({"host":"loop"})"));
-        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(replies.begin(), replies.end(), [](QNetworkReply *r) { return r->isFinished(); }), 60000);
-        int refused = 0;
-        for (QNetworkReply *r : replies) refused += r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 429;
-        QVERIFY(refused > 0);
+        // All at once, as a machine in a loop sends them.
+        QVERIFY(s.burst("/api/intake/heartbeat", QList<QJsonObject>(150, {{"host", "loop"}}), {token("maria")}).contains(429));
         QCOMPARE(report("kirill", "/api/intake/heartbeat", QJsonObject{{"host", "k"}}).status, 200);
         const double fetched = account("core-1@corvane.dev").value("limits").toObject().value("fetched_at").toDouble();
         const QJsonObject r = s.post("/api/refresh-limits", {}, admin).json();

@@ -21,8 +21,8 @@ class TestCodexEndToEnd : public QObject
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home);
-        env.insert(QStringLiteral("CORVANE_FAKE_KEY"), QStringLiteral("fake-key"));
+        env.insert("HOME", home);
+        env.insert("CORVANE_FAKE_KEY", "fake-key");
         for (const char *name : {"CODEX_HOME", "OPENAI_API_KEY", "CODEX_API_KEY", "XDG_CONFIG_HOME"})
             env.remove(QLatin1String(name));
         p.setProcessEnvironment(env);
@@ -39,8 +39,7 @@ class TestCodexEndToEnd : public QObject
 private slots:
     void initTestCase()
     {
-        const QString dir = qEnvironmentVariable("CORVANE_CLI_DIR", QStringLiteral("/opt/corvane-cli"));
-        m_codex = dir + QStringLiteral("/node_modules/.bin/codex");
+        m_codex = qEnvironmentVariable("CORVANE_CLI_DIR", "/opt/corvane-cli") + "/node_modules/.bin/codex";
         if (!QFileInfo(m_codex).isExecutable())
             QSKIP(qPrintable(QStringLiteral("Codex CLI not found at %1: scripts/install-deps.sh installs it").arg(m_codex)));
         QVERIFY(m_dir.isValid() && m_api.server.listening());
@@ -54,9 +53,9 @@ private slots:
         m_api.secondary = {17, 10080, t + 3 * 86400};
 
         // The member's own Codex set-up: a provider of theirs, which the team set-up keeps.
-        const QString home = m_dir.filePath(QStringLiteral("home")), project = m_dir.filePath(QStringLiteral("work/orbit"));
-        QVERIFY(QDir().mkpath(home + QStringLiteral("/.codex")) && QDir().mkpath(project));
-        QFile config(home + QStringLiteral("/.codex/config.toml"));
+        const QString home = m_dir.filePath("home"), project = m_dir.filePath("work/orbit");
+        QVERIFY(QDir().mkpath(home + "/.codex") && QDir().mkpath(project));
+        QFile config(home + "/.codex/config.toml");
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write(QStringLiteral("model = \"gpt-5-codex\"\nmodel_provider = \"fake\"\n\n[model_providers.fake]\n"
                                     "name = \"fake\"\nbase_url = \"%1/v1\"\nwire_api = \"responses\"\n"
@@ -64,53 +63,45 @@ private slots:
         config.close();
 
         QString log;
-        const QString token = setUpMachine(m_server, QStringLiteral("sergey"), home, &log);
+        const QString token = setUpMachine(m_server, "sergey", home, &log);
         QVERIFY2(!token.isEmpty(), qPrintable(log));
 
         QString out;
-        QCOMPARE(run(m_codex, {QStringLiteral("exec"), QStringLiteral("--skip-git-repo-check"), QStringLiteral("say hello")},
-                     home, project, &out),
-                 0);
+        QCOMPARE(run(m_codex, {"exec", "--skip-git-repo-check", "say hello"}, home, project, &out), 0);
         QVERIFY2(out.contains(m_api.text), qPrintable(out));
         // The presence agent's round, as its service takes one every minute: the session file's
         // windows go to the team server.
-        QCOMPARE(run(home + QStringLiteral("/.brindle/bin/presence.sh"), {QStringLiteral("--once")}, home, home, &out), 0);
+        QCOMPARE(run(home + "/.brindle/bin/presence.sh", {"--once"}, home, home, &out), 0);
 
         // An API key names no account: the member's own key account holds what Codex reported.
-        const QString account = QStringLiteral("API-ключ · sergey");
+        const QString account = "API-ключ · sergey";
+        const auto codexOf = [&](const QJsonArray &list, const char *key) {
+            for (const QJsonValue &a : list)
+                if (a[key].toString() == account && a["provider"].toString() == QLatin1String("codex")) return a.toObject();
+            return QJsonObject();
+        };
         QJsonObject mine;
         QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                for (const QJsonValue &a : m_server.get(QStringLiteral("/api/my/status"), token).json()[QStringLiteral("accounts")].toArray())
-                    if (a[QStringLiteral("account_email")].toString() == account && a[QStringLiteral("provider")].toString() == QLatin1String("codex"))
-                        mine = a.toObject();
-                return mine[QStringLiteral("five_hour_pct")].toDouble() > 0;
-            }(),
-            20000);
-        QCOMPARE(mine[QStringLiteral("five_hour_pct")].toDouble(), 87.0);
-        QCOMPARE(mine[QStringLiteral("seven_day_pct")].toDouble(), 17.0);
-        QCOMPARE(qint64(mine[QStringLiteral("five_hour_resets_at")].toDouble()), m_api.primary.resetsAt);
-        QCOMPARE(qint64(mine[QStringLiteral("seven_day_resets_at")].toDouble()), m_api.secondary.resetsAt);
-        QCOMPARE(mine[QStringLiteral("project")].toString(), QStringLiteral("orbit"));
+            (mine = codexOf(m_server.get("/api/my/status", token).list("accounts"), "account_email"))["five_hour_pct"].toDouble() > 0, 20000);
+        QCOMPARE(mine["five_hour_pct"].toDouble(), 87.0);
+        QCOMPARE(mine["seven_day_pct"].toDouble(), 17.0);
+        QCOMPARE(qint64(mine["five_hour_resets_at"].toDouble()), m_api.primary.resetsAt);
+        QCOMPARE(qint64(mine["seven_day_resets_at"].toDouble()), m_api.secondary.resetsAt);
+        QCOMPARE(mine["project"].toString(), QString("orbit"));
 
-        const auto admin = m_server.loginFor(QStringLiteral("admin"));
+        const auto admin = m_server.loginFor("admin");
         const QString session = m_server.signIn(admin.login, admin.password);
-        QJsonObject codex;
-        for (const QJsonValue &a : m_server.get(QStringLiteral("/api/accounts"), session).json()[QStringLiteral("accounts")].toArray())
-            if (a[QStringLiteral("email")].toString() == account)
-                codex = a.toObject();
-        QCOMPARE(codex[QStringLiteral("provider")].toString(), QStringLiteral("codex"));
-        QCOMPARE(codex[QStringLiteral("model")].toString(), QStringLiteral("gpt-5-codex"));
-        QCOMPARE(codex[QStringLiteral("total_input")].toDouble(), double(m_api.inputTokens));
-        QCOMPARE(codex[QStringLiteral("total_output")].toDouble(), double(m_api.outputTokens));
-        QVERIFY(!codex[QStringLiteral("in_registry")].toBool());
-        const QJsonArray devices = codex[QStringLiteral("devices")].toArray();
+        const QJsonObject codex = codexOf(m_server.get("/api/accounts", session).list("accounts"), "email");
+        QCOMPARE(codex["model"].toString(), QString("gpt-5-codex"));
+        QCOMPARE(codex["total_input"].toDouble(), double(m_api.inputTokens));
+        QCOMPARE(codex["total_output"].toDouble(), double(m_api.outputTokens));
+        QVERIFY(!codex["in_registry"].toBool());
+        const QJsonArray devices = codex["devices"].toArray();
         QCOMPARE(devices.size(), 1);
-        QCOMPARE(devices.first()[QStringLiteral("device_host")].toString(), QSysInfo::machineHostName());
+        QCOMPARE(devices.first()["device_host"].toString(), QSysInfo::machineHostName());
         bool alerted = false;
-        for (const QJsonValue &e : m_server.get(QStringLiteral("/api/events?limit=100"), session).json()[QStringLiteral("events")].toArray())
-            alerted = alerted || (e[QStringLiteral("account_email")].toString() == account &&
-                                  e[QStringLiteral("title")].toString() == QStringLiteral("Лимит 5 часов: 87%"));
+        for (const QJsonValue &e : m_server.get("/api/events?limit=100", session).list("events"))
+            alerted |= e["account_email"].toString() == account && e["title"].toString() == QStringLiteral("Лимит 5 часов: 87%");
         QVERIFY(alerted);
     }
 };

@@ -81,17 +81,6 @@ private slots:
         }
     }
 
-    void homeIsQuotedNotRefused()
-    {
-        // The home path is not written to the config, so any path works; it is only quoted.
-        const QString home = QStringLiteral("/tmp/a\"b$(x)`y`\\z'q");
-        const setup::Script s = buildScript(home, QStringLiteral("http://h"), QStringLiteral("t"));
-        QVERIFY(s.error.isEmpty());
-        QVERIFY(s.text.contains(setup::shellQuote(home + QStringLiteral("/.brindle/config"))));
-        QCOMPARE(setup::shellQuote(QString()), QStringLiteral("''"));
-        QCOMPARE(setup::shellQuote(QStringLiteral("it's")), QStringLiteral("'it'\\''s'"));
-    }
-
     // The installer's output read in pieces decodes as it would in one go, wherever the pipe cuts.
     void outputDecodesTheSameInPieces_data()
     {
