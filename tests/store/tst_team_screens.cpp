@@ -446,15 +446,10 @@ private Q_SLOTS:
         RosterView view;
         QAbstractItemModelTester tester(view.source());
         f.store->setMembers({member("a", "A"), member("b", "B"), member("c", "C")});
-        QSignalSpy removed(view.source(), &QAbstractItemModel::rowsRemoved);
-        QSignalSpy inserted(view.source(), &QAbstractItemModel::rowsInserted);
         QSignalSpy changed(view.source(), &QAbstractItemModel::dataChanged);
-        QSignalSpy reset(view.source(), &QAbstractItemModel::modelReset);
-        // A reload: new records for the same members, one of them renamed.
+        // A reload: new records for the same members, one of them renamed. (How rows are kept
+        // across a reload is the keyed list model's table; here, that members are keyed by id.)
         f.store->setMembers({member("a", "A"), member("b", "B2"), member("c", "C")});
-        QCOMPARE(removed.count(), 0);
-        QCOMPARE(inserted.count(), 0);
-        QCOMPARE(reset.count(), 0);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(::shown(view.model()), QStringLiteral("a b c"));
         // Members the server sent without an id still get a row each.
