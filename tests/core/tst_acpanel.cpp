@@ -2,6 +2,7 @@
 // ties, grouping by owner, provider counts, the top weekly model, column widths and header clicks;
 // the text keys of every choice enum.
 #include "core/acpanel.h"
+#include "testjson.h"
 #include "testmain.h"
 
 #include <QMetaEnum>
@@ -92,14 +93,6 @@ QList<TeamAcct> tieTeam()
     return l;
 }
 
-QStringList emails(const QList<TeamAcct> &l)
-{
-    QStringList out;
-    for (const TeamAcct &a : l)
-        out << a.email;
-    return out;
-}
-
 } // namespace
 
 class TstAcPanel : public QObject
@@ -160,7 +153,7 @@ private slots:
         QFETCH(QString, key);
         QFETCH(bool, asc);
         QFETCH(QString, expected);
-        QCOMPARE(emails(filteredSorted(tieTeam(), {}, {sortOf(key), asc})).join(' '), expected);
+        QCOMPARE(pluck(filteredSorted(tieTeam(), {}, {sortOf(key), asc}), &TeamAcct::email).join(' '), expected);
     }
 
     void sortSpecialCases_data()
@@ -203,7 +196,7 @@ private slots:
         QFETCH(bool, asc);
         QFETCH(QList<TeamAcct>, team);
         QFETCH(QString, expected);
-        QCOMPARE(emails(filteredSorted(team, {}, {sortOf(key), asc})).join(' '), expected);
+        QCOMPARE(pluck(filteredSorted(team, {}, {sortOf(key), asc}), &TeamAcct::email).join(' '), expected);
     }
 
     void grouping()
@@ -272,13 +265,6 @@ private slots:
         QList<QPair<QString, int>> expected{{"claude", 1}, {"glm", 2}, {"other", 2}};
         QCOMPARE(providerCounts(team), expected);
         QVERIFY(providerCounts(QList<TeamAcct>()).isEmpty());
-    }
-
-    void topModelFirstWinsATie()
-    {
-        QVERIFY(!topModel(make({.email = "none"})));
-        const TeamAcct a = make({.email = "t", .models = {{"opus", 40}, {"sonnet", 70}, {"haiku", 70}}});
-        QCOMPARE(topModel(a)->model, QString("sonnet"));
     }
 
     void emailColumnWidth_data()

@@ -15,14 +15,6 @@ namespace {
 template <typename R>
 QStringList set(const R &r) { return fields(r, R(), false); }
 
-template <typename T, typename F>
-QStringList names(const QList<T> &l, F field)
-{
-    QStringList out;
-    for (const T &x : l)
-        out << x.*field;
-    return out;
-}
 } // namespace
 
 class TstDecode : public QObject
@@ -134,7 +126,7 @@ private slots:
             {"id": "off9", "online": false, "n_accounts": 9}, {"id": "on2", "online": true, "n_accounts": 2},
             {"id": "off0a"}, {"id": "on5", "online": true, "n_accounts": 5}, {"id": "off0b"},
             {"id": "on2b", "online": true, "n_accounts": "2"}]})"));
-        QCOMPARE(names(l, &Member::memberId), (QStringList{"on5", "on2", "on2b", "off9", "off0a", "off0b"}));
+        QCOMPARE(pluck(l, &Member::memberId), (QStringList{"on5", "on2", "on2b", "off9", "off0a", "off0b"}));
         QVERIFY(decode::members(obj(R"({"members": [{}, 1]})")).isEmpty());
     }
 
@@ -201,11 +193,11 @@ private slots:
             {"name": "B", "active_seconds": "300", "online": 1, "member_id": "b", "work_seconds": 200,
              "offwork_seconds": 100, "cost_usd": "1.5", "lines_added": 9, "sessions": 2, "last_seen": 5},
             {"name": "C", "active_seconds": 100, "projects": {"name": "x"}}, {"name": "D", "active_seconds": 100.9}]})"));
-        QCOMPARE(names(p, &ActPerson::name), (QStringList{"B", "A", "C", "D"})); // equal times keep server order
+        QCOMPARE(pluck(p, &ActPerson::name), (QStringList{"B", "A", "C", "D"})); // equal times keep server order
         QCOMPARE(set(p[0]), QStringList({"name=B", "memberId=b", "activeSec=300", "workSec=200", "offworkSec=100",
                                          "cost=1.5", "linesAdded=9", "sessions=2", "lastSeen=5", "online=true"}));
         const ActPerson &a = p[1];
-        QCOMPARE(names(a.projects, &ActProject::name), (QStringList{"y", "w", "x", "z"}));
+        QCOMPARE(pluck(a.projects, &ActProject::name), (QStringList{"y", "w", "x", "z"}));
         QCOMPARE(set(a.projects[2]), QStringList({"name=x", "seconds=5", "cost=1"})); // a missing "is_work" counts as work
         QCOMPARE(QList<bool>({a.projects[0].isWork, a.projects[1].isWork, a.projects[3].isWork}), QList<bool>({false, true, false}));
         QCOMPARE(a.projectList().size(), 4);

@@ -24,14 +24,6 @@ TeamAcct acct(const QString &email, bool tel, bool online, double seven)
     return a;
 }
 
-QStringList emails(const QList<TeamAcct> &l)
-{
-    QStringList out;
-    for (const TeamAcct &a : l)
-        out << a.email;
-    return out;
-}
-
 } // namespace
 
 using Mutator = std::function<void(TeamAcct &)>;
@@ -122,10 +114,10 @@ private slots:
                     if ((i % 3 ? 50.0 : 60.0) == pct && bool(i % 2) == tel)
                         expect << QString::number(i);
         expect << "nan";
-        QCOMPARE(emails(l), expect);
+        QCOMPARE(pluck(l, &TeamAcct::email), expect);
 
-        QCOMPARE(emails(decodeTeamAccounts(obj(R"({"accounts": [{"email": "low", "seven_day_pct": 10},
-            {"email": "high", "seven_day_pct": 99}]})"))), QStringList({"high", "low"}));
+        QCOMPARE(pluck(decodeTeamAccounts(obj(R"({"accounts": [{"email": "low", "seven_day_pct": 10},
+            {"email": "high", "seven_day_pct": 99}]})")), &TeamAcct::email), QStringList({"high", "low"}));
         QVERIFY(decodeTeamAccounts(obj(R"({"accounts": [{"email": "a"}, 1]})")).isEmpty());
 
         QList<TeamAcct> c{acct("a", true, true, 90.0), acct("b", true, false, 89.99), acct("c", false, true, 150),

@@ -44,6 +44,16 @@ QStringList fields(const R &r, const R &base, bool same)
     return out;
 }
 
+// One field of every record of a list, e.g. pluck(accounts, &TeamAcct::email).
+template <typename L, typename F>
+QStringList pluck(const L &list, F field)
+{
+    QStringList out;
+    for (const auto &x : list)
+        out << x.*field;
+    return out;
+}
+
 // (No "//" inside the raw JSON below: moc would read it as a comment.)
 // One account of "/api/accounts" with every field set to something other than its default, nested
 // lists included.

@@ -170,12 +170,6 @@ private slots:
         QTRY_VERIFY(f->authExpired());
         QCOMPARE(f->teamAccounts().size(), 2);
         QVERIFY(f->needsRelogin());
-        // A 500 changes nothing shown: the list and the banner stay, the server is marked lost.
-        fake->on(u"/api/accounts"_s, json(R"({"error":"x"})", 500));
-        f->loadTeam();
-        QTRY_VERIFY(f->serverLost());
-        QCOMPARE(f->teamAccounts().size(), 2);
-        QVERIFY(f->needsRelogin());
         // The server's own answer clears both; an empty team is an empty list.
         fake->on(u"/api/accounts"_s, json(R"({"accounts":[]})"));
         f->loadTeam();
@@ -185,25 +179,17 @@ private slots:
         // An administrator with no session must sign in again; a viewer never.
         f->setSession(QString());
         QVERIFY(f->needsRelogin());
-        // A failed alerts load keeps them.
-        f->setServerUrl(kDeadUrl);
-        f->loadAlerts();
-        QTRY_VERIFY(f->serverLost());
-        QCOMPARE(f->alertsUnread(), 3);
-
         f->setRole(u"viewer"_s);
         QVERIFY(!f->needsRelogin());
     }
 
-    // getData hands back a body only for a 2xx answer that has one.
+    // getData hands back a body only for a 2xx answer that has one (every status: the verdict table).
     void getDataNeedsABody_data()
     {
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<QByteArray>("expected"); // null: nothing
         QTest::newRow("200 with bytes") << Reply::raw(200, "PNGDATA", "image/png") << QByteArray("PNGDATA");
         QTest::newRow("empty 200") << Reply::raw(200, "", "image/png") << QByteArray();
-        QTest::newRow("204") << Reply::empty(204) << QByteArray();
-        QTest::newRow("404 with a body") << Reply::raw(404, R"({"error":"not found"})") << QByteArray();
     }
     void getDataNeedsABody()
     {
@@ -296,7 +282,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("message");
-        QTest::newRow("invalid") << QByteArray(R"({"ok":false,"error":"invalid_credentials"})") << u"Неверный логин или пароль."_s;
         QTest::newRow("no token") << QByteArray(R"({"ok":true})") << u"Сервер отклонил вход."_s;
         // A credential that could never be sent as a header is not taken (nor saved).
         QTest::newRow("line break in token") << QByteArray(R"({"ok":true,"token":"T\nX-Admin: 1"})") << u"Сервер отклонил вход."_s;
@@ -351,8 +336,6 @@ private slots:
 
         f->changePassword(u"1234567"_s, u"7654321"_s);
         QCOMPARE(f->error(), u"Минимум 8 символов."_s);
-        f->changePassword(u"12345678"_s, u"12345679"_s);
-        QCOMPARE(f->error(), u"Пароли не совпадают."_s);
         fake->on(u"/api/member/change-password"_s, Reply::json({{"ok", false}}));
         f->changePassword(u"новый-пароль"_s, u"новый-пароль"_s);
         QTRY_VERIFY(!f->busy());
@@ -361,12 +344,7 @@ private slots:
         QCOMPARE(fake->last(u"/api/member/change-password"_s).json,
                  (QJsonObject{{"login", "ivan"}, {"current_password", "first-pass"}, {"new_password", "новый-пароль"}}));
 
-        fake->on(u"/api/member/change-password"_s, Reply::json({{"ok", true}}));
-        f->changePassword(u"новый-пароль"_s, u"новый-пароль"_s);
-        QTRY_COMPARE(f->phase(), Store::Phase::Onboarding);
-        QCOMPARE(f->pendingPassword(), u"новый-пароль"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(f->phase(), Store::Phase::Platform, 15000);
-        QVERIFY(QFile::exists(f.dir.filePath(u".brindle/config"_s)));
+        // Success leads through set-up to the platform: the first run's Qt Quick test.
     }
 
     // Set-up through the Store with the server's script: a failing script leaves its message and

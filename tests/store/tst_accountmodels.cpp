@@ -8,6 +8,7 @@
 #include "store/personrowsmodel.h"
 #include "store/teamaccountsmodel.h"
 #include "store/ticker.h"
+#include "testjson.h"
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
@@ -33,14 +34,6 @@ QStringList ids(const QList<AcRowPtr> &rows)
     QStringList out;
     for (const AcRowPtr &r : rows)
         out << r->a.email;
-    return out;
-}
-
-QStringList emails(const QList<TeamAcct> &l)
-{
-    QStringList out;
-    for (const TeamAcct &a : l)
-        out << a.email;
     return out;
 }
 
@@ -251,7 +244,7 @@ private slots:
             m.filter.setFilter(f);
             m.filter.setSort(s);
             m.source.setAccounts(team);
-            QCOMPARE(ids(m.filter.rows()), emails(acpanel::filteredSorted(team, f, s)));
+            QCOMPARE(ids(m.filter.rows()), pluck(acpanel::filteredSorted(team, f, s), &TeamAcct::email));
 
             QStringList grouped;
             int headers = 0;

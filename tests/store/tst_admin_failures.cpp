@@ -178,7 +178,7 @@ private slots:
         QVERIFY(store.members().isEmpty() && store.statMembers().isEmpty() && store.dataAt() == 0);
     }
 
-    // A viewer's own status and an administrator's write answered 401 both ask for a new sign-in.
+    // A viewer's own status answered 401 asks for a new sign-in (an administrator's write: below).
     void anyUnauthorisedAnswerAsksForSignIn()
     {
         FakeServer server;
@@ -187,11 +187,6 @@ private slots:
         Store &viewer = kit.signedIn(server.url(), "viewer");
         viewer.refreshHome();
         QTRY_VERIFY(viewer.needsRelogin());
-        StoreFixture kit2;
-        Store &admin = kit2.signedIn(server.url());
-        QVERIFY(!admin.needsRelogin());
-        admin.updateMe({{"note", "x"}}, {});
-        QTRY_VERIFY(admin.needsRelogin());
     }
 
     // The first load over an empty screen shows its spinner, and every read counts as running
@@ -237,8 +232,8 @@ private slots:
         store.saveAccount({{"email", "a@x"}}, [&](bool ok) { saved = ok; });
         QTRY_VERIFY(saved.has_value());
         QVERIFY(!*saved);
-        QVERIFY(store.authExpired());
-        QCOMPARE(store.toast(), QString("Сессия истекла — войди заново"));
+        QVERIFY(store.authExpired() && store.needsRelogin());
+        QCOMPARE(store.toast(), kSessionExpired);
         QCOMPARE(server.count("/api/accounts"), 0); // a failed save reloads nothing
     }
 
@@ -261,9 +256,7 @@ private slots:
         // Seven user-perceived characters, more than eight UTF-16 units.
         const QString flags = QString::fromUtf8("🇷🇺🇷🇺🇷🇺🇷🇺🇷🇺🇷🇺🇷🇺");
         QCOMPARE(attempt("right", flags, flags), tooShort);
-        QCOMPARE(server.seen.size(), 0);
-        // What is sent, the real server takes (tst_team_e2e).
-        QCOMPARE(attempt("right", "abcdefgh", "abcdefgh"), std::make_pair(true, QString("Пароль изменён")));
+        QCOMPARE(server.seen.size(), 0); // what is sent, the real server takes (tst_team_e2e)
     }
 
     // Identifiers and e-mails with spaces, "&", "=", "+" and Cyrillic arrive exactly as typed,

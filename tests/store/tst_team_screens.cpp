@@ -109,9 +109,7 @@ private Q_SLOTS:
         QTest::newRow("pct beyond 64 bits") << statui::pct(1e20) << "100000000000000000000%";
         QTest::newRow("accept none") << statui::acceptText(-1) << "—";
         QTest::newRow("accept share") << statui::acceptText(0.456) << "45%";
-        QTest::newRow("accept zero") << statui::acceptText(0) << "0%";
         QTest::newRow("cost per line") << statui::costPerLineText(0.0123) << "$0.012";
-        QTest::newRow("cost per line zero") << statui::costPerLineText(0) << "$0.000";
         QTest::newRow("cost per line none") << statui::costPerLineText(-1) << "—";
         QTest::newRow("mirror 74") << statui::mirrorTone(74) << "accent";
         QTest::newRow("mirror 75") << statui::mirrorTone(75) << "warn";
@@ -260,9 +258,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("got");
         QTest::addColumn<QString>("want");
-        QTest::newRow("0 s") << actui::projectDuration(0) << "0м";
         QTest::newRow("59 s") << actui::projectDuration(59) << "0м";
-        QTest::newRow("3600 s") << actui::projectDuration(3600) << "1ч 0м";
         QTest::newRow("2h 5m") << actui::projectDuration(7500) << "2ч 5м";
         QTest::newRow("negative") << actui::projectDuration(-40) << "0м";
         ActPerson p;
@@ -441,10 +437,6 @@ private Q_SLOTS:
         QCOMPARE(state(), QStringLiteral("name+"));
         view.chooseSort(Tm::Sort::Seen);
         QCOMPARE(state(), QStringLiteral("seen-"));
-        QStringList icons;
-        for (const QVariant &o : view.sortOptions())
-            icons << o.toMap().value("icon").toString();
-        QCOMPARE(icons, (QStringList{"", "", "", "", "", "arrow.down"}));
     }
 
     void rosterUpdatedInPlace()
@@ -453,15 +445,10 @@ private Q_SLOTS:
         RosterView view;
         QAbstractItemModelTester tester(view.source());
         f.store->setMembers({member("a", "A"), member("b", "B"), member("c", "C")});
-        QSignalSpy removed(view.source(), &QAbstractItemModel::rowsRemoved);
-        QSignalSpy inserted(view.source(), &QAbstractItemModel::rowsInserted);
         QSignalSpy changed(view.source(), &QAbstractItemModel::dataChanged);
-        QSignalSpy reset(view.source(), &QAbstractItemModel::modelReset);
-        // A reload: new records for the same members, one of them renamed.
+        // A reload: new records for the same members, one of them renamed. (How rows are kept
+        // across a reload is the keyed list model's table; here, that members are keyed by id.)
         f.store->setMembers({member("a", "A"), member("b", "B2"), member("c", "C")});
-        QCOMPARE(removed.count(), 0);
-        QCOMPARE(inserted.count(), 0);
-        QCOMPARE(reset.count(), 0);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(::shown(view.model()), QStringLiteral("a b c"));
         // Members the server sent without an id still get a row each.
@@ -491,12 +478,6 @@ private Q_SLOTS:
         Member m = member("m7", name, spec, dept);
         QCOMPARE(roster::cardTitle(m), title);
         QCOMPARE(roster::loginLine(m), loginLine);
-        m.nAccounts = 3;
-        QCOMPARE(roster::accountsText(m), QStringLiteral("3 акк."));
-        m.lastSeen = 1'800'000'000 - 300;
-        QCOMPARE(roster::presenceText(m), QStringLiteral("5 мин назад"));
-        m.online = true;
-        QCOMPARE(roster::presenceText(m), QStringLiteral("● онлайн"));
     }
 
     void deleteAsksFirst()
@@ -509,11 +490,7 @@ private Q_SLOTS:
         QVERIFY(view.hasPendingDelete());
         QVERIFY(view.hasEditing()); // asking does not close the profile sheet
         QCOMPARE(view.deleteButtonText(), QStringLiteral("Удалить Анна"));
-        view.cancelDelete();
-        QVERIFY(!view.hasPendingDelete());
-        QVERIFY(view.hasEditing());
-        view.askDelete(QVariant::fromValue(m));
-        view.confirmDelete();
+        view.confirmDelete(); // (cancelling: the team screen's keyboard test)
         QVERIFY(!view.hasPendingDelete());
         QVERIFY(!view.hasEditing()); // confirmed: the sheet of that member closes
     }
@@ -605,11 +582,6 @@ private Q_SLOTS:
         QCOMPARE(draft.joinedText(), QStringLiteral("5 марта 2024"));
         const QDateTime picked(QDate(2024, 3, 5), now.time(), Clock::zone());
         QCOMPARE(draft.body().value("joined_at").toLongLong(), picked.toSecsSinceEpoch());
-        // A date and time with milliseconds goes as whole seconds.
-        const QDateTime withMs(QDate(2025, 6, 1), QTime(12, 34, 56, 789), Clock::zone());
-        draft.setJoined(withMs);
-        QCOMPARE(draft.body().value("joined_at").toLongLong(), withMs.toSecsSinceEpoch());
-        QCOMPARE(draft.body().value("joined_at").toLongLong() * 1000 + 789, withMs.toMSecsSinceEpoch());
         // An existing date picked again on another day keeps its time of day.
         m.joinedAt = QDateTime(QDate(2023, 1, 10), QTime(9, 15, 30), Clock::zone()).toSecsSinceEpoch();
         draft.setMember(m);
@@ -618,28 +590,14 @@ private Q_SLOTS:
                  QDateTime(QDate(2023, 2, 1), QTime(9, 15, 30), Clock::zone()).toSecsSinceEpoch());
     }
 
-    void monthArithmetic_data()
-    {
-        QTest::addColumn<int>("year");
-        QTest::addColumn<int>("month");
-        QTest::addColumn<int>("delta");
-        QTest::addColumn<int>("wantYear");
-        QTest::addColumn<int>("wantMonth");
-        QTest::newRow("next") << 2024 << 5 << 1 << 2024 << 6;
-        QTest::newRow("into next year") << 2024 << 12 << 1 << 2025 << 1;
-        QTest::newRow("into last year") << 2024 << 1 << -1 << 2023 << 12;
-        QTest::newRow("two years back") << 2024 << 3 << -25 << 2022 << 2;
-    }
     void monthArithmetic()
     {
-        QFETCH(int, year);
-        QFETCH(int, month);
-        QFETCH(int, delta);
-        QFETCH(int, wantYear);
-        QFETCH(int, wantMonth);
-        const CalendarDay got = Forms::shiftMonth(year, month, delta);
-        QCOMPARE(got.year, wantYear);
-        QCOMPARE(got.month, wantMonth);
+        const struct { int year, month, delta, wantYear, wantMonth; } rows[] = {
+            {2024, 12, 1, 2025, 1}, {2024, 1, -1, 2023, 12}, {2024, 3, -25, 2022, 2}};
+        for (const auto &r : rows) {
+            const CalendarDay got = Forms::shiftMonth(r.year, r.month, r.delta);
+            QCOMPARE(QPair(got.year, got.month), QPair(r.wantYear, r.wantMonth));
+        }
     }
 
     // ---- own profile
@@ -668,19 +626,11 @@ private Q_SLOTS:
         QCOMPARE(draft.name(), QStringLiteral("Анна"));
     }
 
-    void profileHeader_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("https") << "https://team.example" << "team.example";
-        QTest::newRow("http") << "http://team.example" << "http://team.example";
-        QTest::newRow("https twice") << "https://a/https://b" << "a/b";
-    }
     void profileHeader()
     {
-        QFETCH(QString, url);
-        QFETCH(QString, shown);
-        QCOMPARE(ProfileDraft::serverText(url), shown);
+        QCOMPARE(ProfileDraft::serverText("https://team.example"), QStringLiteral("team.example"));
+        QCOMPARE(ProfileDraft::serverText("http://team.example"), QStringLiteral("http://team.example"));
+        QCOMPARE(ProfileDraft::serverText("https://a/https://b"), QStringLiteral("a/b"));
     }
 
     void passwordInputsKeptOnFailure()

@@ -76,31 +76,6 @@ private Q_SLOTS:
         QVERIFY(!w->isVisible());
     }
 
-    // A session kept from the last run (secrets and the set-up marker) is restored when the
-    // window is first shown: the platform, its loads sent with the saved credential.
-    void firstShowRestoresSavedSession()
-    {
-        FakeServer server;
-        StoreFixture f;
-        f.saveSession({{"token", "T9"}, {"login", "anna"}, {"role", "viewer"}, {"url", server.url()}});
-        f.writeConfig();
-        AppOptions options;
-        options.deps = f.deps;
-        options.startUpdaterSchedule = false;
-        CorvaneApp app(options);
-        QVERIFY(app.store()->token().isEmpty()); // nothing is read before the window shows
-        QString error;
-        QVERIFY2(app.start(&error), qPrintable(error));
-        QVERIFY(QTest::qWaitForWindowExposed(app.mainWindow()));
-        QTRY_COMPARE(app.store()->phase(), Store::Phase::Platform);
-        QCOMPARE(Shell::instance()->rootView(), QStringLiteral("PlatformView"));
-        QTRY_VERIFY(app.mainWindow()->findChild<QObject *>(QStringLiteral("platformView")));
-        QVERIFY(server.waitFor("/api/my/status"));
-        QCOMPARE(server.last("/api/my/status").auth, QByteArray("Bearer T9"));
-        QVERIFY(server.waitFor("/api/me"));
-        QCOMPARE(server.count("/api/accounts"), 0); // a viewer's session
-    }
-
     void executableSaysSoOnceAndIsSingle()
     {
         const QString bin = qEnvironmentVariable("CORVANE_APP_BIN");
@@ -129,19 +104,6 @@ private Q_SLOTS:
         QVERIFY(first.waitForFinished(5000));
     }
 
-    void badCommandLine()
-    {
-        const QString bin = qEnvironmentVariable("CORVANE_APP_BIN");
-        if (bin.isEmpty())
-            QSKIP("CORVANE_APP_BIN not set");
-        QProcess p;
-        p.setProcessEnvironment(childEnv());
-        p.start(bin, {QStringLiteral("--screen"), QStringLiteral("nowhere"), QStringLiteral("--screenshot"),
-                      m_home.filePath(QStringLiteral("x.png"))});
-        QVERIFY(p.waitForFinished(10000));
-        QVERIFY(p.exitCode() != 0);
-        QVERIFY(p.readAllStandardError().contains("unknown screen"));
-    }
 };
 
 QTEST_MAIN(TestAppStart)

@@ -1,6 +1,6 @@
 // Qt Quick Tests of the application's screens against the reference server, one Store for the
 // whole run as in the application. On an empty database: the first-run path from sign-in to the
-// platform, the shell (sidebar, profile, toast, relogin banner, projects), the tray panel and the
+// platform, the shell (sidebar, profile, toast, relogin banner), the tray panel and the
 // shared widgets; each of those files starts from a signed-out Store (helper.reset()). With the
 // demo team: the AI resources table, cards and account form by mouse and keyboard, state kept
 // across reloads, keyboard paths through the team screen, its sheets and the profile tabs, and an
@@ -54,7 +54,6 @@ class Helper : public QObject
     Q_OBJECT
     Q_PROPERTY(QString adminLogin READ adminLogin CONSTANT)
     Q_PROPERTY(QString adminPassword READ adminPassword CONSTANT)
-    Q_PROPERTY(int chooserCalls READ chooserCalls)
 
 public:
     StoreFixture *fixture = nullptr;
@@ -64,7 +63,6 @@ public:
 
     QString adminLogin() const { return firstRun->loginFor(QStringLiteral("admin")).login; }
     QString adminPassword() const { return firstRun->loginFor(QStringLiteral("admin")).password; }
-    int chooserCalls() const { return fixture->chooser.asked; }
 
     // Signed out, default fields, sidebar expanded.
     Q_INVOKABLE void reset()
@@ -89,19 +87,6 @@ public:
         store->setName(name);
         store->setToken(QStringLiteral("test-token"));
         store->setPhase(Store::Phase::Platform);
-    }
-    Q_INVOKABLE void setAccounts(int count)
-    {
-        QList<Acct> list;
-        for (int i = 0; i < count; ++i) {
-            Acct a;
-            a.email = QStringLiteral("acct%1@corvane.dev").arg(i);
-            a.fivePct = 10 * (i + 1);
-            a.sevenPct = 80 + i;
-            a.project = QStringLiteral("proj-%1").arg(i % 2);
-            list << a;
-        }
-        store->setAccounts(list);
     }
     Q_INVOKABLE void setAuthExpired(bool v) { store->setAuthExpired(v); }
     Q_INVOKABLE void setRole(const QString &v) { store->setRole(v); }

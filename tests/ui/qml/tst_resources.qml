@@ -3,8 +3,8 @@ import QtTest
 import Corvane
 
 // The AI resources screens with the demo team: rows and cards by mouse and keyboard, the form
-// from the panel and from a dashboard card, deletion from a detail, state kept across reloads,
-// and a name on every focusable control.
+// from a dashboard card, deletion from a detail, state kept across reloads, and a name on every
+// focusable control.
 Item {
     id: top
     width: 1320
@@ -124,23 +124,6 @@ Item {
             verify(chip);
             mouseClick(chip);
             compare(Store.resources.prov, "codex");
-        }
-
-        function test_formFromPanel() {
-            const panel = makePanel();
-            const host = createTemporaryObject(formHostComp, top);
-            mouseClick(findChild(panel, "addAccountButton"));
-            verify(Store.resources.formOpen);
-            tryVerify(function() { return host.item && host.item.opened; });
-            keyClick(Qt.Key_Escape);
-            compare(Store.resources.formOpen, false);
-            tryVerify(function() { return host.item === null; });
-
-            mouseClick(findChild(panel, "addAccountButton"));
-            tryVerify(function() { return host.item && host.item.opened; });
-            mouseClick(findChild(host.item.header, "closeForm"));
-            compare(Store.resources.formOpen, false);
-            compare(Store.resources.formEdit, undefined);
         }
 
         function test_formFromDashboardCard() {

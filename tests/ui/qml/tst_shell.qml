@@ -2,8 +2,7 @@ import QtQuick
 import QtTest
 import Corvane
 
-// The platform shell: sections by role, collapsing the sidebar, the profile and back, the
-// toast, the relogin banner, projects and the user menu.
+// The platform shell: sections by role, the profile and back, the toast and the relogin banner.
 // TestCase itself is not visible, so the views under test live in this item.
 Item {
     id: top
@@ -47,16 +46,6 @@ Item {
             tryCompare(view, "section", "TeamView");
             verify(findChild(view, "nav_team").active);
             verify(!findChild(view, "nav_dashboard").active);
-        }
-
-        function test_collapseAndExpand() {
-            const view = make();
-            mouseClick(findChild(view, "collapseButton"));
-            compare(Store.sidebarCollapsed, true);
-            tryVerify(function() { return !findChild(view, "logoutButton").visible; });
-            mouseClick(findChild(view, "expandButton"));
-            compare(Store.sidebarCollapsed, false);
-            tryVerify(function() { return findChild(view, "logoutButton").visible; });
         }
 
         function test_profileAndBack() {
@@ -108,28 +97,5 @@ Item {
             compare(Store.phaseName, "auth");
         }
 
-        function test_projects() {
-            const view = make();
-            mouseClick(findChild(view, "nav_projects"));
-            tryCompare(view, "section", "ProjectsView");
-            const projects = view.sectionItem;
-            verify(findChild(projects, "projectsPlaceholder").visible);
-            helper.setAccounts(5);   // projects proj-0 and proj-1, three times and twice
-            tryCompare(findChild(projects, "projectsList"), "count", 2);
-            verify(!findChild(projects, "projectsPlaceholder").visible);
-            compare(projects.projects, ["proj-0", "proj-1"]);
-        }
-
-        function test_userMenu() {
-            const view = make();
-            const button = findChild(view, "profileButton");
-            mouseClick(button, button.width / 2, button.height / 2, Qt.RightButton);
-            const menu = findChild(view, "userMenu");
-            tryCompare(menu, "opened", true);
-            const before = helper.chooserCalls;
-            mouseClick(findChild(menu.contentItem, "menuPhoto") || menu.itemAt(0));
-            tryCompare(menu, "opened", false);
-            compare(helper.chooserCalls, before + 1);
-        }
     }
 }
