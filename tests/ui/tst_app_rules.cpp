@@ -86,9 +86,9 @@ private Q_SLOTS:
 
     void panelBody()
     {
-        QCOMPARE(shell::panelCase(QStringLiteral("onboarding"), 3), QStringLiteral("signin"));
-        QCOMPARE(shell::panelCase(QStringLiteral("platform"), 0), QStringLiteral("empty"));
-        QCOMPARE(shell::panelCase(QStringLiteral("platform"), 1), QStringLiteral("accounts"));
+        QCOMPARE(shell::panelCase(Store::Phase::Onboarding, 3), QStringLiteral("signin"));
+        QCOMPARE(shell::panelCase(Store::Phase::Platform, 0), QStringLiteral("empty"));
+        QCOMPARE(shell::panelCase(Store::Phase::Platform, 1), QStringLiteral("accounts"));
         QList<Acct> six;
         for (int i = 0; i < 6; ++i)
             six << mkAcct(QStringLiteral("a%1@x").arg(i));
@@ -119,7 +119,7 @@ private Q_SLOTS:
         store.setRole(QStringLiteral("admin"));
         QVERIFY(roleSpy.count() >= 1);
         QCOMPARE(sh.sidebarItems().size(), 7);
-        QCOMPARE(sh.rootView(), QStringLiteral("AuthView"));
+        QCOMPARE(sh.rootView(), QStringLiteral("session/AuthView"));
         store.setPhase(Store::Phase::Platform);
         QVERIFY(rootSpy.count() >= 1);
         QCOMPARE(sh.rootView(), QStringLiteral("PlatformView"));
@@ -135,12 +135,12 @@ private Q_SLOTS:
 
         // A section hidden from the role stays routed until another one is chosen.
         store.setNav(Store::Nav::Stats);
-        QCOMPARE(sh.sectionView(), QStringLiteral("StatsView"));
+        QCOMPARE(sh.sectionView(), QStringLiteral("stats/StatsView"));
         store.setShowProfile(true);
-        QCOMPARE(sh.sectionView(), QStringLiteral("ProfileView"));
+        QCOMPARE(sh.sectionView(), QStringLiteral("profile/ProfileView"));
         sh.selectSection(QStringLiteral("tasks"));
         QVERIFY(!store.showProfile());
-        QCOMPARE(sh.sectionView(), QStringLiteral("TasksView"));
+        QCOMPARE(sh.sectionView(), QStringLiteral("shell/TasksView"));
         QVERIFY(sectionSpy.count() >= 3);
         sh.selectSection(QStringLiteral("nonsense"));
         QCOMPARE(store.nav(), Store::Nav::Tasks);
