@@ -4,7 +4,6 @@
 
 #include <QJSEngine>
 #include <QQmlEngine>
-#include <QHash>
 #include <QSet>
 #include <QVariantMap>
 #include <algorithm>
@@ -82,9 +81,9 @@ QStringList projects(bool isAdmin, const QList<TeamAcct> &team, const QList<Acct
     return names;
 }
 
-QString panelCase(const QString &phaseKey, int accountCount)
+QString panelCase(Store::Phase phase, int accountCount)
 {
-    if (phaseKey != QLatin1String("platform"))
+    if (phase != Store::Phase::Platform)
         return QStringLiteral("signin");
     if (accountCount == 0)
         return QStringLiteral("empty");
@@ -119,31 +118,31 @@ QString teamRatio(int online, int withTelemetry)
     return QStringLiteral("%1/%2").arg(online).arg(withTelemetry);
 }
 
-QString rootView(const QString &phaseKey)
+QString rootView(Store::Phase phase)
 {
-    if (phaseKey == QLatin1String("changePassword"))
-        return QStringLiteral("ChangePasswordView");
-    if (phaseKey == QLatin1String("onboarding"))
-        return QStringLiteral("OnboardingView");
-    if (phaseKey == QLatin1String("platform"))
-        return QStringLiteral("PlatformView");
-    return QStringLiteral("AuthView");
+    switch (phase) {
+    case Store::Phase::ChangePassword: return QStringLiteral("session/ChangePasswordView");
+    case Store::Phase::Onboarding: return QStringLiteral("session/OnboardingView");
+    case Store::Phase::Platform: return QStringLiteral("PlatformView");
+    case Store::Phase::Auth: break;
+    }
+    return QStringLiteral("session/AuthView");
 }
 
-QString sectionView(const QString &navKey, bool showProfile)
+QString sectionView(Store::Nav nav, bool showProfile)
 {
     if (showProfile)
-        return QStringLiteral("ProfileView");
-    static const QHash<QString, QString> views{
-        {QStringLiteral("dashboard"), QStringLiteral("DashboardView")},
-        {QStringLiteral("accounts"), QStringLiteral("AccountsView")},
-        {QStringLiteral("stats"), QStringLiteral("StatsView")},
-        {QStringLiteral("activity"), QStringLiteral("ActivityView")},
-        {QStringLiteral("team"), QStringLiteral("TeamView")},
-        {QStringLiteral("projects"), QStringLiteral("ProjectsView")},
-        {QStringLiteral("tasks"), QStringLiteral("TasksView")},
-    };
-    return views.value(navKey, QStringLiteral("DashboardView"));
+        return QStringLiteral("profile/ProfileView");
+    switch (nav) {
+    case Store::Nav::Accounts: return QStringLiteral("team/AccountsView");
+    case Store::Nav::Stats: return QStringLiteral("stats/StatsView");
+    case Store::Nav::Activity: return QStringLiteral("activity/ActivityView");
+    case Store::Nav::Team: return QStringLiteral("members/TeamView");
+    case Store::Nav::Projects: return QStringLiteral("shell/ProjectsView");
+    case Store::Nav::Tasks: return QStringLiteral("shell/TasksView");
+    case Store::Nav::Dashboard: break;
+    }
+    return QStringLiteral("home/DashboardView");
 }
 
 } // namespace shell
@@ -209,8 +208,8 @@ QStringList Shell::projects() const
 QString Shell::panelCase() const
 {
     if (!m_store)
-        return shell::panelCase(QString(), 0);
-    return shell::panelCase(m_store->phaseName(), int(m_store->accounts().size()));
+        return shell::panelCase(Store::Phase::Auth, 0);
+    return shell::panelCase(m_store->phase(), int(m_store->accounts().size()));
 }
 
 QString Shell::panelText() const
@@ -237,14 +236,14 @@ QString Shell::teamRatio() const
 
 QString Shell::rootView() const
 {
-    return shell::rootView(m_store ? m_store->phaseName() : QString());
+    return shell::rootView(m_store ? m_store->phase() : Store::Phase::Auth);
 }
 
 QString Shell::sectionView() const
 {
     if (!m_store)
-        return shell::sectionView(QString(), false);
-    return shell::sectionView(m_store->navName(), m_store->showProfile());
+        return shell::sectionView(Store::Nav::Dashboard, false);
+    return shell::sectionView(m_store->nav(), m_store->showProfile());
 }
 
 bool Shell::rootShown()

@@ -7,6 +7,7 @@
 
 #include "core/records.h"
 #include "core/teamacct.h"
+#include "store/store.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,7 +17,6 @@
 
 class QQmlEngine;
 class QJSEngine;
-class Store;
 
 namespace shell {
 
@@ -43,7 +43,7 @@ QStringList projects(bool isAdmin, const QList<TeamAcct> &team, const QList<Acct
 
 // The tray panel's body: "signin" outside the platform phase, "empty" without own accounts,
 // else "accounts".
-QString panelCase(const QString &phaseKey, int accountCount);
+QString panelCase(Store::Phase phase, int accountCount);
 // The caption of the "signin" and "empty" cases ("" for "accounts").
 QString panelText(const QString &panelCase, bool telemetryOk, bool serverLost = false);
 // The accounts the panel lists: the first four, in list order.
@@ -53,11 +53,11 @@ bool showTeamRow(const QString &role, int teamWithTelemetry);
 // "3/5".
 QString teamRatio(int online, int withTelemetry);
 
-// The QML file (without extension) the main window shows for a phase key.
-QString rootView(const QString &phaseKey);
+// The QML file the main window shows for a phase, relative to the QML root and without extension.
+QString rootView(Store::Phase phase);
 // The content view of the platform phase: the profile while it is open, else the section's
 // own view (a hidden section stays shown until another one is chosen).
-QString sectionView(const QString &navKey, bool showProfile);
+QString sectionView(Store::Nav nav, bool showProfile);
 
 } // namespace shell
 

@@ -83,9 +83,9 @@ private Q_SLOTS:
 
     void panelBody()
     {
-        QCOMPARE(shell::panelCase(QStringLiteral("onboarding"), 3), QStringLiteral("signin"));
-        QCOMPARE(shell::panelCase(QStringLiteral("platform"), 0), QStringLiteral("empty"));
-        QCOMPARE(shell::panelCase(QStringLiteral("platform"), 1), QStringLiteral("accounts"));
+        QCOMPARE(shell::panelCase(Store::Phase::Onboarding, 3), QStringLiteral("signin"));
+        QCOMPARE(shell::panelCase(Store::Phase::Platform, 0), QStringLiteral("empty"));
+        QCOMPARE(shell::panelCase(Store::Phase::Platform, 1), QStringLiteral("accounts"));
         QVERIFY(shell::showTeamRow(QStringLiteral("admin"), 5));
         QVERIFY(!shell::showTeamRow(QStringLiteral("admin"), 0));
         QVERIFY(!shell::showTeamRow(QStringLiteral("viewer"), 5));
@@ -104,7 +104,7 @@ private Q_SLOTS:
         Shell sh(&store, nullptr);
         store.setRole(QStringLiteral("admin"));
         QCOMPARE(sh.sidebarItems().size(), 7);
-        QCOMPARE(sh.rootView(), QStringLiteral("AuthView"));
+        QCOMPARE(sh.rootView(), QStringLiteral("session/AuthView"));
         store.setPhase(Store::Phase::Platform);
         QCOMPARE(sh.rootView(), QStringLiteral("PlatformView"));
         store.setTelemetryOk(true);
@@ -118,12 +118,12 @@ private Q_SLOTS:
 
         // A section hidden from the role stays routed until another one is chosen.
         store.setNav(Store::Nav::Stats);
-        QCOMPARE(sh.sectionView(), QStringLiteral("StatsView"));
+        QCOMPARE(sh.sectionView(), QStringLiteral("stats/StatsView"));
         store.setShowProfile(true);
-        QCOMPARE(sh.sectionView(), QStringLiteral("ProfileView"));
+        QCOMPARE(sh.sectionView(), QStringLiteral("profile/ProfileView"));
         sh.selectSection(QStringLiteral("tasks"));
         QVERIFY(!store.showProfile());
-        QCOMPARE(sh.sectionView(), QStringLiteral("TasksView"));
+        QCOMPARE(sh.sectionView(), QStringLiteral("shell/TasksView"));
         sh.selectSection(QStringLiteral("nonsense"));
         QCOMPARE(store.nav(), Store::Nav::Tasks);
     }
