@@ -32,7 +32,7 @@ Item {
             helper.reset();
             const root = createTemporaryObject(rootComp, top);
             verify(root);
-            compare(root.screen, "AuthView");
+            compare(root.screen, "session/AuthView");
             waitForRendering(root);
 
             // A wrong password, submitted with Return in the password field: the server's refusal
@@ -49,7 +49,7 @@ Item {
             tryCompare(Store, "busy", false, 10000);
             compare(Store.error, "Неверный логин или пароль.");
             compare(field(root, "errorText").visible, true);
-            compare(root.screen, "AuthView");
+            compare(root.screen, "session/AuthView");
 
             // The right one, with the button; the second press is ignored while busy.
             pass.text = helper.adminPassword;
@@ -57,7 +57,7 @@ Item {
             compare(Store.busy, true);
             compare(button.enabled, false);
             mouseClick(button);
-            tryCompare(root, "screen", "ChangePasswordView", 10000);
+            tryCompare(root, "screen", "session/ChangePasswordView", 10000);
 
             // The password screen's checks (their rules are the Store's) answer Return.
             const p1 = field(root, "newPasswordField");
@@ -70,7 +70,7 @@ Item {
             compare(Store.error, "Пароли не совпадают.");
             p2.text = "long-enough-1";
             mouseClick(field(root, "savePasswordButton"));
-            tryCompare(root, "screen", "OnboardingView", 10000);
+            tryCompare(root, "screen", "session/OnboardingView", 10000);
 
             // Set-up: four steps tick as the install script reports them, then the platform.
             const onboarding = root.current;
@@ -89,7 +89,7 @@ Item {
 
             // Signing out from the sidebar returns to the sign-in screen with empty fields.
             mouseClick(findChild(platform, "logoutButton"));
-            tryCompare(root, "screen", "AuthView");
+            tryCompare(root, "screen", "session/AuthView");
             compare(field(root, "loginField").text, "");
         }
     }

@@ -43,7 +43,7 @@ Item {
             waitForRendering(view);     // let the layout place the new rows
             mouseClick(findChild(view, "nav_team"));
             compare(Store.navName, "team");
-            tryCompare(view, "section", "TeamView");
+            tryCompare(view, "section", "members/TeamView");
             verify(findChild(view, "nav_team").active);
             verify(!findChild(view, "nav_dashboard").active);
         }
@@ -52,7 +52,7 @@ Item {
             const view = make();
             mouseClick(findChild(view, "profileButton"));
             compare(Store.showProfile, true);
-            tryCompare(view, "section", "ProfileView");
+            tryCompare(view, "section", "profile/ProfileView");
             const back = findChild(view, "backButton");
             verify(back.visible);
             // No row is highlighted while the profile is open.
@@ -60,13 +60,13 @@ Item {
             compare(findChild(view.sectionItem, "profileName").text, Store.name);
             mouseClick(back);
             compare(Store.showProfile, false);
-            tryCompare(view, "section", "DashboardView");
+            tryCompare(view, "section", "home/DashboardView");
             verify(!back.visible);
             // Choosing a section while the profile is open closes it.
             Store.showProfile = true;
             mouseClick(findChild(view, "nav_projects"));
             compare(Store.showProfile, false);
-            compare(view.section, "ProjectsView");
+            compare(view.section, "shell/ProjectsView");
         }
 
         function test_toastComesAndGoes() {
