@@ -165,7 +165,7 @@ bool passes(const TeamAcct &a, const RowKeys &k, const Filter &f, const QString 
 {
     if (!f.prov.isEmpty() && k.provKey != f.prov)
         return false;
-    if (f.status != Ac::StatusFilter::All && a.status != keys::toKey(f.status))
+    if (f.status != Ac::StatusFilter::All && a.status != keys::keyView(f.status))
         return false;
     if (f.query.isEmpty())
         return true;

@@ -87,13 +87,21 @@ struct Table<Stat::Scope> {
     static constexpr Entries<Stat::Scope, 2> entries{{{Stat::Scope::Week, "week"}, {Stat::Scope::Month, "month"}}};
 };
 
+// The key as a view of the table's own text: the filters compare it row by row without
+// allocating a string each time.
 template <class E>
-QString toKey(E value)
+QLatin1String keyView(E value)
 {
     for (const auto &[v, key] : Table<E>::entries)
         if (v == value)
-            return QString::fromLatin1(key.data(), qsizetype(key.size()));
-    return QString();
+            return QLatin1String(key.data(), qsizetype(key.size()));
+    return QLatin1String();
+}
+
+template <class E>
+QString toKey(E value)
+{
+    return QString(keyView(value));
 }
 
 template <class E>

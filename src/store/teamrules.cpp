@@ -154,7 +154,7 @@ Row row(const Member &m)
 
 bool accepts(const Row &r, Tm::Type type, const QString &dept, const QString &q)
 {
-    if (type != Tm::Type::All && r.m.memberType != keys::toKey(type))
+    if (type != Tm::Type::All && r.m.memberType != keys::keyView(type))
         return false;
     if (!dept.isEmpty() && r.m.department != dept)
         return false;
