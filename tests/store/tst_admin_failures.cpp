@@ -36,6 +36,9 @@ Reply adminData(const Request &s, const QString &tag)
         return Reply::json({{"people", QJsonArray{QJsonObject{{"name", tag + s.q("from")}}}}});
     if (s.path == "/api/members")
         return Reply::json({{"members", QJsonArray{QJsonObject{{"id", tag}}}}});
+    if (s.path == "/api/my/status")
+        return Reply::json({{"accounts", QJsonArray{QJsonObject{{"account_email", tag + "@x"}}}},
+                            {"telemetry", QJsonObject{{"push_ok", true}}}, {"member", QJsonObject{{"name", tag}}}});
     if (s.path == "/api/accounts")
         return Reply::json({{"accounts", QJsonArray{QJsonObject{{"email", tag + "@x"}}}}});
     if (s.path == "/api/accounts/breakdown")
@@ -297,15 +300,17 @@ private slots:
             store.loadMembers();
             store.loadAlerts();
             store.loadTeam();
+            store.refreshHome();
         };
         loadAll();
         QTRY_VERIFY(!store.statMembers().isEmpty() && !store.mirrors().isEmpty() && !store.actPeople().isEmpty()
-                    && !store.members().isEmpty() && !store.teamAccounts().isEmpty());
+                    && !store.members().isEmpty() && !store.teamAccounts().isEmpty() && !store.accounts().isEmpty());
         QTRY_COMPARE(store.http()->inFlight(), 0);
         QCOMPARE(store.dataAt(), 1700000000.0);
         const auto shown = [&] {
             return QList<qsizetype>{store.statMembers().size(), store.mirrors().size(), store.actPeople().size(),
-                                    store.members().size(), store.teamAccounts().size()};
+                                    store.members().size(), store.teamAccounts().size(), store.accounts().size(),
+                                    store.telemetryOk(), store.name().size()};
         };
         const QList<qsizetype> before = shown();
 
@@ -316,12 +321,14 @@ private slots:
         loadAll();
         QVERIFY(!store.loadingStats()); // a reload over shown data shows no spinner
         QTRY_VERIFY_WITH_TIMEOUT(store.http()->inFlight() == 0, 5000);
-        QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers() && !store.loadingTeam());
+        QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers() && !store.loadingTeam()
+                && !store.loadingHome());
         QCOMPARE(store.serverLost(), after == "lost");
         QCOMPARE(store.needsRelogin(), after == "expired");
         if (after == "dropped") {
             QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty()
                     && store.teamAccounts().isEmpty());
+            QCOMPARE(shown().mid(5), before.mid(5)); // the own gauges stay: the status call learns the role
             return;
         }
         QCOMPARE(shown(), before);
