@@ -149,7 +149,6 @@ private Q_SLOTS:
             << true << Reply::json({{"ok", true}, {"windows", QJsonObject{}}}) << head;
         QTest::newRow("closed") << false << Reply::json({{"ok", true}, {"windows", windows}}) << QStringList();
         QTest::newRow("open, refused") << true << Reply::json({{"error", "Недостаточно прав"}}, 403) << QStringList();
-        QTest::newRow("open, server error") << true << Reply::html500() << QStringList();
     }
     void openAccountHistory()
     {

@@ -1,11 +1,10 @@
 // The account form's state: prefill from an edited account, the owner choices, the price field,
-// the registry body it sends, and which form a save's answer closes.
+// the registry body it sends. (Which form a late save's answer closes: the late-answer table.)
 #include "kit.h"
 #include "store/accountform.h"
 #include "testmain.h"
 
 #include <QJsonDocument>
-#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -221,44 +220,6 @@ private slots:
         QVERIFY(labels(f.ownerOptions()).contains("gone=gone")); // the pick can be undone
         f.setOwner("gone");
         QCOMPARE(f.body().value("owner").toString(), QString("gone"));
-    }
-
-    // A save's answer closes its own form only while that form is still the open one.
-    void lateAnswerClosesOnlyItsForm()
-    {
-        FakeServer server;
-        server.on("/api/registry", Reply::json({{"ok", true}}).later(300));
-        StoreFixture fixture;
-        Store &store = fixture.signedIn(server.url());
-        store.setMembers({member("m1", "Анна")});
-
-        // Saved while open: closes.
-        store.resources()->setFormOpen(true);
-        AccountFormState first;
-        first.open();
-        first.setEmail("a@x");
-        first.save();
-        QVERIFY(first.saving());
-        QVERIFY(!first.canSave());
-        QTRY_VERIFY(!store.resources()->formOpen());
-        QVERIFY(!first.saving());
-
-        // Cancelled while saving, another form opened: the late answer leaves it open.
-        store.resources()->setFormOpen(true);
-        AccountFormState second;
-        second.open();
-        second.setEmail("b@x");
-        QSignalSpy saved(&second, &AccountFormState::saved);
-        second.save();
-        second.cancel();
-        QVERIFY(!store.resources()->formOpen());
-        store.resources()->setFormOpen(true);
-        AccountFormState third;
-        third.open();
-        QVERIFY(saved.wait(3000));
-        QCOMPARE(saved.first().first().toBool(), true);
-        QVERIFY(store.resources()->formOpen());
-        QTRY_COMPARE(server.seen.size(), 2 + 2); // two saves, each followed by a reload of the team
     }
 };
 

@@ -1,13 +1,16 @@
 // Administration loads and writes against a scripted server: what a viewer sends (nothing),
-// what each failure leaves behind, which answers are dropped as stale, and that identifiers
+// what each failure leaves behind, which answers are dropped as late, and that identifiers
 // reach the server exactly as typed.
 #include "core/clock.h"
 #include "kit.h"
+#include "store/accountform.h"
 #include "store/breakdownview.h"
+#include "store/memberforms.h"
 #include "core/format.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <vector>
 
 namespace {
 
@@ -33,6 +36,11 @@ Reply adminData(const Request &s, const QString &tag)
         return Reply::json({{"people", QJsonArray{QJsonObject{{"name", tag + s.q("from")}}}}});
     if (s.path == "/api/members")
         return Reply::json({{"members", QJsonArray{QJsonObject{{"id", tag}}}}});
+    if (s.path == "/api/my/status")
+        return Reply::json({{"accounts", QJsonArray{QJsonObject{{"account_email", tag + "@x"}}}},
+                            {"telemetry", QJsonObject{{"push_ok", true}}}, {"member", QJsonObject{{"name", tag}}}});
+    if (s.path == "/api/accounts")
+        return Reply::json({{"accounts", QJsonArray{QJsonObject{{"email", tag + "@x"}}}}});
     if (s.path == "/api/accounts/breakdown")
         return Reply::json({{"members", QJsonArray{QJsonObject{{"name", tag + s.q("scope")}, {"pct_of_window", 40}}}},
                              {"residual_pct_of_window", 12}, {"observed_pct", 63.9}});
@@ -53,6 +61,158 @@ Store::BreakdownResult fetchBreakdownNow(Store &store, const QString &provider, 
     return got;
 }
 
+// What the user starts, leaves behind, and what must show once the held answer has come late.
+struct LateCase {
+    const char *name;
+    std::function<bool(const Request &, const FakeServer &)> held; // the request left behind
+    Reply late;
+    std::function<std::function<void()>(Store &, FakeServer &)> moveOn; // gives the final check
+};
+
+const std::vector<LateCase> &lateCases()
+{
+    const auto one = [](const QString &name) { return Reply::json({{"members", QJsonArray{QJsonObject{{"member_id", name}, {"name", name}}}}}); };
+    const auto breakdown = [](const QString &scope, const QString &email) {
+        return [=](const Request &r, const FakeServer &) { return r.path == "/api/accounts/breakdown" && (scope.isEmpty() || r.q("scope") == scope) && (email.isEmpty() || r.q("email") == email); };
+    };
+    const auto openBreakdown = [](const QString &email) {
+        auto view = std::make_shared<BreakdownView>();
+        view->setProvider("claude");
+        view->setEmail(email);
+        view->load();
+        return view;
+    };
+    const auto isPost = [](const Request &r, const FakeServer &) { return r.method == "POST"; };
+    const auto firstGet = [](const QString &path) {
+        return [=](const Request &r, const FakeServer &server) { return r.method == "GET" && r.path == path && server.count(path) == 1; };
+    };
+    const auto twoOf = [](const char *key) {
+        return Reply::json({{key, QJsonArray{QJsonObject{{"id", "x"}, {"email", "x@x"}}, QJsonObject{{"id", "y"}, {"email", "y@x"}}}}});
+    };
+    static const std::vector<LateCase> cases{
+        {"statistics: the scope left answers last", [](const Request &r, const FakeServer &) { return r.path == "/api/stats" && r.q("scope") == "week"; },
+         one("week"), [](Store &s, FakeServer &server) -> std::function<void()> {
+             s.loadStats();
+             s.setStatScopeAndLoad(Stat::Scope::Month);
+             s.setStatScopeAndLoad(Stat::Scope::Month); // the same scope again asks nothing
+             return [&] {
+                 QCOMPARE(s.statMembers().value(0).memberId, QString("month"));
+                 QCOMPARE(server.count("/api/stats"), 2);
+                 QVERIFY(!s.loadingStats());
+             };
+         }},
+        {"statistics: the scope left answers first", [](const Request &r, const FakeServer &) { return r.path == "/api/stats" && r.q("scope") == "month"; },
+         one("month"), [](Store &s, FakeServer &) -> std::function<void()> {
+             auto shown = std::make_shared<QSignalSpy>(&s, &Store::statMembersChanged);
+             s.loadStats();
+             s.setStatScopeAndLoad(Stat::Scope::Month);
+             return [&s, shown] {
+                 QCOMPARE(s.statMembers().value(0).memberId, QString("month"));
+                 QCOMPARE(shown->count(), 1); // nothing of the week showed meanwhile
+             };
+         }},
+        {"activity: the range left", [](const Request &r, const FakeServer &) { return r.path == "/api/team/analytics" && r.q("from") == QString::number(1700000000 - 7 * 86400); },
+         Reply::json({{"people", QJsonArray{QJsonObject{{"name", "old"}}}}}), [](Store &s, FakeServer &) -> std::function<void()> {
+             s.loadActivity();
+             s.setActRangeAndLoad(30);
+             return [&s] {
+                 QCOMPARE(s.actPeople().value(0).name, QString::number(1700000000 - 30 * 86400));
+                 QVERIFY(!s.loadingActivity());
+             };
+         }},
+        {"breakdown: the scope left", breakdown("week", {}), one("old"), [=](Store &, FakeServer &) -> std::function<void()> {
+             auto view = openBreakdown("b@x");
+             view->selectScope("month");
+             return [view] {
+                 QCOMPARE(view->rows().value(0).name, QString("month"));
+                 QCOMPARE(view->scope(), QString("month"));
+             };
+         }},
+        {"breakdown: the account left", breakdown({}, "a@x"), one("a@x"), [=](Store &, FakeServer &) -> std::function<void()> {
+             auto view = openBreakdown("a@x");
+             view->setEmail("b@x");
+             return [view] { QCOMPARE(view->rows().value(0).name, QString("week")); };
+         }},
+        {"breakdown: the block closed", breakdown({}, {}), one("c"), [=](Store &, FakeServer &server) -> std::function<void()> {
+             auto view = openBreakdown("c@x");
+             [&] { QTRY_COMPARE(server.heldCount(), 1); }();
+             view.reset(); // the answer that comes later finds nobody
+             return [] {};
+         }},
+        {"create: the form closed and opened again", isPost, Reply::json({{"ok", true}, {"login", "late"}, {"password", "pw"}}),
+         [](Store &s, FakeServer &server) -> std::function<void()> {
+             s.roster()->setFormOpen(true);
+             auto first = std::make_shared<NewMemberDraft>();
+             first->setProperty("name", QStringLiteral("Первый"));
+             first->submit();
+             [&] { QTRY_COMPARE(server.heldCount(), 1); }();
+             s.roster()->setFormOpen(false);
+             auto second = std::make_shared<NewMemberDraft>();
+             s.roster()->setFormOpen(true);
+             return [&s, first, second] {
+                 QVERIFY(first->isClosed() && !first->saving());
+                 QVERIFY(s.roster()->formOpen() && !second->isClosed()); // the new form stays
+                 QCOMPARE(s.roster()->secret().value("login").toString(), QString("late")); // the credential shows
+             };
+         }},
+        {"save: the sheet closed and another opened", isPost, Reply::json({{"ok", true}}),
+         [](Store &, FakeServer &) -> std::function<void()> {
+             Member a, b;
+             a.memberId = "a";
+             b.memberId = "b";
+             auto first = std::make_shared<MemberEditDraft>();
+             first->setMember(a);
+             auto firstDone = std::make_shared<QSignalSpy>(first.get(), &MemberEditDraft::finished);
+             first->submit();
+             first->close();
+             auto second = std::make_shared<MemberEditDraft>();
+             second->setMember(b);
+             auto secondDone = std::make_shared<QSignalSpy>(second.get(), &MemberEditDraft::finished);
+             return [=] {
+                 QVERIFY(!first->saving());
+                 QCOMPARE(firstDone->count() + secondDone->count(), 0);
+             };
+         }},
+        {"account save: the form cancelled and another opened", [](const Request &r, const FakeServer &) { return r.path == "/api/registry"; },
+         Reply::json({{"ok", true}}), [](Store &s, FakeServer &) -> std::function<void()> {
+             s.resources()->setFormOpen(true);
+             auto first = std::make_shared<AccountFormState>();
+             first->open();
+             first->setEmail("b@x");
+             auto saved = std::make_shared<QSignalSpy>(first.get(), &AccountFormState::saved);
+             first->save();
+             first->cancel();
+             s.resources()->setFormOpen(true);
+             auto second = std::make_shared<AccountFormState>();
+             second->open();
+             return [&s, first, saved, second] {
+                 QTRY_COMPARE(saved->count(), 1);
+                 QVERIFY(saved->first().first().toBool());
+                 QVERIFY(s.resources()->formOpen()); // the new form stays
+             };
+         }},
+        {"team: an older load answers after the reload that followed a write", firstGet("/api/accounts"), twoOf("accounts"),
+         [](Store &s, FakeServer &server) -> std::function<void()> {
+             s.loadTeam();
+             [&] { QTRY_COMPARE(server.heldCount(), 1); }();
+             s.saveAccount({{"email", "a@x"}});
+             [&] { QTRY_COMPARE(s.teamAccounts().size(), 1); }(); // the reload after the write
+             return [&s] { QCOMPARE(s.teamAccounts().size(), 1); };
+         }},
+        {"roster: an older load answers after the reload that followed a write", firstGet("/api/members"), twoOf("members"),
+         [](Store &s, FakeServer &server) -> std::function<void()> {
+             s.loadMembers();
+             [&] { QTRY_COMPARE(server.heldCount(), 1); }();
+             s.updateMember("m0", {{"name", "Анна"}});
+             [&] { QTRY_COMPARE(s.members().size(), 1); }();
+             return [&s] {
+                 QCOMPARE(s.members().size(), 1);
+                 QVERIFY(!s.loadingMembers());
+             };
+         }},
+    };
+    return cases;
+}
 } // namespace
 
 class TestAdminFailures : public QObject
@@ -139,15 +299,18 @@ private slots:
             store.loadActivity();
             store.loadMembers();
             store.loadAlerts();
+            store.loadTeam();
+            store.refreshHome();
         };
         loadAll();
         QTRY_VERIFY(!store.statMembers().isEmpty() && !store.mirrors().isEmpty() && !store.actPeople().isEmpty()
-                    && !store.members().isEmpty());
+                    && !store.members().isEmpty() && !store.teamAccounts().isEmpty() && !store.accounts().isEmpty());
         QTRY_COMPARE(store.http()->inFlight(), 0);
         QCOMPARE(store.dataAt(), 1700000000.0);
         const auto shown = [&] {
             return QList<qsizetype>{store.statMembers().size(), store.mirrors().size(), store.actPeople().size(),
-                                    store.members().size()};
+                                    store.members().size(), store.teamAccounts().size(), store.accounts().size(),
+                                    store.telemetryOk(), store.name().size()};
         };
         const QList<qsizetype> before = shown();
 
@@ -158,11 +321,14 @@ private slots:
         loadAll();
         QVERIFY(!store.loadingStats()); // a reload over shown data shows no spinner
         QTRY_VERIFY_WITH_TIMEOUT(store.http()->inFlight() == 0, 5000);
-        QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers());
+        QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers() && !store.loadingTeam()
+                && !store.loadingHome());
         QCOMPARE(store.serverLost(), after == "lost");
         QCOMPARE(store.needsRelogin(), after == "expired");
         if (after == "dropped") {
-            QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty());
+            QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty()
+                    && store.teamAccounts().isEmpty());
+            QCOMPARE(shown().mid(5), before.mid(5)); // the own gauges stay: the status call learns the role
             return;
         }
         QCOMPARE(shown(), before);
@@ -369,77 +535,30 @@ private slots:
         QTRY_COMPARE(store.actPeople().size(), 1);
     }
 
-    // An answer for a selection the user has already left is dropped, even when it comes last.
-    void staleAnswersAreDropped()
+    // An answer that arrives after the user moved on is dropped: a load for a selection left
+    // behind (whichever of the two answers comes first), a breakdown for another scope or account
+    // or for a block already closed, a write whose form was closed and opened again.
+    void lateAnswersAreDropped_data()
     {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(lateCases().size()); ++i)
+            QTest::newRow(lateCases()[i].name) << i;
+    }
+    void lateAnswersAreDropped()
+    {
+        QFETCH(int, row);
+        const LateCase &c = lateCases()[row];
         FakeServer server;
-        // The week's answers and the 7-day activity are held (at most 6 at once: the client opens no
-        // more connections to one server).
-        server.answer = [&server](const Request &s) {
-            const bool old = s.q("scope") == "week" || (s.path != "/api/stats" && server.count(s.path) == 1);
-            return old ? Reply::held() : adminData(s, "new");
-        };
+        server.answer = [&](const Request &r) { return c.held(r, server) ? Reply::held() : adminData(r, {}); };
         StoreFixture kit;
         Store &store = kit.signedIn(server.url());
         Clock::setFixed(1700000000);
-        store.loadStats();
-        store.setStatScopeAndLoad(Stat::Scope::Month);
-        store.setStatScopeAndLoad(Stat::Scope::Month); // the same scope again asks nothing
-        store.loadActivity();
-        store.setActRangeAndLoad(30);
-        QTRY_COMPARE(server.seen.size(), 8);
-        QTRY_COMPARE(store.statMembers().value(0).memberId, QString("newmonth"));
-        QTRY_VERIFY(!store.actPeople().isEmpty());
-        for (const Request &r : server.seen)
-            server.release(r.path, adminData(r, "old"));
-        QCOMPARE(server.heldCount(), 0);
-        QVERIFY(!QTest::qWaitFor([&] { return store.statMembers().value(0).memberId != "newmonth"; }, 300));
-        QCOMPARE(store.actPeople().value(0).name, QString("new") + QString::number(1700000000 - 30 * 86400));
-        QVERIFY(!store.loadingStats() && !store.loadingActivity());
-    }
-
-    // A breakdown block drops an answer it no longer wants: for a scope the user has left, for the
-    // account it showed before, or after it was closed.
-    void breakdownDropsStaleAnswers()
-    {
-        FakeServer server;
-        // Held: the week, and every account but b@x.
-        server.answer = [](const Request &r) {
-            const bool held = r.q("scope") == "week" || r.q("email") != "b@x";
-            return held ? Reply::held() : adminData(r, r.q("email"));
-        };
-        StoreFixture fixture;
-        fixture.signedIn(server.url());
-        const auto settled = [&] { return fixture->http()->inFlight() == 0; };
-
-        BreakdownView view;
-        view.setProvider("claude");
-        view.setEmail("b@x");
-        view.load();             // week, held
-        view.selectScope("month");
-        QTRY_VERIFY(view.loaded());
-        server.release("/api/accounts/breakdown", adminData(server.to("/api/accounts/breakdown").first(), "old"));
-        QTRY_VERIFY(settled());
-        QCOMPARE(view.rows().value(0).name, QString("b@xmonth"));
-        QCOMPARE(view.scope(), QString("month"));
-
-        view.setEmail("a@x");
-        QTRY_COMPARE(server.heldCount(), 1);
-        view.setEmail("b@x");
-        QTRY_VERIFY(view.loaded());
-        QVERIFY(server.release({}, Reply::json(QJsonObject{{"members", QJsonArray{QJsonObject{{"name", "a@x"}}}}})));
-        QTRY_VERIFY(settled());
-        QCOMPARE(view.rows().value(0).name, QString("b@xmonth"));
-
-        // Closed while loading: the answer that comes later finds nobody.
-        auto *closed = new BreakdownView;
-        closed->setProvider("claude");
-        closed->setEmail("c@x");
-        closed->load();
-        QTRY_COMPARE(server.heldCount(), 1);
-        delete closed;
-        server.releaseAll(Reply::json(QJsonObject{{"members", QJsonArray{QJsonObject{{"name", "c"}}}}}));
-        QTRY_VERIFY(settled());
+        const std::function<void()> check = c.moveOn(store, server);
+        // Everything but the held answer has landed, then the held one comes.
+        QTRY_VERIFY(server.heldCount() > 0 && store.http()->inFlight() <= server.heldCount());
+        server.releaseAll(c.late);
+        QTRY_COMPARE(store.http()->inFlight(), 0);
+        check();
     }
 
     // The breakdown block's own texts (its segments are decode::segments, tested with the

@@ -43,7 +43,6 @@ private Q_SLOTS:
         const Reply good = Reply::json(history(now));
         QTest::newRow("history") << good << good << 11 << "" << false;
         QTest::newRow("then a 500: the last good history, marked") << good << Reply::html500() << 11 << "" << true;
-        QTest::newRow("then no JSON: the same") << good << Reply::raw(200, "<html/>") << 11 << "" << true;
         QTest::newRow("refused from the start") << Reply::json({{"error", "Недостаточно прав"}}, 403)
                                                 << Reply::json({{"error", "Недостаточно прав"}}, 403) << 0
                                                 << "история недоступна" << false;

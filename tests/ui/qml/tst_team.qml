@@ -144,14 +144,7 @@ Item {
             tryVerify(function() { return secret.opened; });
             compare(focusedName(), "doneButton");
             verify(view.roster.secretText.indexOf("логин: kb.tester") >= 0);
-            // Never copied: Escape asks first, "Отмена" focused and back to the sheet; copied, it closes.
-            keyClick(Qt.Key_Escape);
-            const leave = findChild(view, "secretLeaveConfirm");
-            tryVerify(function() { return leave.opened; });
-            compare(focusedName(), "confirmCancel");
-            keyClick(Qt.Key_Return);
-            tryVerify(function() { return !leave.visible; });
-            verify(view.roster.secretOpen);
+            // Copied, Escape closes it (never copied, it asks first: below).
             mouseClick(findChild(secret.contentItem, "copyButton"));
             keyClick(Qt.Key_Escape);
             verify(!view.roster.secretOpen);
@@ -187,7 +180,12 @@ Item {
             keyClick(Qt.Key_Escape);
             const leave = findChild(view, "secretLeaveConfirm");
             tryVerify(function() { return leave.opened; });
+            compare(focusedName(), "confirmCancel");
+            keyClick(Qt.Key_Return);        // "Отмена": back to the sheet
+            tryVerify(function() { return !leave.visible; });
             verify(secret.opened);
+            keyClick(Qt.Key_Escape);
+            tryVerify(function() { return leave.opened; });
             mouseClick(findChild(leave.contentItem, "confirmButton"));
             verify(!view.roster.secretOpen);
             compare(Object.keys(Store.roster.secret).length, 0);
