@@ -83,10 +83,10 @@ private slots:
         QVERIFY(server.waitFor("/api/my/status"));
         QCOMPARE(server.seen.size(), 1);
         QVERIFY(b.rows.isEmpty());
-        QVERIFY(store.statMembers().isEmpty() && store.resultMembers().isEmpty() && store.mirrors().isEmpty());
-        QVERIFY(store.actPeople().isEmpty() && store.members().isEmpty() && store.alerts().isEmpty());
+        QVERIFY(store.stats()->members().isEmpty() && store.stats()->results().isEmpty() && store.stats()->mirrors().isEmpty());
+        QVERIFY(store.activity()->people().isEmpty() && store.members().isEmpty() && store.home()->alerts().isEmpty());
         QVERIFY(store.teamAccounts().isEmpty() && !store.refreshingLimits());
-        QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers());
+        QVERIFY(!store.stats()->loading() && !store.activity()->loading() && !store.loadingMembers());
     }
 
     // Loads in flight when the session passes to a viewer do not land in the viewer's screens,
@@ -100,13 +100,13 @@ private slots:
         store.loadStats();
         store.loadActivity();
         store.loadMembers();
-        QVERIFY(store.loadingStats() && store.loadingActivity() && store.loadingMembers());
+        QVERIFY(store.stats()->loading() && store.activity()->loading() && store.loadingMembers());
         QTRY_COMPARE(server.heldCount(), 5);
         store.setRole("viewer");
         for (const Request &r : server.seen)
             server.release(r.path, adminData(r, "admin"));
-        QTRY_VERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers());
-        QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty());
+        QTRY_VERIFY(!store.stats()->loading() && !store.activity()->loading() && !store.loadingMembers());
+        QVERIFY(store.stats()->members().isEmpty() && store.activity()->people().isEmpty() && store.members().isEmpty());
     }
 
     // Every loader over a failed exchange keeps what it showed and when it was last good, and no
@@ -141,12 +141,12 @@ private slots:
             store.loadAlerts();
         };
         loadAll();
-        QTRY_VERIFY(!store.statMembers().isEmpty() && !store.mirrors().isEmpty() && !store.actPeople().isEmpty()
+        QTRY_VERIFY(!store.stats()->members().isEmpty() && !store.stats()->mirrors().isEmpty() && !store.activity()->people().isEmpty()
                     && !store.members().isEmpty());
         QTRY_COMPARE(store.http()->inFlight(), 0);
         QCOMPARE(store.dataAt(), 1700000000.0);
         const auto shown = [&] {
-            return QList<qsizetype>{store.statMembers().size(), store.mirrors().size(), store.actPeople().size(),
+            return QList<qsizetype>{store.stats()->members().size(), store.stats()->mirrors().size(), store.activity()->people().size(),
                                     store.members().size()};
         };
         const QList<qsizetype> before = shown();
@@ -156,13 +156,13 @@ private slots:
             store.setServerUrl(FakeServer::refusedUrl());
         Clock::setFixed(1700000600);
         loadAll();
-        QVERIFY(!store.loadingStats()); // a reload over shown data shows no spinner
+        QVERIFY(!store.stats()->loading()); // a reload over shown data shows no spinner
         QTRY_VERIFY_WITH_TIMEOUT(store.http()->inFlight() == 0, 5000);
-        QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers());
+        QVERIFY(!store.stats()->loading() && !store.activity()->loading() && !store.loadingMembers());
         QCOMPARE(store.serverLost(), after == "lost");
         QCOMPARE(store.needsRelogin(), after == "expired");
         if (after == "dropped") {
-            QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty());
+            QVERIFY(store.stats()->members().isEmpty() && store.activity()->people().isEmpty() && store.members().isEmpty());
             return;
         }
         QCOMPARE(shown(), before);
@@ -175,7 +175,7 @@ private slots:
         QTRY_VERIFY(!store.serverLost() && !store.needsRelogin());
         QCOMPARE(store.dataAt(), 1700000600.0);
         store.logOut();
-        QVERIFY(store.members().isEmpty() && store.statMembers().isEmpty() && store.dataAt() == 0);
+        QVERIFY(store.members().isEmpty() && store.stats()->members().isEmpty() && store.dataAt() == 0);
     }
 
     // A viewer's own status answered 401 asks for a new sign-in (an administrator's write: below).
@@ -201,9 +201,9 @@ private slots:
         store.loadStats();
         store.loadActivity();
         store.loadMembers();
-        QVERIFY(store.loadingStats() && store.loadingActivity() && store.loadingMembers());
+        QVERIFY(store.stats()->loading() && store.activity()->loading() && store.loadingMembers());
         QVERIFY(store.loadsRunning() >= 5);
-        QTRY_VERIFY_WITH_TIMEOUT(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!store.stats()->loading() && !store.activity()->loading() && !store.loadingMembers(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(store.loadsRunning(), 0, 5000);
         store.loadMembers();
         store.logOut();
@@ -366,7 +366,7 @@ private slots:
         QCOMPARE(s.q("to"), QString("1700000000"));
         QCOMPARE(s.q("from"), QString::number(1700000000LL - qint64(range > 0 ? range : 7) * 86400));
         QCOMPARE(s.q("tz"), QString::number(tz));
-        QTRY_COMPARE(store.actPeople().size(), 1);
+        QTRY_COMPARE(store.activity()->people().size(), 1);
     }
 
     // An answer for a selection the user has already left is dropped, even when it comes last.
@@ -388,14 +388,14 @@ private slots:
         store.loadActivity();
         store.setActRangeAndLoad(30);
         QTRY_COMPARE(server.seen.size(), 8);
-        QTRY_COMPARE(store.statMembers().value(0).memberId, QString("newmonth"));
-        QTRY_VERIFY(!store.actPeople().isEmpty());
+        QTRY_COMPARE(store.stats()->members().value(0).memberId, QString("newmonth"));
+        QTRY_VERIFY(!store.activity()->people().isEmpty());
         for (const Request &r : server.seen)
             server.release(r.path, adminData(r, "old"));
         QCOMPARE(server.heldCount(), 0);
-        QVERIFY(!QTest::qWaitFor([&] { return store.statMembers().value(0).memberId != "newmonth"; }, 300));
-        QCOMPARE(store.actPeople().value(0).name, QString("new") + QString::number(1700000000 - 30 * 86400));
-        QVERIFY(!store.loadingStats() && !store.loadingActivity());
+        QVERIFY(!QTest::qWaitFor([&] { return store.stats()->members().value(0).memberId != "newmonth"; }, 300));
+        QCOMPARE(store.activity()->people().value(0).name, QString("new") + QString::number(1700000000 - 30 * 86400));
+        QVERIFY(!store.stats()->loading() && !store.activity()->loading());
     }
 
     // A breakdown block drops an answer it no longer wants: for a scope the user has left, for the

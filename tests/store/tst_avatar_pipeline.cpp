@@ -154,16 +154,16 @@ private slots:
         server.answer = [answer](const Request &) { return answer; };
         StoreFixture kit({.httpTimeoutMs = 400});
         Store &store = kit.signedIn(server.url(), "viewer");
-        store.setMemberId("me");
+        store.profile()->setMemberId("me");
         const QString path = kit.dir.filePath("me.png");
         QVERIFY(gradient(640, 480, QImage::Format_RGB32).save(path));
         kit.chooser.next = path;
         store.pickAvatar();
         QTRY_VERIFY_WITH_TIMEOUT(!store.toast().isEmpty(), 5000);
-        QCOMPARE(store.hasAvatarImage(), stored);
+        QCOMPARE(store.profile()->hasAvatar(), stored);
         QCOMPARE(store.hasMemberAvatar("me"), stored);
         if (stored) {
-            QCOMPARE(store.avatar().size(), QSize(256, 192));
+            QCOMPARE(store.profile()->avatar().size(), QSize(256, 192));
             QCOMPARE(store.avatarVersions().value("me"), 1700000123.5);
         }
         QCOMPARE(server.seen.size(), 1);
