@@ -110,7 +110,15 @@ void Store::logOut()
     m_home->setAccounts({});
     m_home->setTelemetryOk(false);
     m_home->setLastSeen(0);
-    // The next user of this machine starts from nothing of this session.
+    // The next user of this machine starts from nothing of this session: not even the profile,
+    // the photo or the team's photos of the last one.
+    m_profile->clear();
+    if (!m_memberAvatars.isEmpty()) {
+        m_memberAvatars.clear();
+        m_avatarVersions.clear();
+        ++m_memberAvatarsRevision;
+        Q_EMIT memberAvatarsChanged();
+    }
     clearAdminData();
     setPhase(Phase::Auth);
 }

@@ -38,6 +38,21 @@ public:
         ++m_avatarRevision;
         Q_EMIT avatarChanged();
     }
+    // Back to no one: what a signed-out machine shows of the last member is nothing.
+    void clear()
+    {
+        setMemberId({});
+        setSpec({});
+        setDept({});
+        setType(QStringLiteral("member"));
+        setEmail({});
+        setTelegram({});
+        setTimezone({});
+        setNote({});
+        setJoinedAt(0);
+        if (!m_avatar.isNull())
+            setAvatar(QImage());
+    }
 
 Q_SIGNALS:
     void avatarChanged();

@@ -169,6 +169,9 @@ private slots:
         QCOMPARE(server.seen.size(), 1);
         const QByteArray sent = QByteArray::fromBase64(server.seen[0].json.value("avatar_base64").toString().toLatin1());
         QVERIFY(isRgba8Png(sent));
+        // The next user of this machine sees neither this photo nor this profile.
+        store.logOut();
+        QVERIFY(!store.profile()->hasAvatar() && !store.hasMemberAvatar("me") && store.profile()->memberId().isEmpty());
     }
 
     // A photo from the server is decoded only as PNG or JPEG, within 4 MiB and 1024 x 1024 px.
