@@ -213,8 +213,8 @@ int main(int argc, char **argv)
     store.loadMembers();
     store.loadMe();
     waitUntil([&] {
-        return !store.statMembers().isEmpty() && !store.actPeople().isEmpty() && !store.members().isEmpty()
-            && !store.memberId().isEmpty();
+        return !store.stats()->members().isEmpty() && !store.activity()->people().isEmpty() && !store.members().isEmpty()
+            && !store.profile()->memberId().isEmpty();
     });
 
     QQmlEngine engine;
@@ -228,7 +228,7 @@ int main(int argc, char **argv)
 
     std::printf("platform %s, renderer %s, demo team: %lld members, %lld accounts in statistics\n",
                 qPrintable(QGuiApplication::platformName()), qPrintable(QQuickWindow::sceneGraphBackend()),
-                qint64(store.members().size()), qint64(store.statAccounts().size()));
+                qint64(store.members().size()), qint64(store.stats()->accounts().size()));
     figure("FIRST_FRAME_STATS", medianFrame(engine, window, "StatsView"));
     figure("FIRST_FRAME_ACTIVITY", medianFrame(engine, window, "ActivityView"));
     figure("FIRST_FRAME_TEAM", medianFrame(engine, window, "TeamView"));
@@ -239,7 +239,7 @@ int main(int argc, char **argv)
     store.setRole(QStringLiteral("viewer"));
     QList<double> runs;
     for (int i = 0; i < 8; ++i) {
-        store.setStatAccounts(syntheticAccounts(2000));
+        store.stats()->setAccounts(syntheticAccounts(2000));
         const double ms = firstFrame(engine, window, "StatsView");
         if (i > 0)
             runs << ms;

@@ -18,7 +18,7 @@ QImage AvatarImageProvider::lookup(Store *store, const QString &id)
     if (!store)
         return {};
     if (id == QLatin1String("self") || id.startsWith(QLatin1String("self/")))
-        return store->avatar();
+        return store->profile()->avatar();
     if (id.startsWith(QLatin1String("member/"))) {
         QString rest = id.mid(7);
         const qsizetype slash = rest.lastIndexOf(u'/');

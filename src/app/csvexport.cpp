@@ -47,7 +47,7 @@ void CsvExport::exportStats()
 
 void CsvExport::exportActivity()
 {
-    save(QStringLiteral("aktivnost"), [this] { return csv::document({csvtables::activity(m_store->actPeople())}); });
+    save(QStringLiteral("aktivnost"), [this] { return csv::document({csvtables::activity(m_store->activity()->people())}); });
 }
 
 void CsvExport::exportAccounts()

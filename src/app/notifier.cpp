@@ -64,7 +64,7 @@ void Notifier::setSwitch(bool &field, bool v, const char *key)
 QList<notifyrules::Window> Notifier::windows() const
 {
     QList<notifyrules::Window> out;
-    for (const Acct &a : m_store->accounts()) {
+    for (const Acct &a : m_store->home()->accounts()) {
         const double five = m_forecasts ? m_forecasts->runOutAt(a, QStringLiteral("five")) : 0;
         const double seven = m_forecasts ? m_forecasts->runOutAt(a, QStringLiteral("seven")) : 0;
         out.append({a.email, QStringLiteral("five"), a.fivePct, a.fiveReset, five, false});

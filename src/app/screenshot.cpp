@@ -74,7 +74,7 @@ void ScreenshotRunner::start()
 bool ScreenshotRunner::dataLoading() const
 {
     const Store *s = m_app->store();
-    return s->busy() || s->loadingHome() || s->loadingTeam() || s->loadingStats() || s->loadingActivity()
+    return s->busy() || s->home()->loading() || s->loadingTeam() || s->stats()->loading() || s->activity()->loading()
         || s->loadingMembers() || s->refreshingLimits();
 }
 

@@ -158,10 +158,13 @@ Shell::Shell(Store *store, QObject *parent)
     if (!store)
         return;
     connect(store, &Store::roleChanged, this, &Shell::roleChanged);
-    for (auto sig : {&Store::roleChanged, &Store::teamAccountsChanged, &Store::accountsChanged})
+    for (auto sig : {&Store::roleChanged, &Store::teamAccountsChanged})
         connect(store, sig, this, &Shell::projectsChanged);
-    for (auto sig : {&Store::phaseChanged, &Store::accountsChanged, &Store::telemetryOkChanged, &Store::serverLostChanged})
+    connect(store->home(), &HomeState::accountsChanged, this, &Shell::projectsChanged);
+    for (auto sig : {&Store::phaseChanged, &Store::serverLostChanged})
         connect(store, sig, this, &Shell::panelChanged);
+    for (auto sig : {&HomeState::accountsChanged, &HomeState::telemetryOkChanged})
+        connect(store->home(), sig, this, &Shell::panelChanged);
     for (auto sig : {&Store::roleChanged, &Store::teamAccountsChanged})
         connect(store, sig, this, &Shell::teamRowChanged);
     connect(store, &Store::phaseChanged, this, &Shell::rootViewChanged);
@@ -202,26 +205,26 @@ QStringList Shell::projects() const
 {
     if (!m_store)
         return {};
-    return shell::projects(m_store->isAdmin(), m_store->teamAccounts(), m_store->accounts());
+    return shell::projects(m_store->isAdmin(), m_store->teamAccounts(), m_store->home()->accounts());
 }
 
 QString Shell::panelCase() const
 {
     if (!m_store)
         return shell::panelCase(Store::Phase::Auth, 0);
-    return shell::panelCase(m_store->phase(), int(m_store->accounts().size()));
+    return shell::panelCase(m_store->phase(), int(m_store->home()->accounts().size()));
 }
 
 QString Shell::panelText() const
 {
-    return shell::panelText(panelCase(), m_store && m_store->telemetryOk(), m_store && m_store->serverLost());
+    return shell::panelText(panelCase(), m_store && m_store->home()->telemetryOk(), m_store && m_store->serverLost());
 }
 
 QVariantList Shell::panelAccounts() const
 {
     if (!m_store || panelCase() != QLatin1String("accounts"))
         return {};
-    return toVariantList(shell::panelAccounts(m_store->accounts()));
+    return toVariantList(shell::panelAccounts(m_store->home()->accounts()));
 }
 
 bool Shell::showTeamRow() const

@@ -11,10 +11,10 @@ void Store::loadActivity()
 {
     if (!isAdmin())
         return;
-    setLoadingActivity(m_actPeople.isEmpty());
+    m_activity->setLoading(m_activity->people().isEmpty());
 
     const qint64 to = qint64(std::trunc(Clock::now()));
-    const qint64 from = to - qint64(m_actRange) * 86400;
+    const qint64 from = to - qint64(m_activity->range()) * 86400;
     // Minutes west of UTC, as a browser's getTimezoneOffset gives it: UTC+3 is -180.
     const int eastSeconds = Clock::zone().offsetFromUtc(QDateTime::fromSecsSinceEpoch(to, Qt::UTC));
     const int tz = -eastSeconds / 60;
@@ -24,19 +24,19 @@ void Store::loadActivity()
     const quint64 seq = m_activityLoads.take();
     getStatus(path, [this, seq](const HttpReply &r) {
         if (!isAdmin()) {
-            setLoadingActivity(false); // the session changed hands; no newer load will end it
+            m_activity->setLoading(false); // the session changed hands; no newer load will end it
             return;
         }
         if (!m_activityLoads.isNewest(seq))
             return;
         if (loaded(r) == answer::Verdict::Ok)
-            setActPeople(decode::activity(r.json));
-        setLoadingActivity(false);
+            m_activity->setPeople(decode::activity(r.json));
+        m_activity->setLoading(false);
     });
 }
 
 void Store::setActRangeAndLoad(int days)
 {
-    setActRange(days > 0 ? days : 7);
+    m_activity->setRange(days > 0 ? days : 7);
     loadActivity();
 }

@@ -23,9 +23,9 @@ void ActivityModel::setStore(Store *store)
     m_links.clear();
     m_store = store;
     if (store) {
-        m_links << connect(store, &Store::actPeopleChanged, this, &ActivityModel::rebuild)
-                << connect(store, &Store::loadingActivityChanged, this, &ActivityModel::stateChanged)
-                << connect(store, &Store::actRangeChanged, this, &ActivityModel::rangeChanged);
+        m_links << connect(store->activity(), &ActivityState::peopleChanged, this, &ActivityModel::rebuild)
+                << connect(store->activity(), &ActivityState::loadingChanged, this, &ActivityModel::stateChanged)
+                << connect(store->activity(), &ActivityState::rangeChanged, this, &ActivityModel::rangeChanged);
     }
     rebuild();
     Q_EMIT rangeChanged();
@@ -54,7 +54,7 @@ QList<ActCard> ActivityModel::cardsFor(const QList<ActPerson> &people)
 
 void ActivityModel::rebuild()
 {
-    reconcile(m_rows, m_store ? cardsFor(m_store->actPeople()) : QList<ActCard>(),
+    reconcile(m_rows, m_store ? cardsFor(m_store->activity()->people()) : QList<ActCard>(),
               [](const ActCard &c) { return c.key; }, [](const ActCard &a, const ActCard &b) { return a.sameAs(b); });
     Q_EMIT stateChanged();
 }
@@ -95,16 +95,16 @@ QVariantList ActivityModel::ranges()
     return out;
 }
 
-int ActivityModel::rangeDays() const { return m_store ? m_store->actRange() : 0; }
+int ActivityModel::rangeDays() const { return m_store ? m_store->activity()->range() : 0; }
 
 bool ActivityModel::showSpinner() const
 {
-    return m_store && m_store->actPeople().isEmpty() && m_store->loadingActivity();
+    return m_store && m_store->activity()->people().isEmpty() && m_store->activity()->loading();
 }
 
 bool ActivityModel::showPlaceholder() const
 {
-    return m_store && m_store->actPeople().isEmpty() && !m_store->loadingActivity();
+    return m_store && m_store->activity()->people().isEmpty() && !m_store->activity()->loading();
 }
 
 void ActivityModel::shown()

@@ -17,7 +17,7 @@ void AlertsModel::setStore(Store *store)
     m_links.clear();
     m_store = store;
     if (store)
-        m_links << connect(store, &Store::alertsChanged, this, &AlertsModel::rebuild);
+        m_links << connect(store->home(), &HomeState::alertsChanged, this, &AlertsModel::rebuild);
     rebuild();
 }
 
@@ -41,7 +41,7 @@ QList<AlertRow> AlertsModel::rowsFor(const QList<AlertEvent> &events)
 void AlertsModel::rebuild()
 {
     const int before = count();
-    reconcile(m_rows, m_store ? rowsFor(m_store->alerts()) : QList<AlertRow>(),
+    reconcile(m_rows, m_store ? rowsFor(m_store->home()->alerts()) : QList<AlertRow>(),
               [](const AlertRow &r) { return r.evId; }, [](const AlertRow &a, const AlertRow &b) { return a == b; });
     if (count() != before)
         Q_EMIT countChanged();

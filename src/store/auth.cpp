@@ -107,10 +107,18 @@ void Store::logOut()
     m_refreshTimer->stop();
     Keychain::clear(*m_secrets);
     setToken(QString());
-    setAccounts({});
-    setTelemetryOk(false);
-    setLastSeen(0);
-    // The next user of this machine starts from nothing of this session.
+    m_home->setAccounts({});
+    m_home->setTelemetryOk(false);
+    m_home->setLastSeen(0);
+    // The next user of this machine starts from nothing of this session: not even the profile,
+    // the photo or the team's photos of the last one.
+    m_profile->clear();
+    if (!m_memberAvatars.isEmpty()) {
+        m_memberAvatars.clear();
+        m_avatarVersions.clear();
+        ++m_memberAvatarsRevision;
+        Q_EMIT memberAvatarsChanged();
+    }
     clearAdminData();
     setPhase(Phase::Auth);
 }
@@ -123,22 +131,13 @@ void Store::clearAdminData()
         setTeamAccounts({});
     if (!m_members.isEmpty())
         setMembers({});
-    if (!m_alerts.isEmpty())
-        setAlerts({});
-    if (m_alertsUnread != 0)
-        setAlertsUnread(0);
-    if (!m_statMembers.isEmpty())
-        setStatMembers({});
-    if (!m_statAccounts.isEmpty())
-        setStatAccounts({});
-    if (!m_statSources.isEmpty())
-        setStatSources({});
-    if (!m_resultMembers.isEmpty())
-        setResultMembers({});
-    if (!m_mirrors.isEmpty())
-        setMirrors({});
-    if (!m_actPeople.isEmpty())
-        setActPeople({});
+    if (!m_home->alerts().isEmpty())
+        m_home->setAlerts({});
+    if (m_home->alertsUnread() != 0)
+        m_home->setAlertsUnread(0);
+    m_stats->clear();
+    if (!m_activity->people().isEmpty())
+        m_activity->setPeople({});
     m_roster->clearSecret();
     // The administration forms and what they were editing.
     m_resources->closeForm();

@@ -21,40 +21,40 @@ static QString hours(qint64 seconds) { return number(double(seconds) / 3600, 2);
 QList<csv::Table> stats(const Store &s)
 {
     QList<csv::Table> out;
-    if (!s.statMembers().isEmpty()) {
+    if (!s.stats()->members().isEmpty()) {
         csv::Table t{QStringLiteral("Люди · доля лимитов"), {"Сотрудник", "Доля, %", "Расход, $"}, {}};
-        for (const StatMember &m : s.statMembers())
+        for (const StatMember &m : s.stats()->members())
             t.rows << QStringList{text(m.name), number(m.points), number(m.cost, 2)};
         out << t;
     }
-    if (!s.statAccounts().isEmpty()) {
+    if (!s.stats()->accounts().isEmpty()) {
         csv::Table t{QStringLiteral("Аккаунты"), {"Провайдер", "Email", "Доля, %", "app/веб, %", "Сброс"}, {}};
-        for (const StatAccount &a : s.statAccounts())
+        for (const StatAccount &a : s.stats()->accounts())
             t.rows << QStringList{text(a.provider), text(a.email), number(a.totalPoints), number(a.residual),
                                   time(a.resetsAt)};
         out << t;
     }
-    if (statui::sourcesShown(s.statSources())) {
+    if (statui::sourcesShown(s.stats()->sources())) {
         csv::Table t{QStringLiteral("Источники · расход"), {"Источник", "Сессий", "Доля, %", "Расход, $"}, {}};
-        for (const StatSource &src : s.statSources())
+        for (const StatSource &src : s.stats()->sources())
             t.rows << QStringList{text(statui::sourceLabel(src.source)), number(double(src.sessions)),
                                   number(src.pct), number(src.cost, 2)};
         out << t;
     }
-    if (!s.resultMembers().isEmpty()) {
+    if (!s.stats()->results().isEmpty()) {
         csv::Table t{QStringLiteral("Результат за 7 дней"),
                      {"#", "Сотрудник", "Строки", "Ком.", "PR", "Accept, %", "$/стр", "Расход, $"}, {}};
         int n = 0;
-        for (const ResultMember &r : s.resultMembers())
+        for (const ResultMember &r : s.stats()->results())
             t.rows << QStringList{number(++n), text(r.name), number(double(r.linesAdded)), number(double(r.commits)),
                                   number(double(r.prs)), r.acceptRate >= 0 ? number(r.acceptRate * 100, 1) : QString(),
                                   r.costPerLine >= 0 ? number(r.costPerLine, 4) : QString(), number(r.cost, 2)};
         out << t;
     }
-    if (!s.mirrors().isEmpty()) {
+    if (!s.stats()->mirrors().isEmpty()) {
         csv::Table t{QStringLiteral("Зеркала · расход сегодня"),
                      {"Провайдер", "Email", "Доля, %", "Сегодня, $", "Лимит, $"}, {}};
-        for (const MirrorSpend &m : s.mirrors())
+        for (const MirrorSpend &m : s.stats()->mirrors())
             t.rows << QStringList{text(m.provider), text(m.email), number(m.pct), number(m.today, 2),
                                   number(m.limit, 2)};
         out << t;

@@ -32,9 +32,9 @@ Forecasts::Forecasts(Store *store, QObject *parent)
     connect(m_usage, &UsageHistory::changed, this, &Forecasts::bump);
     if (!store)
         return;
-    connect(store, &Store::accountsChanged, this, [this] {
+    connect(store->home(), &HomeState::accountsChanged, this, [this] {
         if (m_store)
-            record(m_store->accounts(), Clock::now());
+            record(m_store->home()->accounts(), Clock::now());
     });
     connect(store, &Store::teamAccountsChanged, this, [this] {
         if (m_store)

@@ -53,7 +53,7 @@ public:
     // The same for a team account's five-hour window.
     Q_INVOKABLE QVariantMap teamLine(const QVariant &acct, int revision = 0, int tick = 0) const;
 
-    // Records the readings of `accounts` at `now` (Store.accounts assignments call it).
+    // Records the readings of `accounts` at `now` (Store.home.accounts assignments call it).
     void record(const QList<Acct> &accounts, double now);
     void recordTeam(const QList<TeamAcct> &accounts, double now);
 

@@ -15,28 +15,28 @@ const QString kAlertsPath = QStringLiteral("/api/events?limit=100");
 
 void Store::refreshHome()
 {
-    if (m_accounts.isEmpty())
-        setLoadingHome(true);
+    if (m_home->accounts().isEmpty())
+        m_home->setLoading(true);
     static const QString path = QStringLiteral("/api/my/status");
     getKept(path, [this](const HttpReply &r) {
         // A failed load keeps the gauges it showed; the screens say how old they are. A refusal
         // here is not read as a lost role: this is the call that learns the role after one.
         if (answer::sort(r, answer::Kind::Load) == answer::Verdict::Refused || loaded(r) != answer::Verdict::Ok) {
-            setLoadingHome(false);
+            m_home->setLoading(false);
             return;
         }
         const decode::HomeStatus h = decode::homeStatus(r.json);
-        setAccounts(h.accounts);
+        m_home->setAccounts(h.accounts);
         if (h.hasTelemetry) {
-            setTelemetryOk(h.telemetryOk);
-            setLastSeen(h.lastSeen);
+            m_home->setTelemetryOk(h.telemetryOk);
+            m_home->setLastSeen(h.lastSeen);
         }
         if (h.hasMember) {
             setName(h.memberName.value_or(m_name));
             setRole(h.memberRole.value_or(m_role));
         }
         keepTag(path, r.etag);
-        setLoadingHome(false);
+        m_home->setLoading(false);
     });
 }
 
@@ -50,8 +50,8 @@ void Store::loadAlerts()
         if (loaded(r) != answer::Verdict::Ok)
             return;
         const decode::Alerts a = decode::alerts(r.json);
-        setAlerts(a.events);
-        setAlertsUnread(int(std::clamp<qint64>(a.unread, 0, std::numeric_limits<int>::max())));
+        m_home->setAlerts(a.events);
+        m_home->setAlertsUnread(int(std::clamp<qint64>(a.unread, 0, std::numeric_limits<int>::max())));
         keepTag(kAlertsPath, r.etag);
     });
 }
@@ -61,7 +61,7 @@ void Store::markAlertsRead()
     if (!isAdmin())
         return;
     QJsonArray ids;
-    for (const AlertEvent &e : std::as_const(m_alerts))
+    for (const AlertEvent &e : std::as_const(m_home->alerts()))
         if (!e.ack && e.evId > 0)
             ids.append(e.evId);
     if (ids.isEmpty())
@@ -71,14 +71,14 @@ void Store::markAlertsRead()
         // A failure changes nothing: the events stay unread and the next opening sends them again.
         if (!isAdmin() || !writes::settle(*this, writes::outcome(writes::Write::MarkAlertsRead, r)))
             return;
-        QList<AlertEvent> list = m_alerts;
+        QList<AlertEvent> list = m_home->alerts();
         for (AlertEvent &e : list)
             if (ids.contains(QJsonValue(e.evId)))
                 e.ack = true;
-        setAlerts(list);
+        m_home->setAlerts(list);
         forgetTag(kAlertsPath); // the list shown is no longer that answer
         const QJsonValue unread = r.json.value(QLatin1String("unread"));
         if (unread.isDouble())
-            setAlertsUnread(int(std::clamp<double>(unread.toDouble(), 0, std::numeric_limits<int>::max())));
+            m_home->setAlertsUnread(int(std::clamp<double>(unread.toDouble(), 0, std::numeric_limits<int>::max())));
     });
 }

@@ -49,21 +49,21 @@ void Store::loadMe()
         const decode::Profile p = decode::profile(r.json);
         if (!p.ok)
             return;
-        setMemberId(p.memberId);
+        m_profile->setMemberId(p.memberId);
         if (p.name)
             setName(*p.name);
-        setMeSpec(p.spec);
-        setMeDept(p.dept);
-        setMeType(p.type);
-        setMeEmail(p.email);
-        setMeTelegram(p.telegram);
-        setMeTimezone(p.timezone);
-        setMeNote(p.note);
-        setMeJoinedAt(p.joinedAt);
-        if (m_memberId.isEmpty())
-            setAvatar(QImage());
+        m_profile->setSpec(p.spec);
+        m_profile->setDept(p.dept);
+        m_profile->setType(p.type);
+        m_profile->setEmail(p.email);
+        m_profile->setTelegram(p.telegram);
+        m_profile->setTimezone(p.timezone);
+        m_profile->setNote(p.note);
+        m_profile->setJoinedAt(p.joinedAt);
+        if (m_profile->memberId().isEmpty())
+            m_profile->setAvatar(QImage());
         else
-            fetchMemberAvatar(m_memberId, p.avatarUpdatedAt, p.hasAvatar, true);
+            fetchMemberAvatar(m_profile->memberId(), p.avatarUpdatedAt, p.hasAvatar, true);
     });
 }
 
@@ -75,13 +75,13 @@ void Store::fetchMemberAvatar(const QString &id, double version, bool hasAvatar,
         removeMemberAvatar(id);
         m_avatarVersions.insert(id, version);
         if (isSelf)
-            setAvatar(QImage());
+            m_profile->setAvatar(QImage());
         return;
     }
     const auto cached = m_avatarVersions.constFind(id);
     if (cached != m_avatarVersions.constEnd() && *cached == version && m_memberAvatars.contains(id)) {
         if (isSelf)
-            setAvatar(m_memberAvatars.value(id));
+            m_profile->setAvatar(m_memberAvatars.value(id));
         return;
     }
     const QString path = QStringLiteral("/api/avatar?member_id=") + QString::fromLatin1(QUrl::toPercentEncoding(id));
@@ -94,7 +94,7 @@ void Store::fetchMemberAvatar(const QString &id, double version, bool hasAvatar,
         setMemberAvatar(id, img);
         m_avatarVersions.insert(id, version);
         if (isSelf)
-            setAvatar(img);
+            m_profile->setAvatar(img);
     });
 }
 
@@ -112,13 +112,6 @@ void Store::ensureMemberAvatar(const QVariant &member)
 QString Store::initials() const
 {
     return text::initialsOf(m_name.isEmpty() ? m_login : m_name, QString());
-}
-
-void Store::setAvatar(const QImage &img)
-{
-    m_avatar = img;
-    ++m_avatarRevision;
-    Q_EMIT avatarChanged();
 }
 
 void Store::setMemberAvatar(const QString &id, const QImage &img)

@@ -105,10 +105,10 @@ void Store::pickAvatar()
                 return void(writes::settle(*this, o));
             const QImage img = QImage::fromData(png, "PNG");
             if (!img.isNull()) {
-                setAvatar(img);
-                if (!m_memberId.isEmpty()) {
-                    setMemberAvatar(m_memberId, img);
-                    m_avatarVersions.insert(m_memberId, json::jnum(r.json.value(QLatin1String("avatar_updated_at"))));
+                m_profile->setAvatar(img);
+                if (!m_profile->memberId().isEmpty()) {
+                    setMemberAvatar(m_profile->memberId(), img);
+                    m_avatarVersions.insert(m_profile->memberId(), json::jnum(r.json.value(QLatin1String("avatar_updated_at"))));
                 }
             }
             writes::settle(*this, o);

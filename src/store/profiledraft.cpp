@@ -15,17 +15,19 @@ void ProfileDraft::setStore(Store *store)
     m_links.clear();
     m_store = store;
     if (store) {
-        const std::pair<void (Store::*)(), Field> follows[] = {
-            {&Store::nameChanged, Name},         {&Store::meSpecChanged, Spec},
-            {&Store::meDeptChanged, Dept},       {&Store::meEmailChanged, Email},
-            {&Store::meTelegramChanged, Telegram}, {&Store::meTimezoneChanged, Timezone},
-            {&Store::meNoteChanged, Note},
+        m_links << connect(store, &Store::nameChanged, this, [this] { follow(Name); });
+        const std::pair<void (ProfileState::*)(), Field> follows[] = {
+            {&ProfileState::specChanged, Spec},         {&ProfileState::deptChanged, Dept},
+            {&ProfileState::emailChanged, Email},       {&ProfileState::telegramChanged, Telegram},
+            {&ProfileState::timezoneChanged, Timezone}, {&ProfileState::noteChanged, Note},
         };
         for (const auto &[sig, field] : follows)
-            m_links << connect(store, sig, this, [this, f = field] { follow(f); });
-        for (auto sig : {&Store::loginChanged, &Store::roleChanged, &Store::meSpecChanged, &Store::meDeptChanged,
-                         &Store::telemetryOkChanged, &Store::serverUrlChanged})
+            m_links << connect(store->profile(), sig, this, [this, f = field] { follow(f); });
+        for (auto sig : {&Store::loginChanged, &Store::roleChanged, &Store::serverUrlChanged})
             m_links << connect(store, sig, this, &ProfileDraft::headerChanged);
+        for (auto sig : {&ProfileState::specChanged, &ProfileState::deptChanged})
+            m_links << connect(store->profile(), sig, this, &ProfileDraft::headerChanged);
+        m_links << connect(store->home(), &HomeState::telemetryOkChanged, this, &ProfileDraft::headerChanged);
     }
     m_touched.clear();
     for (int f = Name; f <= Note; ++f)
@@ -40,12 +42,12 @@ QString ProfileDraft::storeValue(Field f) const
         return QString();
     switch (f) {
     case Name: return m_store->name();
-    case Spec: return m_store->meSpec();
-    case Dept: return m_store->meDept();
-    case Email: return m_store->meEmail();
-    case Telegram: return m_store->meTelegram();
-    case Timezone: return m_store->meTimezone();
-    case Note: return m_store->meNote();
+    case Spec: return m_store->profile()->spec();
+    case Dept: return m_store->profile()->dept();
+    case Email: return m_store->profile()->email();
+    case Telegram: return m_store->profile()->telegram();
+    case Timezone: return m_store->profile()->timezone();
+    case Note: return m_store->profile()->note();
     }
     return QString();
 }
@@ -127,14 +129,14 @@ QString ProfileDraft::roleText() const
     return roleAdmin() ? QStringLiteral("администратор") : QStringLiteral("сотрудник");
 }
 
-QString ProfileDraft::specText() const { return m_store ? m_store->meSpec() : QString(); }
+QString ProfileDraft::specText() const { return m_store ? m_store->profile()->spec() : QString(); }
 
 QString ProfileDraft::deptText() const
 {
-    return m_store && !m_store->meDept().isEmpty() ? QStringLiteral("· ") + m_store->meDept() : QString();
+    return m_store && !m_store->profile()->dept().isEmpty() ? QStringLiteral("· ") + m_store->profile()->dept() : QString();
 }
 
-bool ProfileDraft::telemetryOk() const { return m_store && m_store->telemetryOk(); }
+bool ProfileDraft::telemetryOk() const { return m_store && m_store->home()->telemetryOk(); }
 
 QString ProfileDraft::telemetryText() const
 {

@@ -21,7 +21,7 @@ void Store::loadStats()
 {
     if (!isAdmin())
         return;
-    setLoadingStats(m_statMembers.isEmpty() && m_resultMembers.isEmpty());
+    m_stats->setLoading(m_stats->members().isEmpty() && m_stats->results().isEmpty());
 
     // Only the newest load publishes: a slow answer for a scope the user has already left
     // must not overwrite the one now selected.
@@ -34,24 +34,24 @@ void Store::loadStats()
         // The session passed to a non-administrator meanwhile: nothing of this is theirs, and no
         // newer load will come to end the spinner.
         if (!isAdmin()) {
-            setLoadingStats(false);
+            m_stats->setLoading(false);
             return;
         }
         if (!m_statsLoads.isNewest(seq))
             return; // a newer load owns the spinner and the lists
         if (answers->failed) {
-            setLoadingStats(false);
+            m_stats->setLoading(false);
             return;
         }
         const decode::Stats s = decode::stats(answers->stats);
-        setStatMembers(s.members);
-        setStatAccounts(s.accounts);
-        setStatSources(s.sources);
-        setResultMembers(decode::results(answers->results));
-        setMirrors(decode::mirrors(answers->mirrors));
+        m_stats->setMembers(s.members);
+        m_stats->setAccounts(s.accounts);
+        m_stats->setSources(s.sources);
+        m_stats->setResults(decode::results(answers->results));
+        m_stats->setMirrors(decode::mirrors(answers->mirrors));
         if (!answers->statsTag.isEmpty())
             keepTag(answers->statsPath, answers->statsTag, answers->stats);
-        setLoadingStats(false);
+        m_stats->setLoading(false);
     };
     // The lists are published together or not at all: a screen never mixes a fresh answer
     // with an emptied one.
@@ -66,7 +66,7 @@ void Store::loadStats()
     };
 
     // The team's statistics are polled: unchanged, they are published again from the answer kept.
-    const QString statsPath = QStringLiteral("/api/stats?scope=") + keys::toKey(m_statScope);
+    const QString statsPath = QStringLiteral("/api/stats?scope=") + keys::toKey(m_stats->scope());
     getKept(statsPath, [this, finish, answers, statsPath](const HttpReply &r) {
         const answer::Verdict v = isAdmin() ? loaded(r) : answer::Verdict::Refused;
         if (v == answer::Verdict::Unchanged && m_keptJson.contains(statsPath))
@@ -84,8 +84,8 @@ void Store::loadStats()
 
 void Store::setStatScopeAndLoad(Stat::Scope scope)
 {
-    if (scope == m_statScope)
+    if (scope == m_stats->scope())
         return;
-    setStatScope(scope);
+    m_stats->setScope(scope);
     loadStats();
 }

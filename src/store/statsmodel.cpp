@@ -63,22 +63,22 @@ void StatsModel::setStore(Store *store)
     m_links.clear();
     m_store = store;
     if (store) {
-        m_links << connect(store, &Store::statMembersChanged, this, [this] { rebuild(Members); })
-                << connect(store, &Store::statAccountsChanged, this, [this] { rebuild(Accounts); })
-                << connect(store, &Store::statSourcesChanged, this, [this] { rebuild(Sources); })
-                << connect(store, &Store::resultMembersChanged, this, [this] { rebuild(Results); })
-                << connect(store, &Store::mirrorsChanged, this, [this] { rebuild(Mirrors); })
-                << connect(store, &Store::loadingStatsChanged, this, &StatsModel::stateChanged)
-                << connect(store, &Store::statScopeChanged, this, &StatsModel::scopeChanged);
+        m_links << connect(store->stats(), &StatsState::membersChanged, this, [this] { rebuild(Members); })
+                << connect(store->stats(), &StatsState::accountsChanged, this, [this] { rebuild(Accounts); })
+                << connect(store->stats(), &StatsState::sourcesChanged, this, [this] { rebuild(Sources); })
+                << connect(store->stats(), &StatsState::resultsChanged, this, [this] { rebuild(Results); })
+                << connect(store->stats(), &StatsState::mirrorsChanged, this, [this] { rebuild(Mirrors); })
+                << connect(store->stats(), &StatsState::loadingChanged, this, &StatsModel::stateChanged)
+                << connect(store->stats(), &StatsState::scopeChanged, this, &StatsModel::scopeChanged);
     }
     for (int c = 0; c < CardCount; ++c)
         m_cards[c].clear();
     if (store) {
-        m_cards[Members] = memberCard(store->statMembers());
-        m_cards[Accounts] = accountCard(store->statAccounts());
-        m_cards[Sources] = sourceCard(store->statSources());
-        m_cards[Results] = resultCard(store->resultMembers());
-        m_cards[Mirrors] = mirrorCard(store->mirrors());
+        m_cards[Members] = memberCard(store->stats()->members());
+        m_cards[Accounts] = accountCard(store->stats()->accounts());
+        m_cards[Sources] = sourceCard(store->stats()->sources());
+        m_cards[Results] = resultCard(store->stats()->results());
+        m_cards[Mirrors] = mirrorCard(store->stats()->mirrors());
     }
     publish();
     Q_EMIT scopeChanged();
@@ -220,11 +220,11 @@ void StatsModel::rebuild(Card card)
     if (!m_store)
         return;
     switch (card) {
-    case Members: m_cards[Members] = memberCard(m_store->statMembers()); break;
-    case Accounts: m_cards[Accounts] = accountCard(m_store->statAccounts()); break;
-    case Sources: m_cards[Sources] = sourceCard(m_store->statSources()); break;
-    case Results: m_cards[Results] = resultCard(m_store->resultMembers()); break;
-    case Mirrors: m_cards[Mirrors] = mirrorCard(m_store->mirrors()); break;
+    case Members: m_cards[Members] = memberCard(m_store->stats()->members()); break;
+    case Accounts: m_cards[Accounts] = accountCard(m_store->stats()->accounts()); break;
+    case Sources: m_cards[Sources] = sourceCard(m_store->stats()->sources()); break;
+    case Results: m_cards[Results] = resultCard(m_store->stats()->results()); break;
+    case Mirrors: m_cards[Mirrors] = mirrorCard(m_store->stats()->mirrors()); break;
     case CardCount: break;
     }
     publish();
@@ -299,16 +299,16 @@ QVariantList StatsModel::scopes()
     return {choiceItem(Stat::Scope::Week, QStringLiteral("Неделя")), choiceItem(Stat::Scope::Month, QStringLiteral("Месяц"))};
 }
 
-Stat::Scope StatsModel::scope() const { return m_store ? m_store->statScope() : Stat::Scope::Week; }
+Stat::Scope StatsModel::scope() const { return m_store ? m_store->stats()->scope() : Stat::Scope::Week; }
 
 bool StatsModel::showSpinner() const
 {
-    return m_store && m_store->loadingStats() && m_store->statMembers().isEmpty() && m_store->resultMembers().isEmpty();
+    return m_store && m_store->stats()->loading() && m_store->stats()->members().isEmpty() && m_store->stats()->results().isEmpty();
 }
 
 bool StatsModel::showPlaceholder() const
 {
-    return m_store && !m_store->loadingStats() && m_rows.isEmpty();
+    return m_store && !m_store->stats()->loading() && m_rows.isEmpty();
 }
 
 void StatsModel::shown()

@@ -16,6 +16,10 @@ const char kSidebarKey[] = "sidebarCollapsed";
 Store::Store(QObject *parent, const StoreDeps &deps)
     : QObject(parent)
     , m_deps(deps)
+    , m_home(new HomeState(this))
+    , m_profile(new ProfileState(this))
+    , m_stats(new StatsState(this))
+    , m_activity(new ActivityState(this))
     , m_resources(new ResourcesState(this))
     , m_roster(new RosterState(this))
 {
@@ -186,15 +190,15 @@ quint64 Store::beginSession()
     // What was loading or being sent belonged to the session that ended; its answers are
     // dropped, so nothing else would end these.
     using Flag = std::pair<const bool &(Store::*)() const, void (Store::*)(const bool &)>;
-    for (const Flag &f : {Flag{&Store::busy, &Store::setBusy}, Flag{&Store::loadingHome, &Store::setLoadingHome},
-                          Flag{&Store::loadingTeam, &Store::setLoadingTeam},
+    for (const Flag &f : {Flag{&Store::busy, &Store::setBusy}, Flag{&Store::loadingTeam, &Store::setLoadingTeam},
                           Flag{&Store::refreshingLimits, &Store::setRefreshingLimits},
-                          Flag{&Store::loadingStats, &Store::setLoadingStats},
-                          Flag{&Store::loadingActivity, &Store::setLoadingActivity},
                           Flag{&Store::loadingMembers, &Store::setLoadingMembers}}) {
         if ((this->*f.first)())
             (this->*f.second)(false);
     }
+    m_home->setLoading(false);
+    m_stats->setLoading(false);
+    m_activity->setLoading(false);
     // How old the shown data is belongs to the session that showed it.
     if (m_serverLost)
         setServerLost(false);

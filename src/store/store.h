@@ -7,9 +7,13 @@
 #include "core/teamacct.h"
 #include "net/answer.h"
 #include "net/http.h"
+#include "store/activitystate.h"
 #include "store/fields.h"
+#include "store/homestate.h"
+#include "store/profilestate.h"
 #include "store/resourcesstate.h"
 #include "store/rosterstate.h"
+#include "store/statsstate.h"
 
 #include <QHash>
 #include <QImage>
@@ -100,47 +104,24 @@ public:
     CV_LIST(SetupStep, steps, Steps)
     CV_FIELD(QString, installLog, InstallLog)
     CV_FIELD(bool, installDone, InstallDone, false)
-    CV_LIST(Acct, accounts, Accounts)
-    CV_FIELD(bool, telemetryOk, TelemetryOk, false)
-    CV_FIELD(double, lastSeen, LastSeen, 0)
-    CV_FIELD(bool, loadingHome, LoadingHome, false)
     CV_LIST(TeamAcct, teamAccounts, TeamAccounts)
     CV_FIELD(bool, loadingTeam, LoadingTeam, false)
     CV_FIELD(bool, refreshingLimits, RefreshingLimits, false)
     CV_FIELD(QString, toast, Toast)
     CV_FIELD(bool, authExpired, AuthExpired, false)
-    // The screen state of the AI resources table and of the team roster.
+    // Each screen's fields in one object: the dashboard's, the own profile's, the statistics',
+    // the activity's, and the screen state of the AI resources table and of the team roster.
+    Q_PROPERTY(HomeState *home READ home CONSTANT)
+    Q_PROPERTY(ProfileState *profile READ profile CONSTANT)
+    Q_PROPERTY(StatsState *stats READ stats CONSTANT)
+    Q_PROPERTY(ActivityState *activity READ activity CONSTANT)
     Q_PROPERTY(ResourcesState *resources READ resources CONSTANT)
     Q_PROPERTY(RosterState *roster READ roster CONSTANT)
     Q_PROPERTY(bool sidebarCollapsed READ sidebarCollapsed WRITE setSidebarCollapsed NOTIFY sidebarCollapsedChanged)
     CV_STATE(bool, showProfile, ShowProfile, false)
-    Q_PROPERTY(QImage avatar READ avatar NOTIFY avatarChanged)
-    Q_PROPERTY(bool hasAvatarImage READ hasAvatarImage NOTIFY avatarChanged)
-    Q_PROPERTY(int avatarRevision READ avatarRevision NOTIFY avatarChanged)
-    CV_FIELD(QString, memberId, MemberId)
-    CV_FIELD(QString, meSpec, MeSpec)
-    CV_FIELD(QString, meDept, MeDept)
-    CV_FIELD(QString, meType, MeType, QStringLiteral("member"))
-    CV_FIELD(QString, meEmail, MeEmail)
-    CV_FIELD(QString, meTelegram, MeTelegram)
-    CV_FIELD(QString, meTimezone, MeTimezone)
-    CV_FIELD(QString, meNote, MeNote)
-    CV_FIELD(double, meJoinedAt, MeJoinedAt, 0)
     Q_PROPERTY(int memberAvatarsRevision READ memberAvatarsRevision NOTIFY memberAvatarsChanged)
-    CV_FIELD(Stat::Scope, statScope, StatScope, Stat::Scope::Week)
-    CV_LIST(StatMember, statMembers, StatMembers)
-    CV_LIST(StatAccount, statAccounts, StatAccounts)
-    CV_LIST(ResultMember, resultMembers, ResultMembers)
-    CV_LIST(MirrorSpend, mirrors, Mirrors)
-    CV_LIST(StatSource, statSources, StatSources)
-    CV_FIELD(bool, loadingStats, LoadingStats, false)
-    CV_FIELD(int, actRange, ActRange, 7)
-    CV_LIST(ActPerson, actPeople, ActPeople)
-    CV_FIELD(bool, loadingActivity, LoadingActivity, false)
     CV_LIST(Member, members, Members)
     CV_FIELD(bool, loadingMembers, LoadingMembers, false)
-    CV_LIST(AlertEvent, alerts, Alerts)
-    CV_FIELD(int, alertsUnread, AlertsUnread, 0)
     // The newest load got no usable answer (no connection, a time-out, a 5xx, not the server's
     // JSON): the screens keep what they showed and say how old it is.
     CV_FIELD(bool, serverLost, ServerLost, false)
@@ -172,6 +153,10 @@ public:
     static std::optional<Nav> navFromKey(const QString &key);
     static QString phaseKey(Phase p);
 
+    HomeState *home() const { return m_home; }
+    ProfileState *profile() const { return m_profile; }
+    StatsState *stats() const { return m_stats; }
+    ActivityState *activity() const { return m_activity; }
     ResourcesState *resources() const { return m_resources; }
     RosterState *roster() const { return m_roster; }
 
@@ -222,10 +207,6 @@ public:
     Q_INVOKABLE void ensureMemberAvatar(const QVariant &member);
     void ensureMemberAvatar(const Member &m);
     QString initials() const;
-    const QImage &avatar() const { return m_avatar; }
-    bool hasAvatarImage() const { return !m_avatar.isNull(); }
-    int avatarRevision() const { return m_avatarRevision; }
-    void setAvatar(const QImage &img);
     const QHash<QString, QImage> &memberAvatars() const { return m_memberAvatars; }
     QImage memberAvatar(const QString &id) const { return m_memberAvatars.value(id); }
     Q_INVOKABLE bool hasMemberAvatar(const QString &id) const { return m_memberAvatars.contains(id); }
@@ -298,7 +279,6 @@ public:
 
 Q_SIGNALS:
     void sidebarCollapsedChanged();
-    void avatarChanged();
     void memberAvatarsChanged();
     void needsReloginChanged();
     void initialsChanged();
@@ -328,6 +308,10 @@ private:
     void onInstallFinished(int status);
 
     StoreDeps m_deps;
+    HomeState *m_home;
+    ProfileState *m_profile;
+    StatsState *m_stats;
+    ActivityState *m_activity;
     ResourcesState *m_resources;
     RosterState *m_roster;
     std::unique_ptr<SecretStore> m_ownedSecrets;
@@ -340,8 +324,6 @@ private:
 
     QString m_pendingPassword;
     bool m_sidebarCollapsed = false;
-    QImage m_avatar;
-    int m_avatarRevision = 0;
     QHash<QString, QImage> m_memberAvatars;
     int m_memberAvatarsRevision = 0;
     QHash<QString, double> m_avatarVersions;

@@ -108,8 +108,8 @@ private Q_SLOTS:
         {
             Forecasts fc(f.store.get(), nullptr);
             Notifier n(f.store.get(), &fc, &first, nullptr);
-            f->setAccounts({own(85)});
-            f->setAccounts({own(86)});
+            f->home()->setAccounts({own(85)});
+            f->home()->setAccounts({own(86)});
             n.setRunOut(false);
         }
         QCOMPARE(first.shown, QStringList{"Использовано 80% · 5 часов / me@x · сброс " + fmt::resetText(R1)});
@@ -119,13 +119,13 @@ private Q_SLOTS:
         Notifier n(f.store.get(), &fc, &second, nullptr);
         QVERIFY(!n.runOut());
         QVERIFY(n.thresholds());
-        f->setAccounts({own(87)});
+        f->home()->setAccounts({own(87)});
         QVERIFY(second.shown.isEmpty());
         Clock::setFixed(R1 + 60);
-        f->setAccounts({own(3, R2)});
+        f->home()->setAccounts({own(3, R2)});
         QCOMPARE(second.shown, QStringList{"Лимит сброшен · 5 часов / me@x"});
         f->logOut();
-        f->setAccounts({own(96, R2)}); // signed out: nothing
+        f->home()->setAccounts({own(96, R2)}); // signed out: nothing
         QCOMPARE(second.shown.size(), 1);
     }
 };

@@ -76,7 +76,7 @@ private slots:
         s.setServerUrl(viewer.url());
         s.signIn(u"vera"_s, u"pw"_s);
         QTRY_COMPARE(s.phase(), Store::Phase::ChangePassword);
-        QVERIFY(!s.busy() && !s.loadingTeam() && !s.loadingStats() && !s.loadingMembers() && !s.refreshingLimits());
+        QVERIFY(!s.busy() && !s.loadingTeam() && !s.stats()->loading() && !s.loadingMembers() && !s.refreshingLimits());
         QVERIFY(!s.resources()->formOpen() && s.resources()->formEdit().isNull() && !s.roster()->formOpen());
 
         // Now every answer comes, the held ones and those sent only now.
@@ -88,10 +88,10 @@ private slots:
         QCOMPARE(s.role(), u"viewer"_s);
         QCOMPARE(s.name(), u"Вера"_s);
         QCOMPARE(s.token(), u"TV"_s);
-        QVERIFY(s.accounts().isEmpty() && s.teamAccounts().isEmpty() && s.alerts().isEmpty());
-        QCOMPARE(s.alertsUnread(), 0);
-        QVERIFY(s.members().isEmpty() && s.statMembers().isEmpty() && s.actPeople().isEmpty());
-        QVERIFY(s.memberId().isEmpty() && s.memberAvatars().isEmpty());
+        QVERIFY(s.home()->accounts().isEmpty() && s.teamAccounts().isEmpty() && s.home()->alerts().isEmpty());
+        QCOMPARE(s.home()->alertsUnread(), 0);
+        QVERIFY(s.members().isEmpty() && s.stats()->members().isEmpty() && s.activity()->people().isEmpty());
+        QVERIFY(s.profile()->memberId().isEmpty() && s.memberAvatars().isEmpty());
         QVERIFY(s.roster()->secret().isEmpty());
         QVERIFY(s.toast().isEmpty());
         QVERIFY(!s.authExpired());

@@ -115,20 +115,20 @@ private slots:
         fake->on(u"/api/my/status"_s, json(R"({"accounts":[{"account_email":"a@x"},{"account_email":"b@x"}],
             "telemetry":{"push_ok":true,"last_seen":1700000000},"member":{"name":"Иван","role":"viewer"}})"));
         f->refreshHome();
-        QVERIFY(f->loadingHome());
-        QTRY_VERIFY(!f->loadingHome());
-        QCOMPARE(f->accounts().size(), 2);
-        QVERIFY(f->telemetryOk());
+        QVERIFY(f->home()->loading());
+        QTRY_VERIFY(!f->home()->loading());
+        QCOMPARE(f->home()->accounts().size(), 2);
+        QVERIFY(f->home()->telemetryOk());
         QCOMPARE(f->name(), u"Иван"_s);
         QCOMPARE(f->role(), u"viewer"_s);
 
         // No "telemetry": the previous state stays; a reload shows no spinner.
         fake->on(u"/api/my/status"_s, json(R"({"accounts":[{"account_email":"a@x"}]})"));
         f->refreshHome();
-        QVERIFY(!f->loadingHome());
-        QTRY_COMPARE(f->accounts().size(), 1);
-        QVERIFY(f->telemetryOk());
-        QCOMPARE(f->lastSeen(), 1700000000.0);
+        QVERIFY(!f->home()->loading());
+        QTRY_COMPARE(f->home()->accounts().size(), 1);
+        QVERIFY(f->home()->telemetryOk());
+        QCOMPARE(f->home()->lastSeen(), 1700000000.0);
         // (A failed refresh keeps gauges, telemetry and name: the loaders' failure table.)
     }
 
@@ -141,9 +141,9 @@ private slots:
         f->loadAlerts();
         f->loadTeam();
         QVERIFY(f->loadingTeam());
-        QTRY_COMPARE(f->alerts().size(), 1);
+        QTRY_COMPARE(f->home()->alerts().size(), 1);
         QCOMPARE(fake->last(u"/api/events"_s).target, QByteArray("/api/events?limit=100"));
-        QCOMPARE(f->alertsUnread(), 3);
+        QCOMPARE(f->home()->alertsUnread(), 3);
         QTRY_COMPARE(f->teamAccounts().size(), 2);
         QVERIFY(!f->loadingTeam());
 

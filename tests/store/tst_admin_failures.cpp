@@ -96,9 +96,9 @@ const std::vector<LateCase> &lateCases()
              s.setStatScopeAndLoad(Stat::Scope::Month);
              s.setStatScopeAndLoad(Stat::Scope::Month); // the same scope again asks nothing
              return [&] {
-                 QCOMPARE(s.statMembers().value(0).memberId, QString("month"));
+                 QCOMPARE(s.stats()->members().value(0).memberId, QString("month"));
                  QCOMPARE(server.count("/api/stats"), 2);
-                 QVERIFY(!s.loadingStats());
+                 QVERIFY(!s.stats()->loading());
              };
          }},
         {"statistics: the scope left answers first", [](const Request &r, const FakeServer &) { return r.path == "/api/stats" && r.q("scope") == "month"; },
@@ -107,7 +107,7 @@ const std::vector<LateCase> &lateCases()
              s.loadStats();
              s.setStatScopeAndLoad(Stat::Scope::Month);
              return [&s, shown] {
-                 QCOMPARE(s.statMembers().value(0).memberId, QString("month"));
+                 QCOMPARE(s.stats()->members().value(0).memberId, QString("month"));
                  QCOMPARE(shown->count(), 1); // nothing of the week showed meanwhile
              };
          }},
@@ -116,8 +116,8 @@ const std::vector<LateCase> &lateCases()
              s.loadActivity();
              s.setActRangeAndLoad(30);
              return [&s] {
-                 QCOMPARE(s.actPeople().value(0).name, QString::number(1700000000 - 30 * 86400));
-                 QVERIFY(!s.loadingActivity());
+                 QCOMPARE(s.activity()->people().value(0).name, QString::number(1700000000 - 30 * 86400));
+                 QVERIFY(!s.activity()->loading());
              };
          }},
         {"breakdown: the scope left", breakdown("week", {}), one("old"), [=](Store &, FakeServer &) -> std::function<void()> {
@@ -243,10 +243,10 @@ private slots:
         QVERIFY(server.waitFor("/api/my/status"));
         QCOMPARE(server.seen.size(), 1);
         QVERIFY(b.rows.isEmpty());
-        QVERIFY(store.statMembers().isEmpty() && store.resultMembers().isEmpty() && store.mirrors().isEmpty());
-        QVERIFY(store.actPeople().isEmpty() && store.members().isEmpty() && store.alerts().isEmpty());
+        QVERIFY(store.stats()->members().isEmpty() && store.stats()->results().isEmpty() && store.stats()->mirrors().isEmpty());
+        QVERIFY(store.activity()->people().isEmpty() && store.members().isEmpty() && store.home()->alerts().isEmpty());
         QVERIFY(store.teamAccounts().isEmpty() && !store.refreshingLimits());
-        QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers());
+        QVERIFY(!store.stats()->loading() && !store.activity()->loading() && !store.loadingMembers());
     }
 
     // Loads in flight when the session passes to a viewer do not land in the viewer's screens,
@@ -260,13 +260,13 @@ private slots:
         store.loadStats();
         store.loadActivity();
         store.loadMembers();
-        QVERIFY(store.loadingStats() && store.loadingActivity() && store.loadingMembers());
+        QVERIFY(store.stats()->loading() && store.activity()->loading() && store.loadingMembers());
         QTRY_COMPARE(server.heldCount(), 5);
         store.setRole("viewer");
         for (const Request &r : server.seen)
             server.release(r.path, adminData(r, "admin"));
-        QTRY_VERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers());
-        QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty());
+        QTRY_VERIFY(!store.stats()->loading() && !store.activity()->loading() && !store.loadingMembers());
+        QVERIFY(store.stats()->members().isEmpty() && store.activity()->people().isEmpty() && store.members().isEmpty());
     }
 
     // Every loader over a failed exchange keeps what it showed and when it was last good, and no
@@ -303,14 +303,14 @@ private slots:
             store.refreshHome();
         };
         loadAll();
-        QTRY_VERIFY(!store.statMembers().isEmpty() && !store.mirrors().isEmpty() && !store.actPeople().isEmpty()
-                    && !store.members().isEmpty() && !store.teamAccounts().isEmpty() && !store.accounts().isEmpty());
+        QTRY_VERIFY(!store.stats()->members().isEmpty() && !store.stats()->mirrors().isEmpty() && !store.activity()->people().isEmpty()
+                    && !store.members().isEmpty() && !store.teamAccounts().isEmpty() && !store.home()->accounts().isEmpty());
         QTRY_COMPARE(store.http()->inFlight(), 0);
         QCOMPARE(store.dataAt(), 1700000000.0);
         const auto shown = [&] {
-            return QList<qsizetype>{store.statMembers().size(), store.mirrors().size(), store.actPeople().size(),
-                                    store.members().size(), store.teamAccounts().size(), store.accounts().size(),
-                                    store.telemetryOk(), store.name().size()};
+            return QList<qsizetype>{store.stats()->members().size(), store.stats()->mirrors().size(), store.activity()->people().size(),
+                                    store.members().size(), store.teamAccounts().size(), store.home()->accounts().size(),
+                                    store.home()->telemetryOk(), store.name().size()};
         };
         const QList<qsizetype> before = shown();
 
@@ -319,14 +319,14 @@ private slots:
             store.setServerUrl(FakeServer::refusedUrl());
         Clock::setFixed(1700000600);
         loadAll();
-        QVERIFY(!store.loadingStats()); // a reload over shown data shows no spinner
+        QVERIFY(!store.stats()->loading()); // a reload over shown data shows no spinner
         QTRY_VERIFY_WITH_TIMEOUT(store.http()->inFlight() == 0, 5000);
-        QVERIFY(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers() && !store.loadingTeam()
-                && !store.loadingHome());
+        QVERIFY(!store.stats()->loading() && !store.activity()->loading() && !store.loadingMembers() && !store.loadingTeam()
+                && !store.home()->loading());
         QCOMPARE(store.serverLost(), after == "lost");
         QCOMPARE(store.needsRelogin(), after == "expired");
         if (after == "dropped") {
-            QVERIFY(store.statMembers().isEmpty() && store.actPeople().isEmpty() && store.members().isEmpty()
+            QVERIFY(store.stats()->members().isEmpty() && store.activity()->people().isEmpty() && store.members().isEmpty()
                     && store.teamAccounts().isEmpty());
             QCOMPARE(shown().mid(5), before.mid(5)); // the own gauges stay: the status call learns the role
             return;
@@ -341,7 +341,7 @@ private slots:
         QTRY_VERIFY(!store.serverLost() && !store.needsRelogin());
         QCOMPARE(store.dataAt(), 1700000600.0);
         store.logOut();
-        QVERIFY(store.members().isEmpty() && store.statMembers().isEmpty() && store.dataAt() == 0);
+        QVERIFY(store.members().isEmpty() && store.stats()->members().isEmpty() && store.dataAt() == 0);
     }
 
     // A viewer's own status answered 401 asks for a new sign-in (an administrator's write: below).
@@ -367,9 +367,9 @@ private slots:
         store.loadStats();
         store.loadActivity();
         store.loadMembers();
-        QVERIFY(store.loadingStats() && store.loadingActivity() && store.loadingMembers());
+        QVERIFY(store.stats()->loading() && store.activity()->loading() && store.loadingMembers());
         QVERIFY(store.loadsRunning() >= 5);
-        QTRY_VERIFY_WITH_TIMEOUT(!store.loadingStats() && !store.loadingActivity() && !store.loadingMembers(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!store.stats()->loading() && !store.activity()->loading() && !store.loadingMembers(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(store.loadsRunning(), 0, 5000);
         store.loadMembers();
         store.logOut();
@@ -532,7 +532,7 @@ private slots:
         QCOMPARE(s.q("to"), QString("1700000000"));
         QCOMPARE(s.q("from"), QString::number(1700000000LL - qint64(range > 0 ? range : 7) * 86400));
         QCOMPARE(s.q("tz"), QString::number(tz));
-        QTRY_COMPARE(store.actPeople().size(), 1);
+        QTRY_COMPARE(store.activity()->people().size(), 1);
     }
 
     // An answer that arrives after the user moved on is dropped: a load for a selection left

@@ -154,21 +154,24 @@ private slots:
         server.answer = [answer](const Request &) { return answer; };
         StoreFixture kit({.httpTimeoutMs = 400});
         Store &store = kit.signedIn(server.url(), "viewer");
-        store.setMemberId("me");
+        store.profile()->setMemberId("me");
         const QString path = kit.dir.filePath("me.png");
         QVERIFY(gradient(640, 480, QImage::Format_RGB32).save(path));
         kit.chooser.next = path;
         store.pickAvatar();
         QTRY_VERIFY_WITH_TIMEOUT(!store.toast().isEmpty(), 5000);
-        QCOMPARE(store.hasAvatarImage(), stored);
+        QCOMPARE(store.profile()->hasAvatar(), stored);
         QCOMPARE(store.hasMemberAvatar("me"), stored);
         if (stored) {
-            QCOMPARE(store.avatar().size(), QSize(256, 192));
+            QCOMPARE(store.profile()->avatar().size(), QSize(256, 192));
             QCOMPARE(store.avatarVersions().value("me"), 1700000123.5);
         }
         QCOMPARE(server.seen.size(), 1);
         const QByteArray sent = QByteArray::fromBase64(server.seen[0].json.value("avatar_base64").toString().toLatin1());
         QVERIFY(isRgba8Png(sent));
+        // The next user of this machine sees neither this photo nor this profile.
+        store.logOut();
+        QVERIFY(!store.profile()->hasAvatar() && !store.hasMemberAvatar("me") && store.profile()->memberId().isEmpty());
     }
 
     // A photo from the server is decoded only as PNG or JPEG, within 4 MiB and 1024 x 1024 px.

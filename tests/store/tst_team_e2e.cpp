@@ -27,10 +27,10 @@ std::optional<Member> findMember(const Store &store, const QString &id)
 }
 
 // Starts a load and waits for the next assignment of the published field.
-template <typename Signal>
-void waitFor(Store &store, Signal sig, const std::function<void()> &start)
+template <typename Sender, typename Signal>
+void waitFor(Sender &sender, Signal sig, const std::function<void()> &start)
 {
-    QSignalSpy spy(&store, sig);
+    QSignalSpy spy(&sender, sig);
     start();
     [&] { QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 1, kWait); }();
 }
@@ -120,7 +120,7 @@ private Q_SLOTS:
         QVERIFY(f.signedInTo(m_server, "viewer"));
         Store &s = *f;
         ProfileDraft draft;
-        QSignalSpy loaded(&s, &Store::memberIdChanged);
+        QSignalSpy loaded(s.profile(), &ProfileState::memberIdChanged);
         draft.shown();
         QVERIFY(loaded.wait(kWait));
         QVERIFY(!draft.name().isEmpty()); // taken from the answer while untouched
@@ -133,8 +133,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!draft.saving(), kWait);
         QCOMPARE(s.toast(), QStringLiteral("Сохранено ✓"));
         QTRY_COMPARE_WITH_TIMEOUT(s.name(), QStringLiteral("Новое Имя"), kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(s.meNote(), QStringLiteral("заметка"), kWait);
-        QCOMPARE(s.meTimezone(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(s.profile()->note(), QStringLiteral("заметка"), kWait);
+        QCOMPARE(s.profile()->timezone(), QString());
 
         // Changed (a refusal keeps the inputs: the draft's own test), and the inputs are emptied.
         draft.setCurPass(who.password);
@@ -263,18 +263,18 @@ private Q_SLOTS:
         QVERIFY(f.signedInTo(m_server, "admin"));
         Store &s = *f;
         const auto unreadRows = [&] {
-            const QList<AlertRow> rows = AlertsModel::rowsFor(s.alerts());
+            const QList<AlertRow> rows = AlertsModel::rowsFor(s.home()->alerts());
             return std::count_if(rows.begin(), rows.end(), [](const AlertRow &r) { return r.unread; });
         };
         {
             AlertsModel list;
             list.shown();
             QTRY_VERIFY_WITH_TIMEOUT(list.count() > 1 && s.http()->inFlight() == 0, kWait);
-            const QList<AlertRow> rows = AlertsModel::rowsFor(s.alerts());
+            const QList<AlertRow> rows = AlertsModel::rowsFor(s.home()->alerts());
             QVERIFY(std::is_sorted(rows.begin(), rows.end(), [](const AlertRow &a, const AlertRow &b) { return a.ts > b.ts; }));
-            QVERIFY(unreadRows() > 0 && s.alertsUnread() > 0);
+            QVERIFY(unreadRows() > 0 && s.home()->alertsUnread() > 0);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(s.alertsUnread() == 0 && unreadRows() == 0, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(s.home()->alertsUnread() == 0 && unreadRows() == 0, kWait);
         const QString session = m_server.signIn(m_server.loginFor("admin").login, m_server.loginFor("admin").password);
         QCOMPARE(m_server.get("/api/events?limit=100", session).json().value("unread").toInt(-1), 0);
     }
@@ -286,7 +286,7 @@ private Q_SLOTS:
         StoreFixture f({.httpTimeoutMs = kWait});
         QVERIFY(f.signedInTo(m_server, "admin"));
         Store &admin = *f;
-        waitFor(admin, &Store::memberIdChanged, [&] { admin.loadMe(); });
+        waitFor(*admin.profile(), &ProfileState::memberIdChanged, [&] { admin.loadMe(); });
         QImage photo(900, 600, QImage::Format_RGB32);
         photo.fill(QColor(30, 120, 200));
         const QString path = f.dir.filePath("photo.png");
@@ -294,16 +294,16 @@ private Q_SLOTS:
         f.chooser.next = path;
         admin.pickAvatar();
         QTRY_COMPARE_WITH_TIMEOUT(admin.toast(), QString("Фото обновлено"), 10000);
-        QCOMPARE(admin.avatar().size(), QSize(256, 170));
+        QCOMPARE(admin.profile()->avatar().size(), QSize(256, 170));
 
         StoreFixture fresh({.httpTimeoutMs = kWait});
         fresh.signedIn(m_server.url(), admin.role(), admin.session(), admin.token());
         fresh->loadMe();
-        QTRY_VERIFY_WITH_TIMEOUT(fresh->hasAvatarImage(), 10000);
-        QCOMPARE(fresh->avatar().convertToFormat(QImage::Format_RGBA8888).pixelColor(128, 85), QColor(30, 120, 200));
+        QTRY_VERIFY_WITH_TIMEOUT(fresh->profile()->hasAvatar(), 10000);
+        QCOMPARE(fresh->profile()->avatar().convertToFormat(QImage::Format_RGBA8888).pixelColor(128, 85), QColor(30, 120, 200));
 
         waitFor(admin, &Store::membersChanged, [&] { admin.loadMembers(); });
-        const QString someone = admin.members().value(0).memberId == admin.memberId() ? admin.members().value(1).memberId
+        const QString someone = admin.members().value(0).memberId == admin.profile()->memberId() ? admin.members().value(1).memberId
                                                                                       : admin.members().value(0).memberId;
         admin.pickMemberAvatar(someone);
         QTRY_COMPARE_WITH_TIMEOUT(admin.toast(), QString("Сохранено ✓"), 10000);

@@ -171,7 +171,7 @@ private Q_SLOTS:
         b.totalPoints = 80;
         b.residual = 0;
         b.resetsAt = 0;
-        s.setStatAccounts({a, b});
+        s.stats()->setAccounts({a, b});
         QCOMPARE(kinds(model), (QStringList{"title", "account", "account"}));
         QVERIFY(!model.showPlaceholder());
         QCOMPARE(model.rows()[1].frac, 0.5);
@@ -187,10 +187,10 @@ private Q_SLOTS:
         c.source = QStringLiteral("cowork");
         c.sessions = 3;
         c.pct = 100;
-        s.setStatSources({t, c});
+        s.stats()->setSources({t, c});
         QCOMPARE(kinds(model).count("source"), 0);
         c.cost = 2;
-        s.setStatSources({t, c});
+        s.stats()->setSources({t, c});
         QCOMPARE(kinds(model), (QStringList{"title", "account", "account", "title", "source", "source"}));
         QCOMPARE(model.rows()[3].gapAbove, true);
         QCOMPARE(model.rows()[5].note, QStringLiteral("3 сес."));
@@ -200,14 +200,14 @@ private Q_SLOTS:
         StatMember m1;
         m1.name = QStringLiteral("Ann");
         m1.points = 0;
-        s.setStatMembers({m1});
+        s.stats()->setMembers({m1});
         QCOMPARE(kinds(model).first(), QStringLiteral("title"));
         QCOMPARE(model.rows()[1].money, QStringLiteral("~$0"));
         ResultMember r1, r2;
         r1.name = r2.name = QStringLiteral("Same");
         r2.acceptRate = 0.5;
         r2.costPerLine = 0.0123;
-        s.setResultMembers({r1, r2});
+        s.stats()->setResults({r1, r2});
         const int head = int(kinds(model).indexOf("resultHead"));
         QCOMPARE(model.rows()[head + 1].pos, QStringLiteral("1"));
         QCOMPARE(model.rows()[head + 2].pos, QStringLiteral("2"));
@@ -218,16 +218,16 @@ private Q_SLOTS:
         mir.pct = 90;
         mir.today = 9;
         mir.limit = 10;
-        s.setMirrors({mir});
+        s.stats()->setMirrors({mir});
         QCOMPARE(model.rows().last().tone, QStringLiteral("danger"));
         QCOMPARE(model.rows().last().money, QStringLiteral("$9.00 / ~$10.00"));
 
         // The spinner only over a first load with neither members nor results.
         s.setRole(QStringLiteral("admin"));
-        s.setLoadingStats(true);
+        s.stats()->setLoading(true);
         QVERIFY(!model.showSpinner());
-        s.setStatMembers({});
-        s.setResultMembers({});
+        s.stats()->setMembers({});
+        s.stats()->setResults({});
         QVERIFY(model.showSpinner());
         QVERIFY(!model.showPlaceholder());
     }
@@ -239,13 +239,13 @@ private Q_SLOTS:
         StatAccount a;
         a.email = QStringLiteral("a@x");
         a.totalPoints = 10;
-        f.store->setStatAccounts({a, a}); // the same e-mail twice: both rows stay
+        f.store->stats()->setAccounts({a, a}); // the same e-mail twice: both rows stay
         QCOMPARE(model.count(), 3);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         StatAccount again = a; // a reload: new records, same figures
         again.id = newRecordId();
-        f.store->setStatAccounts({again, again});
+        f.store->stats()->setAccounts({again, again});
         QCOMPARE(removed.count(), 0);
         QCOMPARE(changed.count(), 0);
     }
@@ -277,7 +277,7 @@ private Q_SLOTS:
         ActPerson q = p;
         q.online = true;
         q.name = QStringLiteral("Q");
-        f.store->setActPeople({p, q});
+        f.store->activity()->setPeople({p, q});
         QCOMPARE(model.count(), 2); // two people without ids keep a card each
         QCOMPARE(model.data(model.index(1), ActivityModel::OnlineRole).toBool(), true);
         QVERIFY(!model.showPlaceholder());
@@ -580,19 +580,19 @@ private Q_SLOTS:
         Fixture f;
         Store &s = *f.store;
         s.setName(QStringLiteral("Анна"));
-        s.setMeNote(QStringLiteral("old"));
+        s.profile()->setNote(QStringLiteral("old"));
         ProfileDraft draft;
         draft.shown();
         QCOMPARE(draft.name(), QStringLiteral("Анна"));
         // The profile's answer arrives while untouched: the draft takes it.
-        s.setMeDept(QStringLiteral("Ops"));
+        s.profile()->setDept(QStringLiteral("Ops"));
         QCOMPARE(draft.dept(), QStringLiteral("Ops"));
         // The user types a name; a refresh pass then rewrites Store's name.
         draft.setName(QStringLiteral("Анна Петрова"));
         s.setName(QStringLiteral("Анна"));
         QCOMPARE(draft.name(), QStringLiteral("Анна Петрова"));
         // Untouched fields still follow.
-        s.setMeNote(QStringLiteral("new"));
+        s.profile()->setNote(QStringLiteral("new"));
         QCOMPARE(draft.note(), QStringLiteral("new"));
         // Showing the screen again starts from Store.
         draft.shown();

@@ -107,8 +107,8 @@ private Q_SLOTS:
         QCOMPARE(sh.rootView(), QStringLiteral("session/AuthView"));
         store.setPhase(Store::Phase::Platform);
         QCOMPARE(sh.rootView(), QStringLiteral("PlatformView"));
-        store.setTelemetryOk(true);
-        store.setAccounts({mkAcct("m0@x", "p1"), mkAcct("m1@x", "p0")});
+        store.home()->setTelemetryOk(true);
+        store.home()->setAccounts({mkAcct("m0@x", "p1"), mkAcct("m1@x", "p0")});
         QCOMPARE(sh.panelCase(), QStringLiteral("accounts"));
         QCOMPARE(sh.panelAccounts().size(), 2);
         // An administrator's projects come from the team, not from the own accounts.
@@ -154,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(AvatarImageProvider::lookup(&store, QStringLiteral("self/0")).isNull());
         QImage photo(40, 20, QImage::Format_ARGB32);
         photo.fill(Qt::red);
-        store.setAvatar(photo);
+        store.profile()->setAvatar(photo);
         QCOMPARE(AvatarImageProvider::lookup(&store, QStringLiteral("self/1")).size(), QSize(40, 20));
         QVERIFY(AvatarImageProvider::lookup(&store, QStringLiteral("member/x%2Fy/3")).isNull());
         QVERIFY(AvatarImageProvider::lookup(nullptr, QStringLiteral("self/1")).isNull());

@@ -117,7 +117,7 @@ class TestGuiSoak : public QObject
     void nextAnswer()
     {
         QSignalSpy team(store(), &Store::teamAccountsChanged);
-        QSignalSpy home(store(), &Store::accountsChanged);
+        QSignalSpy home(store()->home(), &HomeState::accountsChanged);
         store()->reload();
         QTest::qWaitFor([&] { return team.size() + home.size() > 0; }, 3000);
     }

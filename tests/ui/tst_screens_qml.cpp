@@ -74,9 +74,9 @@ public:
         store->setNav(Store::Nav::Dashboard);
         store->setSidebarCollapsed(false);
         store->setRole(QStringLiteral("viewer"));
-        store->setAccounts({});
+        store->home()->setAccounts({});
         store->setTeamAccounts({});
-        store->setTelemetryOk(false);
+        store->home()->setTelemetryOk(false);
         store->setAuthExpired(false);
         store->setSession(QString());
     }

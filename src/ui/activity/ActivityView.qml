@@ -39,7 +39,7 @@ ColumnLayout {
             objectName: "exportButton"
             text: "Экспорт CSV"
             Accessible.name: text
-            enabled: Store.actPeople.length > 0
+            enabled: Store.activity.people.length > 0
             onClicked: CsvExport.exportActivity()
         }
         RefreshButton {

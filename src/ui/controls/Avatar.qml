@@ -1,12 +1,12 @@
 import QtQuick
 import Corvane
 
-// The user's picture in a circle of `size`: Store.avatar when there is one, else the initials
+// The user's picture in a circle of `size`: Store.profile.avatar when there is one, else the initials
 // on an accent tint. Outlined in `border`.
 Item {
     id: root
     property real size: 34
-    readonly property bool hasImage: Store.hasAvatarImage
+    readonly property bool hasImage: Store.profile.hasAvatar
 
     implicitWidth: size
     implicitHeight: size
@@ -31,7 +31,7 @@ Item {
         anchors.fill: parent
         visible: root.hasImage
         cache: false
-        source: root.hasImage ? "image://corvane/round/self/" + Store.avatarRevision : ""
+        source: root.hasImage ? "image://corvane/round/self/" + Store.profile.avatarRevision : ""
         sourceSize.width: Math.ceil(root.size * 2)
         sourceSize.height: Math.ceil(root.size * 2)
         smooth: true

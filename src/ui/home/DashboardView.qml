@@ -77,7 +77,7 @@ ColumnLayout {
             Rectangle {
                 id: banner
                 objectName: "alertsBanner"
-                readonly property string message: AcRules.alertsBanner(Store.alertsUnread)
+                readonly property string message: AcRules.alertsBanner(Store.home.alertsUnread)
                 Layout.fillWidth: true
                 visible: message !== ""
                 implicitHeight: bannerRow.implicitHeight + 24
@@ -170,11 +170,11 @@ ColumnLayout {
                     implicitWidth: 8
                     implicitHeight: 8
                     radius: 4
-                    color: T.role(AcRules.telemetryTone(Store.telemetryOk, Store.serverLost))
+                    color: T.role(AcRules.telemetryTone(Store.home.telemetryOk, Store.serverLost))
                 }
                 CvText {
                     objectName: "telemetryText"
-                    text: AcRules.telemetryText(Store.telemetryOk, Store.serverLost)
+                    text: AcRules.telemetryText(Store.home.telemetryOk, Store.serverLost)
                     color: T.textSecondary
                     role: CvText.Callout
                 }

@@ -9,7 +9,7 @@ Item {
     property string icon
     property string title
     property string note
-    readonly property var accounts: Store.accounts
+    readonly property var accounts: Store.home.accounts
 
     Placeholder {
         objectName: "ownPlaceholder"

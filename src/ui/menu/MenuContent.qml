@@ -33,7 +33,7 @@ Rectangle {
                 font.weight: Font.DemiBold
             }
             Spinner {
-                running: Store.loadingHome
+                running: Store.home.loading
                 size: 12
             }
             RefreshButton {

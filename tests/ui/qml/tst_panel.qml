@@ -37,7 +37,7 @@ Item {
             compare(quit.count, 1);
             // Refreshing outside the platform starts nothing.
             mouseClick(findChild(panel, "panelRefresh"));
-            compare(Store.loadingHome, false);
+            compare(Store.home.loading, false);
         }
     }
 }
