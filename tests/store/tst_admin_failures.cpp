@@ -103,7 +103,7 @@ const std::vector<LateCase> &lateCases()
          }},
         {"statistics: the scope left answers first", [](const Request &r, const FakeServer &) { return r.path == "/api/stats" && r.q("scope") == "month"; },
          one("month"), [](Store &s, FakeServer &) -> std::function<void()> {
-             auto shown = std::make_shared<QSignalSpy>(&s, &Store::statMembersChanged);
+             auto shown = std::make_shared<QSignalSpy>(s.stats(), &StatsState::membersChanged);
              s.loadStats();
              s.setStatScopeAndLoad(Stat::Scope::Month);
              return [&s, shown] {
