@@ -87,7 +87,13 @@ Rectangle {
                     }
                     ForecastLine {
                         indent: 24
-                        line: Forecasts.line(panelAccount.modelData, "five", Forecasts.revision, AcRules.tick)
+                        text: fiveLine.text
+                        tone: fiveLine.tone
+                        OwnForecast {
+                            id: fiveLine
+                            acct: panelAccount.modelData
+                            window: OwnForecast.Five
+                        }
                     }
                     Sparkline {
                         Layout.fillWidth: true
@@ -103,7 +109,13 @@ Rectangle {
                     }
                     ForecastLine {
                         indent: 24
-                        line: Forecasts.line(panelAccount.modelData, "seven", Forecasts.revision, AcRules.tick)
+                        text: sevenLine.text
+                        tone: sevenLine.tone
+                        OwnForecast {
+                            id: sevenLine
+                            acct: panelAccount.modelData
+                            window: OwnForecast.Seven
+                        }
                     }
                 }
             }

@@ -57,7 +57,13 @@ Rectangle {
         ForecastLine {
             objectName: "fiveForecast"
             Layout.topMargin: -6 // under the gauge it belongs to, like its reset line
-            line: Forecasts.line(root.a, "five", Forecasts.revision, AcRules.tick)
+            text: fiveLine.text
+            tone: fiveLine.tone
+            OwnForecast {
+                id: fiveLine
+                acct: root.a
+                window: OwnForecast.Five
+            }
         }
         Sparkline {
             Layout.fillWidth: true
@@ -73,7 +79,13 @@ Rectangle {
         ForecastLine {
             objectName: "sevenForecast"
             Layout.topMargin: -6
-            line: Forecasts.line(root.a, "seven", Forecasts.revision, AcRules.tick)
+            text: sevenLine.text
+            tone: sevenLine.tone
+            OwnForecast {
+                id: sevenLine
+                acct: root.a
+                window: OwnForecast.Seven
+            }
         }
     }
 }
