@@ -85,15 +85,10 @@ Rectangle {
                         label: "5ч"
                         pct: panelAccount.modelData.fivePct
                     }
-                    ForecastLine {
+                    OwnForecastLine {
                         indent: 24
-                        text: fiveLine.text
-                        tone: fiveLine.tone
-                        OwnForecast {
-                            id: fiveLine
-                            acct: panelAccount.modelData
-                            window: OwnForecast.Five
-                        }
+                        acct: panelAccount.modelData
+                        window: OwnForecast.Five
                     }
                     Sparkline {
                         Layout.fillWidth: true
@@ -107,15 +102,10 @@ Rectangle {
                         label: "7д"
                         pct: panelAccount.modelData.sevenPct
                     }
-                    ForecastLine {
+                    OwnForecastLine {
                         indent: 24
-                        text: sevenLine.text
-                        tone: sevenLine.tone
-                        OwnForecast {
-                            id: sevenLine
-                            acct: panelAccount.modelData
-                            window: OwnForecast.Seven
-                        }
+                        acct: panelAccount.modelData
+                        window: OwnForecast.Seven
                     }
                 }
             }

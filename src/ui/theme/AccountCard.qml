@@ -54,16 +54,11 @@ Rectangle {
             pct: root.a && root.a.fivePct ? root.a.fivePct : 0
             reset: root.a && root.a.fiveReset ? root.a.fiveReset : 0
         }
-        ForecastLine {
+        OwnForecastLine {
             objectName: "fiveForecast"
             Layout.topMargin: -6 // under the gauge it belongs to, like its reset line
-            text: fiveLine.text
-            tone: fiveLine.tone
-            OwnForecast {
-                id: fiveLine
-                acct: root.a
-                window: OwnForecast.Five
-            }
+            acct: root.a
+            window: OwnForecast.Five
         }
         Sparkline {
             Layout.fillWidth: true
@@ -76,16 +71,11 @@ Rectangle {
             pct: root.a && root.a.sevenPct ? root.a.sevenPct : 0
             reset: root.a && root.a.sevenReset ? root.a.sevenReset : 0
         }
-        ForecastLine {
+        OwnForecastLine {
             objectName: "sevenForecast"
             Layout.topMargin: -6
-            text: sevenLine.text
-            tone: sevenLine.tone
-            OwnForecast {
-                id: sevenLine
-                acct: root.a
-                window: OwnForecast.Seven
-            }
+            acct: root.a
+            window: OwnForecast.Seven
         }
     }
 }
