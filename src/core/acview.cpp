@@ -283,11 +283,6 @@ QString teamGaugeTone(double pct)
     return pct >= 75 ? kWarn : QStringLiteral("accent");
 }
 
-QString teamGaugeText(double pct)
-{
-    return pct > 0 ? percent(pct) : kDash;
-}
-
 QString teamGaugeReset(double reset)
 {
     return reset > 0 ? fmt::countdown(reset) : QString();

@@ -127,9 +127,9 @@ struct CardUsers {
 };
 CardUsers cardUsers(const TeamAcct &a);
 
-// `TeamGauge`: danger from 90, warn from 75, else accent; "—" for 0 or less; the countdown.
+// `TeamGauge` (its text is the table's cellGaugeText): danger from 90, warn from 75, else
+// accent; the countdown.
 QString teamGaugeTone(double pct);
-QString teamGaugeText(double pct);
 QString teamGaugeReset(double reset);
 
 // Dashboard tiles -----------------------------------------------------------------------------

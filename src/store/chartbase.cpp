@@ -1,12 +1,14 @@
 #include "store/chartbase.h"
 
 #include "store/forecasts.h"
+#include "store/ticker.h"
 #include "store/usagehistory.h"
 
 ChartBase::ChartBase(QObject *parent)
     : QObject(parent)
 {
     connect(this, &ChartBase::changed, this, &ChartBase::schedule);
+    connect(Ticker::instance(), &Ticker::ticked, this, &ChartBase::schedule);
 }
 
 UsageHistory *ChartBase::source() const
@@ -37,14 +39,6 @@ void ChartBase::setPlotHeight(double v)
 {
     if (m_h != v) {
         m_h = v;
-        Q_EMIT changed();
-    }
-}
-
-void ChartBase::setTick(int v)
-{
-    if (m_tick != v) {
-        m_tick = v;
         Q_EMIT changed();
     }
 }

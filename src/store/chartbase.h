@@ -1,7 +1,8 @@
 #pragma once
 // What the usage charts share: the history they read (by default the application's), the plot
-// size and clock QML hands them, and one redraw per turn of the event loop however many of
-// those change at once.
+// size QML hands them, a redraw on every tick of the views' clock (the frame moves on and stale
+// history is asked again), and one redraw per turn of the event loop however many of those
+// change at once.
 
 #include <QObject>
 #include <QPointer>
@@ -15,8 +16,6 @@ class ChartBase : public QObject
     QML_ANONYMOUS
     Q_PROPERTY(double plotWidth READ plotWidth WRITE setPlotWidth NOTIFY changed)
     Q_PROPERTY(double plotHeight READ plotHeight WRITE setPlotHeight NOTIFY changed)
-    // Advances with the screens' clock: the frame moves on and stale history is asked again.
-    Q_PROPERTY(int tick READ tick WRITE setTick NOTIFY changed)
 
 public:
     explicit ChartBase(QObject *parent = nullptr);
@@ -24,10 +23,8 @@ public:
 
     double plotWidth() const { return m_w; }
     double plotHeight() const { return m_h; }
-    int tick() const { return m_tick; }
     void setPlotWidth(double v);
     void setPlotHeight(double v);
-    void setTick(int v);
 
     // Recomputes now rather than on the next turn of the event loop (tests, benchmarks).
     virtual void update() = 0;
@@ -48,6 +45,5 @@ protected:
 
 private:
     double m_w = 0, m_h = 0;
-    int m_tick = 0;
     bool m_queued = false;
 };

@@ -4,16 +4,8 @@
 #include "store/store.h"
 #include "store/usagehistory.h"
 
-#include <QJSEngine>
-#include <QQmlEngine>
 
 static Forecasts *g_forecasts = nullptr;
-
-QVariantMap forecastLineMap(const forecast::Line &l)
-{
-    return {{QStringLiteral("text"), l.text},
-            {QStringLiteral("tone"), l.warn ? QStringLiteral("warn") : QStringLiteral("textTertiary")}};
-}
 
 forecast::Line forecastLine(const QList<forecast::Reading> &readings, double reset, double now)
 {
@@ -52,15 +44,6 @@ Forecasts::Forecasts(Store *store, QObject *parent)
 void Forecasts::setInstance(Forecasts *f) { g_forecasts = f; }
 Forecasts *Forecasts::instance() { return g_forecasts; }
 
-Forecasts *Forecasts::create(QQmlEngine *engine, QJSEngine *)
-{
-    if (Forecasts *f = g_forecasts) {
-        QJSEngine::setObjectOwnership(f, QJSEngine::CppOwnership);
-        return f;
-    }
-    return new Forecasts(Store::instance(), engine);
-}
-
 QString Forecasts::key(const Acct &a, const QString &window)
 {
     return a.email + QLatin1Char('\n') + a.project + QLatin1Char('\n') + window;
@@ -73,7 +56,6 @@ QString Forecasts::teamKey(const TeamAcct &a)
 
 void Forecasts::bump()
 {
-    ++m_revision;
     Q_EMIT revisionChanged();
 }
 
@@ -122,20 +104,18 @@ double Forecasts::runOutAt(const Acct &a, const QString &window) const
     return forecast::runOutAt(readings(a, window));
 }
 
-QVariantMap Forecasts::line(const QVariant &acct, const QString &window, int, int) const
+forecast::Line Forecasts::line(const Acct &a, const QString &window) const
 {
-    const Acct a = acct.value<Acct>();
     const double reset = window == QLatin1String("five") ? a.fiveReset : a.sevenReset;
-    return forecastLineMap(forecastLine(readings(a, window), reset, Clock::now()));
+    return forecastLine(readings(a, window), reset, Clock::now());
 }
 
-QVariantMap Forecasts::teamLine(const QVariant &acct, int, int) const
+forecast::Line Forecasts::teamLine(const TeamAcct &a) const
 {
-    const TeamAcct a = acct.value<TeamAcct>();
     const QList<forecast::Reading> r = teamReadings(a);
     const UsageHistory::Entry *e = m_usage->entry(a.provider, a.email);
     // Until the server's readings arrive, its own estimate from the last two.
     if (!e || e->at <= 0)
-        return forecastLineMap(forecast::line(a.burnEta, a.fiveReset, Clock::now()));
-    return forecastLineMap(forecastLine(r, a.fiveReset, Clock::now()));
+        return forecast::line(a.burnEta, a.fiveReset, Clock::now());
+    return forecastLine(r, a.fiveReset, Clock::now());
 }

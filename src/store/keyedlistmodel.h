@@ -26,9 +26,12 @@ public:
 protected:
     // On every tick, `roles` of every row report a change (the texts that count time); the
     // other roles, and so the delegates' other bindings, stay untouched.
-    void refreshOnTick(const QList<int> &roles)
+    void refreshOnTick(const QList<int> &roles) { refreshOn(Ticker::instance(), &Ticker::ticked, roles); }
+    // The same on another source's signal (new readings behind a forecast, say).
+    template<typename Sender, typename Signal>
+    void refreshOn(const Sender *sender, Signal signal, const QList<int> &roles)
     {
-        connect(Ticker::instance(), &Ticker::ticked, this, [this, roles] {
+        connect(sender, signal, this, [this, roles] {
             if (const int n = rowCount(); n > 0)
                 Q_EMIT dataChanged(index(0), index(n - 1), roles);
         });

@@ -3,6 +3,8 @@
 #include "core/acview.h"
 #include "core/clock.h"
 #include "core/forecast.h"
+#include "core/format.h"
+#include "store/forecasts.h"
 #include "store/store.h"
 
 namespace acrows {
@@ -29,6 +31,10 @@ const char *const kRoleNames[] = {
     "topText", "topTone",
     "reset5Text", "reset5Tone", "etaText", "etaTone", "reset7Text", "reset7Tone", "reset7Date",
     "cost", "whoNone", "whoName", "whoDot", "whoMore", "presText", "presDot", "presTone",
+    "cardDot", "providerTag", "hold", "cardCost", "modelName", "tokens", "pull",
+    "projects", "activityMore", "seen", "fiveGaugeTone", "fiveCountdown",
+    "sevenGaugeTone", "sevenCountdown", "scoped", "users", "usersMore",
+    "forecastText", "forecastTone",
     "groupName", "groupCount", "groupSummary", "groupOnline",
 };
 static_assert(std::size(kRoleNames) == RoleEnd - AcctRole);
@@ -41,12 +47,46 @@ QVariant emptyOf(int role)
     case RevRole:
         return qint64(0);
     case ExpandedRole: case IsHeaderRole: case WhoNoneRole: case PresDotRole: case GroupOnlineRole:
+    case HoldRole: case PullRole:
         return false;
+    case ProjectsRole:
+        return QStringList();
+    case ScopedRole: case UsersRole:
+        return QVariantList();
     case FiveFracRole: case SevenFracRole:
         return 0.0;
     default:
         return QString();
     }
+}
+
+QVariantList scopedList(const TeamAcct &a)
+{
+    QVariantList out;
+    for (const ScopedModel &m : a.weeklyScoped)
+        out.append(QVariantMap{{QStringLiteral("name"), fmt::shortModel(m.model)},
+                               {QStringLiteral("text"), acview::percent(m.pct)},
+                               {QStringLiteral("tone"), acview::teamGaugeTone(m.pct)},
+                               {QStringLiteral("frac"), acview::fraction(m.pct)}});
+    return out;
+}
+
+QVariantList userList(const TeamAcct &a)
+{
+    QVariantList out;
+    for (const AcctUser &u : acview::cardUsers(a).shown)
+        out.append(QVariantMap{{QStringLiteral("name"), u.name},
+                               {QStringLiteral("dotTone"), u.online ? QStringLiteral("ok") : QStringLiteral("textTertiary")}});
+    return out;
+}
+
+// The run-out line: from the server's readings once they are in (Forecasts asks for them when the
+// line is first read), until then from the server's own estimate.
+forecast::Line runOutLine(const TeamAcct &a)
+{
+    if (const Forecasts *f = Forecasts::instance())
+        return f->teamLine(a);
+    return forecast::line(a.burnEta, a.fiveReset, Clock::now());
 }
 
 } // namespace
@@ -102,6 +142,25 @@ QVariant cell(const AcRow *row, int role)
     case PresTextRole: return acview::presenceCell(a).text;
     case PresDotRole: return acview::presenceCell(a).dot;
     case PresToneRole: return acview::presenceCell(a).tone;
+    case CardDotRole: return acview::cardDotTone(a);
+    case ProviderTagRole: return acview::cardProviderTag(a);
+    case HoldRole: return a.status == QLatin1String("hold");
+    case CardCostRole: return acview::money(a.cost);
+    case ModelNameRole: return acview::cardModel(a);
+    case TokensRole: return acview::tokens(a);
+    case PullRole: return acview::cardPull(a);
+    case ProjectsRole: return acview::cardActivity(a).projects;
+    case ActivityMoreRole: return acview::cardActivity(a).more;
+    case SeenRole: return acview::cardActivity(a).seen;
+    case FiveGaugeToneRole: return acview::teamGaugeTone(a.fivePct);
+    case FiveCountdownRole: return acview::teamGaugeReset(a.fiveReset);
+    case SevenGaugeToneRole: return acview::teamGaugeTone(a.sevenPct);
+    case SevenCountdownRole: return acview::teamGaugeReset(a.sevenReset);
+    case ScopedRole: return scopedList(a);
+    case UsersRole: return userList(a);
+    case UsersMoreRole: return acview::cardUsers(a).more;
+    case ForecastTextRole: return runOutLine(a).text;
+    case ForecastToneRole: return runOutLine(a).warn ? QStringLiteral("warn") : QStringLiteral("textTertiary");
     default: return {};
     }
 }
@@ -118,7 +177,8 @@ QHash<int, QByteArray> roleNames()
 QList<int> timeRoles()
 {
     return {Reset5TextRole, Reset5ToneRole, EtaTextRole, EtaToneRole, Reset7TextRole, Reset7ToneRole,
-            Reset7DateRole, PresTextRole};
+            Reset7DateRole, PresTextRole, SeenRole, FiveCountdownRole, SevenCountdownRole, ForecastTextRole,
+            ForecastToneRole};
 }
 
 } // namespace acrows
@@ -127,6 +187,9 @@ TeamAccountsModel::TeamAccountsModel(QObject *parent)
     : OrderedKeyedModel(parent)
 {
     refreshOnTick(acrows::timeRoles());
+    // New readings move the run-out lines on.
+    if (const Forecasts *f = Forecasts::instance())
+        refreshOn(f, &Forecasts::revisionChanged, {acrows::ForecastTextRole, acrows::ForecastToneRole});
     follow();
 }
 

@@ -45,6 +45,13 @@ enum Role {
     SevenTextRole, SevenToneRole, SevenBarToneRole, SevenFracRole, TopTextRole, TopToneRole,
     Reset5TextRole, Reset5ToneRole, EtaTextRole, EtaToneRole, Reset7TextRole, Reset7ToneRole, Reset7DateRole,
     CostRole, WhoNoneRole, WhoNameRole, WhoDotRole, WhoMoreRole, PresTextRole, PresDotRole, PresToneRole,
+    // A dashboard card's own cells; its e-mail, tags, owner and gauge texts and fills are the
+    // table's. `scoped` is [{name, text, tone, frac}], `users` [{name, dotTone}].
+    CardDotRole, ProviderTagRole, HoldRole, CardCostRole, ModelNameRole, TokensRole, PullRole,
+    ProjectsRole, ActivityMoreRole, SeenRole, FiveGaugeToneRole, FiveCountdownRole,
+    SevenGaugeToneRole, SevenCountdownRole, ScopedRole, UsersRole, UsersMoreRole,
+    // The five-hour run-out line under the card's gauge (Forecasts), and its colour role.
+    ForecastTextRole, ForecastToneRole,
     // An owner's group header in the "people" list (PersonRowsModel); empty on account rows.
     GroupNameRole, GroupCountRole, GroupSummaryRole, GroupOnlineRole,
     RoleEnd
@@ -54,8 +61,8 @@ enum Role {
 // that one delegate with typed required properties serves both kinds of row.
 QVariant cell(const AcRow *r, int role);
 QHash<int, QByteArray> roleNames();
-// The roles whose texts change with the clock alone (countdowns, "… назад"): the lists refresh
-// these, and only these, on every tick.
+// The roles whose texts change with the clock alone (countdowns, "… назад", the run-out line):
+// the lists refresh these, and only these, on every tick.
 QList<int> timeRoles();
 } // namespace acrows
 

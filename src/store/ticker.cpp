@@ -20,6 +20,5 @@ Ticker *Ticker::instance()
 
 void Ticker::tickNow()
 {
-    ++m_count;
     Q_EMIT ticked();
 }

@@ -11,7 +11,6 @@ class Ticker : public QObject
     Q_OBJECT
 public:
     static Ticker *instance();
-    int count() const { return m_count; }
     // Ticks at once (tests, and a wake from sleep that should not wait for the next tick).
     void tickNow();
 
@@ -21,5 +20,4 @@ Q_SIGNALS:
 private:
     Ticker();
     QTimer m_timer;
-    int m_count = 0;
 };

@@ -2,35 +2,21 @@
 
 #include "core/acpanel.h"
 #include "core/acview.h"
-#include "core/format.h"
 #include "core/uirules.h"
 #include "store/choicetypes.h"
 #include "store/store.h"
-#include "store/ticker.h"
 
 #include <QQmlEngine>
-
-namespace {
-
-TeamAcct acctOf(const QVariant &v)
-{
-    return v.canConvert<TeamAcct>() ? v.value<TeamAcct>() : TeamAcct();
-}
-
-} // namespace
 
 AcRules::AcRules(QObject *parent)
     : QObject(parent)
     , m_store(Store::instance())
 {
-    connect(Ticker::instance(), &Ticker::ticked, this, &AcRules::tickChanged);
     if (m_store) {
         connect(m_store, &Store::teamAccountsChanged, this, &AcRules::tilesChanged);
         connect(m_store, &Store::serverLostChanged, this, &AcRules::tilesChanged);
     }
 }
-
-int AcRules::tick() const { return Ticker::instance()->count(); }
 
 AcRules *AcRules::create(QQmlEngine *qmlEngine, QJSEngine *)
 {
@@ -89,53 +75,6 @@ double AcRules::tableWidth(double viewportWidth) const
 }
 
 double AcRules::emailWidth(double tableWidth) const { return acpanel::emailWidth(tableWidth); }
-
-QVariantMap AcRules::teamGauge(double pct, double reset, int) const
-{
-    return {{QStringLiteral("text"), acview::teamGaugeText(pct)},
-            {QStringLiteral("tone"), acview::teamGaugeTone(pct)},
-            {QStringLiteral("frac"), acview::fraction(pct)},
-            {QStringLiteral("reset"), acview::teamGaugeReset(reset)}};
-}
-
-QVariantMap AcRules::card(const QVariant &acct, int tick) const
-{
-    const TeamAcct a = acctOf(acct);
-    const acview::Activity act = acview::cardActivity(a);
-    const acview::CardUsers users = acview::cardUsers(a);
-    QVariantList userList;
-    for (const AcctUser &u : users.shown)
-        userList.append(QVariantMap{{QStringLiteral("name"), u.name},
-                                    {QStringLiteral("dotTone"), u.online ? QStringLiteral("ok") : QStringLiteral("textTertiary")}});
-    QVariantList scoped;
-    for (const ScopedModel &m : a.weeklyScoped) {
-        QVariantMap g = teamGauge(m.pct, 0, tick);
-        g.insert(QStringLiteral("name"), fmt::shortModel(m.model));
-        g.insert(QStringLiteral("text"), acview::percent(m.pct));
-        scoped.append(g);
-    }
-    return {
-        {QStringLiteral("id"), a.id()},
-        {QStringLiteral("email"), a.email},
-        {QStringLiteral("owner"), a.owner},
-        {QStringLiteral("dotTone"), acview::cardDotTone(a)},
-        {QStringLiteral("providerTag"), acview::cardProviderTag(a)},
-        {QStringLiteral("groupTag"), a.group},
-        {QStringLiteral("hold"), a.status == QLatin1String("hold")},
-        {QStringLiteral("cost"), acview::money(a.cost)},
-        {QStringLiteral("model"), acview::cardModel(a)},
-        {QStringLiteral("tokens"), acview::tokens(a)},
-        {QStringLiteral("pull"), acview::cardPull(a)},
-        {QStringLiteral("projects"), act.projects},
-        {QStringLiteral("more"), act.more},
-        {QStringLiteral("seen"), act.seen},
-        {QStringLiteral("five"), teamGauge(a.fivePct, a.fiveReset, tick)},
-        {QStringLiteral("seven"), teamGauge(a.sevenPct, a.sevenReset, tick)},
-        {QStringLiteral("scoped"), scoped},
-        {QStringLiteral("users"), userList},
-        {QStringLiteral("usersMore"), users.more},
-    };
-}
 
 QString AcRules::alertsBanner(int unread) const
 {

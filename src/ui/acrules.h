@@ -1,12 +1,8 @@
 #pragma once
 // The QML face of the AI resources rules (QML singleton `AcRules`): the table's columns and
-// choice lists, and per account everything a dashboard card shows (the table's rows and the
-// detail's lists are roles of list models),
-// worked out in C++ (core/acpanel, core/acview). Colours come back as theme role names.
-//
-// `tick` follows the application's Ticker; the bindings outside the list models that show a
-// countdown or a "… назад" (charts, the dashboard cards) pass it along so
-// that those texts stay current between reloads.
+// choice lists, the dashboard's tiles and cases (the table's rows, the dashboard cards and the
+// detail's lists are roles of list models), worked out in C++ (core/acpanel, core/acview).
+// Colours come back as theme role names.
 
 #include "core/teamacct.h"
 
@@ -25,7 +21,6 @@ class AcRules : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
-    Q_PROPERTY(int tick READ tick NOTIFY tickChanged)
     Q_PROPERTY(QVariantList columns READ columns CONSTANT)
     Q_PROPERTY(QVariantList modes READ modes CONSTANT)
     Q_PROPERTY(QVariantList statusFilters READ statusFilters CONSTANT)
@@ -38,7 +33,6 @@ public:
     explicit AcRules(QObject *parent);
     static AcRules *create(QQmlEngine *qmlEngine, QJSEngine *jsEngine);
 
-    int tick() const;
     static QVariantList columns();
     static QVariantList modes();
     static QVariantList statusFilters();
@@ -49,10 +43,6 @@ public:
     Q_INVOKABLE double tableWidth(double viewportWidth) const;
     Q_INVOKABLE double emailWidth(double tableWidth) const;
 
-    // A dashboard card: header, figures, activity, gauges, weekly models and users.
-    Q_INVOKABLE QVariantMap card(const QVariant &acct, int tick = 0) const;
-    // A `TeamGauge`: {text, tone, frac, reset}.
-    Q_INVOKABLE QVariantMap teamGauge(double pct, double reset, int tick = 0) const;
     // The banner's text, "" while there is nothing unread (no banner).
     Q_INVOKABLE QString alertsBanner(int unread) const;
     // What the panel's content shows: "loading", "empty", "nomatch" or "table"; "lost" when
@@ -81,7 +71,6 @@ public:
     Q_INVOKABLE QString rowName(const QString &email, bool expanded) const;
 
 Q_SIGNALS:
-    void tickChanged();
     void tilesChanged();
 
 private:

@@ -47,14 +47,15 @@ int spanned(const QSignalSpy &spy, int first = 1, int last = 2)
 
 constexpr double kNow = 1.8e9;
 
-// With the clock at kNow: "i1" on hold, its five-hour window resetting in two hours; "a1" last
-// seen five minutes ago. Grouped: Иван, i1, Анна, a1.
+// With the clock at kNow: "i1" on hold, its five-hour window resetting in two hours and running out
+// in half an hour; "a1" last seen five minutes ago. Grouped: Иван, i1, Анна, a1.
 QList<TeamAcct> timedTeam()
 {
     Clock::setFixed(kNow);
     QList<TeamAcct> team{acct("i1", 95, "Иван"), acct("a1", 50, "Анна")};
     team[0].status = "hold";
     team[0].fiveReset = kNow + 7200;
+    team[0].burnEta = kNow + 1800;
     team[1].lastSeen = kNow - 300;
     for (TeamAcct &a : team)
         a.rev = a.computeRev();
@@ -105,6 +106,15 @@ private slots:
         QTest::newRow("countdown") << 1 << QByteArray("reset5Text") << QVariant("2ч 0м");
         QTest::newRow("seen") << 3 << QByteArray("presText") << QVariant("5 мин назад");
         QTest::newRow("no users") << 3 << QByteArray("whoNone") << QVariant(true);
+        QTest::newRow("card: on hold") << 1 << QByteArray("hold") << QVariant(true);
+        QTest::newRow("header, not on hold") << 0 << QByteArray("hold") << QVariant(false);
+        QTest::newRow("header, no projects") << 0 << QByteArray("projects") << QVariant(QStringList());
+        QTest::newRow("card gauge tone") << 1 << QByteArray("sevenGaugeTone") << QVariant("danger");
+        QTest::newRow("card countdown") << 1 << QByteArray("fiveCountdown") << QVariant("через 2ч 0м");
+        QTest::newRow("card, seen") << 3 << QByteArray("seen") << QVariant("5 мин назад");
+        QTest::newRow("run-out line") << 1 << QByteArray("forecastText") << QVariant("закончится через 30м");
+        QTest::newRow("run-out soon") << 1 << QByteArray("forecastTone") << QVariant("warn");
+        QTest::newRow("no run-out line") << 3 << QByteArray("forecastText") << QVariant(QString());
     }
     void rowsAnswerTheRolesADelegateReads()
     {

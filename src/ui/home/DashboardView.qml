@@ -149,10 +149,8 @@ ColumnLayout {
                 ScrollBar.vertical: ScrollBar {}
                 model: firstSix
                 delegate: TeamAccountCard {
-                    required property var model
                     objectName: "teamCard"
                     width: ListView.view.width
-                    acct: model.acct
                 }
             }
         }

@@ -2,18 +2,17 @@ import QtQuick
 import QtQuick.Layouts
 import Corvane
 
-// The run-out line under a limit gauge: `line` is {text, tone} from Forecasts; nothing shows
-// while there is no estimate.
+// The run-out line under a limit gauge, in the colour role `tone`; nothing shows while there is
+// no estimate (no text).
 CvText {
-    property var line: ({})
+    property string tone: "textTertiary"
     property int indent: 0
 
     objectName: "forecast"
     Layout.fillWidth: true
     Layout.leftMargin: indent
     visible: text !== ""
-    text: line && line.text ? line.text : ""
     elide: Text.ElideRight
-    color: T.role(line && line.tone ? line.tone : "textTertiary")
+    color: T.role(tone)
     role: CvText.Caption2
 }

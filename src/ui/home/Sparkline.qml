@@ -32,7 +32,6 @@ Item {
         mode: "spark"
         plotWidth: root.width
         plotHeight: root.height
-        tick: AcRules.tick
     }
 
     Rectangle {

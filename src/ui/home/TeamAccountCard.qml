@@ -5,12 +5,39 @@ import Corvane
 
 // A dashboard card of one team account: header (presence, e-mail, tags, owner), figures and
 // activity, the two gauges, the weekly per-model limits, who uses it, and when opened, its detail.
-// `expanded` belongs to the card; the list keeps each card with its account across reloads.
+// The delegate of a TeamAccountsModel: its cells are the row's roles, and the model refreshes the
+// countdowns, "… назад" and the run-out line itself. `expanded` belongs to the card; the list
+// keeps each card with its account across reloads.
 Rectangle {
     id: root
-    property var acct
+    required property var acct
+    required property string email
+    required property string owner
+    required property string group
+    required property string cardDot
+    required property string providerTag
+    required property bool hold
+    required property string cardCost
+    required property string modelName
+    required property string tokens
+    required property bool pull
+    required property var projects
+    required property string activityMore
+    required property string seen
+    required property string fiveText
+    required property string fiveGaugeTone
+    required property real fiveFrac
+    required property string fiveCountdown
+    required property string forecastText
+    required property string forecastTone
+    required property string sevenText
+    required property string sevenGaugeTone
+    required property real sevenFrac
+    required property string sevenCountdown
+    required property var scoped
+    required property var users
+    required property string usersMore
     property bool expanded: false
-    readonly property var c: AcRules.card(acct, AcRules.tick)
     readonly property alias detail: detailLoader.item
 
     function toggle() { root.expanded = !root.expanded }
@@ -35,7 +62,7 @@ Rectangle {
             padding: 0
             hoverEnabled: true
             focusPolicy: Qt.StrongFocus
-            Accessible.name: AcRules.rowName(root.c.email, root.expanded)
+            Accessible.name: AcRules.rowName(root.email, root.expanded)
             onClicked: root.toggle()
             Keys.onSpacePressed: root.toggle()
             Keys.onReturnPressed: root.toggle()
@@ -49,14 +76,14 @@ Rectangle {
                     implicitWidth: 8
                     implicitHeight: 8
                     radius: 4
-                    color: T.role(AcRules.liveTone(root.c.dotTone, Store.serverLost))
+                    color: T.role(AcRules.liveTone(root.cardDot, Store.serverLost))
                 }
                 Text {
                     objectName: "cardEmail"
                     // Its own width, shrinking (elided) only when the row is short of room.
                     Layout.preferredWidth: implicitWidth
                     Layout.minimumWidth: Math.min(implicitWidth, 80)
-                    text: root.c.email
+                    text: root.email
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     maximumLineCount: 1
@@ -66,17 +93,17 @@ Rectangle {
                 }
                 Tag {
                     objectName: "providerTag"
-                    visible: root.c.providerTag !== ""
-                    text: root.c.providerTag
+                    visible: root.providerTag !== ""
+                    text: root.providerTag
                 }
                 Tag {
                     objectName: "groupTag"
-                    visible: root.c.groupTag !== ""
-                    text: root.c.groupTag
+                    visible: root.group !== ""
+                    text: root.group
                 }
                 Rectangle {
                     objectName: "holdBadge"
-                    visible: root.c.hold
+                    visible: root.hold
                     // Sized by its text (no id: the row is a deferred contentItem).
                     implicitWidth: children[0].implicitWidth + 14
                     implicitHeight: children[0].implicitHeight + 4
@@ -92,8 +119,8 @@ Rectangle {
                 Item { Layout.fillWidth: true }
                 Text {
                     objectName: "cardOwner"
-                    visible: root.c.owner !== ""
-                    text: root.c.owner
+                    visible: root.owner !== ""
+                    text: root.owner
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     Layout.maximumWidth: 220
@@ -117,20 +144,20 @@ Rectangle {
             Metric {
                 objectName: "costMetric"
                 icon: "dollarsign.circle"
-                text: root.c.cost
+                text: root.cardCost
             }
             Metric {
-                visible: root.c.model !== ""
+                visible: root.modelName !== ""
                 icon: "cpu"
-                text: root.c.model
+                text: root.modelName
             }
             Metric {
-                visible: root.c.tokens !== ""
+                visible: root.tokens !== ""
                 icon: "arrow.left.arrow.right"
-                text: root.c.tokens
+                text: root.tokens
             }
             Tag {
-                visible: root.c.pull
+                visible: root.pull
                 text: "pull"
                 muted: true
             }
@@ -138,13 +165,13 @@ Rectangle {
             RowLayout {
                 objectName: "activity"
                 spacing: 4
-                // Positioners hold this card's repeated pieces: the card's figures are rebuilt
-                // every second, and a Quick Layout (Qt 6.4) can keep a delegate its Repeater has
-                // destroyed and crash on the next rearrange.
+                // Positioners hold this card's repeated pieces: their lists are handed over anew
+                // when the account changes, and a Quick Layout (Qt 6.4) can keep a delegate its
+                // Repeater has destroyed and crash on the next rearrange.
                 Row {
                     spacing: 4
                     Repeater {
-                        model: root.c.projects
+                        model: root.projects
                         // qmllint disable unqualified
                         // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
                         delegate: Tag {
@@ -158,16 +185,16 @@ Rectangle {
                 }
                 Text {
                     objectName: "activityMore"
-                    visible: root.c.more !== ""
-                    text: root.c.more
+                    visible: root.activityMore !== ""
+                    text: root.activityMore
                     textFormat: Text.PlainText
                     color: T.textTertiary
                     font.pixelSize: T.caption2
                 }
                 Text {
                     objectName: "activitySeen"
-                    visible: root.c.seen !== ""
-                    text: root.c.seen
+                    visible: root.seen !== ""
+                    text: root.seen
                     textFormat: Text.PlainText
                     color: T.textTertiary
                     font.pixelSize: T.caption2
@@ -178,34 +205,39 @@ Rectangle {
         TeamGauge {
             objectName: "fiveGauge"
             title: "5 часов"
-            pct: root.acct ? root.acct.fivePct : 0
-            reset: root.acct ? root.acct.fiveReset : 0
+            value: root.fiveText
+            tone: root.fiveGaugeTone
+            frac: root.fiveFrac
+            countdown: root.fiveCountdown
         }
         ForecastLine {
             objectName: "fiveForecast"
             indent: 60
-            line: Forecasts.teamLine(root.acct, Forecasts.revision, AcRules.tick)
+            text: root.forecastText
+            tone: root.forecastTone
         }
         TeamGauge {
             objectName: "sevenGauge"
             title: "7 дней"
-            pct: root.acct ? root.acct.sevenPct : 0
-            reset: root.acct ? root.acct.sevenReset : 0
+            value: root.sevenText
+            tone: root.sevenGaugeTone
+            frac: root.sevenFrac
+            countdown: root.sevenCountdown
         }
 
         Rectangle {
             Layout.fillWidth: true
-            visible: root.c.scoped.length > 0
+            visible: root.scoped.length > 0
             implicitHeight: 1
             color: T.border
         }
         Column {
             id: scopedRows
             Layout.fillWidth: true
-            visible: root.c.scoped.length > 0
+            visible: root.scoped.length > 0
             spacing: 4
             Repeater {
-                model: root.c.scoped
+                model: root.scoped
                 // qmllint disable unqualified
                 // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
                 delegate: RowLayout {
@@ -253,7 +285,7 @@ Rectangle {
 
         RowLayout {
             objectName: "usersRow"
-            visible: root.c.users.length > 0
+            visible: root.users.length > 0
             spacing: 6
             Text {
                 text: "кто использует"
@@ -263,7 +295,7 @@ Rectangle {
             Row {
                 spacing: 6
                 Repeater {
-                    model: root.c.users
+                    model: root.users
                     // qmllint disable unqualified
                     // (The linter of Qt 6.4 does not see the file's ids inside a delegate.)
                     delegate: RowLayout {
@@ -289,8 +321,8 @@ Rectangle {
             }
             Text {
                 objectName: "usersMore"
-                visible: root.c.usersMore !== ""
-                text: root.c.usersMore
+                visible: root.usersMore !== ""
+                text: root.usersMore
                 textFormat: Text.PlainText
                 color: T.textTertiary
                 font.pixelSize: T.caption2

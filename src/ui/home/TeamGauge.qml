@@ -2,14 +2,15 @@ import QtQuick
 import QtQuick.Layouts
 import Corvane
 
-// One limit gauge of a team account card: title, a 6 px bar (accent, warn from 75 %, danger
-// from 90 %, clamped), the whole percentage or "—", and the countdown to the reset.
+// One limit gauge of a team account card: title, a 6 px bar (`frac` of it in the colour role
+// `tone`), the percentage text and the countdown to the reset, all worked out by the card's model.
 RowLayout {
     id: root
     property string title
-    property real pct: 0
-    property real reset: 0
-    readonly property var g: AcRules.teamGauge(pct, reset, AcRules.tick)
+    property string value
+    property string tone: "accent"
+    property real frac: 0
+    property string countdown
 
     Layout.fillWidth: true
     spacing: 8
@@ -31,18 +32,18 @@ RowLayout {
         }
         Rectangle {
             objectName: "fill"
-            width: parent.width * root.g.frac
+            width: parent.width * root.frac
             height: parent.height
             visible: width > 0
             radius: 3
-            color: T.role(root.g.tone)
+            color: T.role(root.tone)
         }
     }
     CvText {
         objectName: "value"
         Layout.preferredWidth: 38
         horizontalAlignment: Text.AlignRight
-        text: root.g.text
+        text: root.value
         role: CvText.Caption2
     }
     Text {
@@ -52,7 +53,7 @@ RowLayout {
         // keep bars of one length whatever their countdowns read.
         Layout.preferredWidth: Math.max(52, Math.ceil(widest.advanceWidth) + 2)
         horizontalAlignment: Text.AlignHCenter
-        text: root.g.reset
+        text: root.countdown
         textFormat: Text.PlainText
         maximumLineCount: 1
         elide: Text.ElideRight

@@ -85,9 +85,10 @@ Rectangle {
                         label: "5ч"
                         pct: panelAccount.modelData.fivePct
                     }
-                    ForecastLine {
+                    OwnForecastLine {
                         indent: 24
-                        line: Forecasts.line(panelAccount.modelData, "five", Forecasts.revision, AcRules.tick)
+                        acct: panelAccount.modelData
+                        window: OwnForecast.Five
                     }
                     Sparkline {
                         Layout.fillWidth: true
@@ -101,9 +102,10 @@ Rectangle {
                         label: "7д"
                         pct: panelAccount.modelData.sevenPct
                     }
-                    ForecastLine {
+                    OwnForecastLine {
                         indent: 24
-                        line: Forecasts.line(panelAccount.modelData, "seven", Forecasts.revision, AcRules.tick)
+                        acct: panelAccount.modelData
+                        window: OwnForecast.Seven
                     }
                 }
             }

@@ -23,7 +23,6 @@ Rectangle {
         id: chart
         plotWidth: plot.width
         plotHeight: plot.height
-        tick: AcRules.tick
     }
 
     ColumnLayout {

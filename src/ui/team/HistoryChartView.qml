@@ -26,7 +26,6 @@ ColumnLayout {
         mode: "week"
         plotWidth: plot.width
         plotHeight: plot.height
-        tick: AcRules.tick
         onDrawn: if (root.cursorX > plot.width) root.cursorX = -1
     }
 

@@ -54,10 +54,11 @@ Rectangle {
             pct: root.a && root.a.fivePct ? root.a.fivePct : 0
             reset: root.a && root.a.fiveReset ? root.a.fiveReset : 0
         }
-        ForecastLine {
+        OwnForecastLine {
             objectName: "fiveForecast"
             Layout.topMargin: -6 // under the gauge it belongs to, like its reset line
-            line: Forecasts.line(root.a, "five", Forecasts.revision, AcRules.tick)
+            acct: root.a
+            window: OwnForecast.Five
         }
         Sparkline {
             Layout.fillWidth: true
@@ -70,10 +71,11 @@ Rectangle {
             pct: root.a && root.a.sevenPct ? root.a.sevenPct : 0
             reset: root.a && root.a.sevenReset ? root.a.sevenReset : 0
         }
-        ForecastLine {
+        OwnForecastLine {
             objectName: "sevenForecast"
             Layout.topMargin: -6
-            line: Forecasts.line(root.a, "seven", Forecasts.revision, AcRules.tick)
+            acct: root.a
+            window: OwnForecast.Seven
         }
     }
 }
