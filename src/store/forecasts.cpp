@@ -4,7 +4,6 @@
 #include "store/store.h"
 #include "store/usagehistory.h"
 
-
 static Forecasts *g_forecasts = nullptr;
 
 forecast::Line forecastLine(const QList<forecast::Reading> &readings, double reset, double now)

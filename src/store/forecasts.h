@@ -59,5 +59,10 @@ private:
     forecast::History m_history;
 };
 
+// The colour role a line is drawn in: "warn" when the limit is near, else "textTertiary".
+inline QString forecastTone(const forecast::Line &l)
+{
+    return l.warn ? QStringLiteral("warn") : QStringLiteral("textTertiary");
+}
 // The run-out line of these readings with the rate behind it: "закончится через 2ч 5м · темп 12%/ч".
 forecast::Line forecastLine(const QList<forecast::Reading> &readings, double reset, double now);

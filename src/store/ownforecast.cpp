@@ -39,7 +39,7 @@ void OwnForecast::refresh()
     forecast::Line l;
     if (f && !m_acct.email.isEmpty())
         l = f->line(m_acct, m_window == Window::Five ? QStringLiteral("five") : QStringLiteral("seven"));
-    const QString tone = l.warn ? QStringLiteral("warn") : QStringLiteral("textTertiary");
+    const QString tone = forecastTone(l);
     if (l.text == m_text && tone == m_tone)
         return;
     m_text = l.text;

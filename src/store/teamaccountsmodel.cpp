@@ -160,7 +160,7 @@ QVariant cell(const AcRow *row, int role)
     case UsersRole: return userList(a);
     case UsersMoreRole: return acview::cardUsers(a).more;
     case ForecastTextRole: return runOutLine(a).text;
-    case ForecastToneRole: return runOutLine(a).warn ? QStringLiteral("warn") : QStringLiteral("textTertiary");
+    case ForecastToneRole: return forecastTone(runOutLine(a));
     default: return {};
     }
 }
