@@ -7,6 +7,7 @@
 #include "rss.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QTcpSocket>
 #include <QTest>
@@ -46,6 +47,22 @@ QByteArray exchange(QTcpSocket &sock, const QByteArray &raw, int ms) {
         }
     }
     return got + sock.readAll();
+}
+
+// What the kernel holds on the loopback TCP connection from local port `from` to `to`: bytes sent
+// but not yet taken by the peer, and bytes received but not yet read; {-1, -1} when not found.
+std::pair<qint64, qint64> tcpQueues(quint16 from, quint16 to) {
+    QFile f(QStringLiteral("/proc/net/tcp"));
+    if (!f.open(QIODevice::ReadOnly)) return {-1, -1};
+    const auto port = [](const QByteArray &address) { return address.mid(address.indexOf(':') + 1).toUInt(nullptr, 16); };
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        const QList<QByteArray> c = line.simplified().split(' ');
+        if (c.size() > 4 && port(c[1]) == from && port(c[2]) == to) {
+            const QList<QByteArray> q = c[4].split(':');
+            return {q.value(0).toLongLong(nullptr, 16), q.value(1).toLongLong(nullptr, 16)};
+        }
+    }
+    return {-1, -1};
 }
 
 int statusOf(const QByteArray &answer) { return answer.startsWith("HTTP/1.1 ") ? answer.mid(9, 3).toInt() : 0; }
@@ -191,12 +208,14 @@ private slots:
     void pipelinerThatNeverReads() {
         const qint64 before = rssKb(s.pid());
         auto greedy = connectTo(portOf(s));
+        greedy->setReadBufferSize(1);  // takes one byte off the kernel and no more
         const QByteArray one = "GET /api/accounts HTTP/1.1\r\nHost: t\r\nAuthorization: Bearer " + admin.toLatin1() + "\r\n\r\n";
         QByteArray many;
         for (int i = 0; i < 5000; ++i) many += one;
         greedy->write(many);
-        greedy->waitForBytesWritten(1000);
-        QTest::qWait(1000);
+        // The server has filled the pipe: our side holds answers unread, its side answers unsent.
+        QTRY_VERIFY_WITH_TIMEOUT(tcpQueues(greedy->localPort(), portOf(s)).second > 64 * 1024
+                                     && tcpQueues(portOf(s), greedy->localPort()).first > 0, 10000);
         QCOMPARE(quickGet(s, "/"), 200);
         const qint64 after = rssKb(s.pid());
         QVERIFY2(after - before < 30 * 1024, qPrintable(QStringLiteral("%1 -> %2 KiB").arg(before).arg(after)));
