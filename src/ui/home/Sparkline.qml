@@ -34,11 +34,9 @@ Item {
         plotHeight: root.height
     }
 
-    Rectangle {
+    Divider {
         anchors.bottom: parent.bottom
         width: parent.width
-        height: 1
-        color: T.border
     }
     Repeater {
         model: chart.guides.length > 0 ? [chart.guides[0]] : []

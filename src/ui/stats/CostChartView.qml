@@ -103,11 +103,9 @@ Rectangle {
                 anchors.bottomMargin: 16
                 visible: chart.placeholder === ""
 
-                Rectangle {
+                Divider {
                     anchors.bottom: parent.bottom
                     width: parent.width
-                    height: 1
-                    color: T.border
                 }
                 Rectangle {
                     readonly property var bar: root.picked >= 0 && root.picked < chart.bars.length ? chart.bars[root.picked] : null

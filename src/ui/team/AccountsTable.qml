@@ -45,10 +45,8 @@ Rectangle {
                 emailWidth: root.emailWidth
                 onSortBy: function(sort) { root.sortBy(sort) }
             }
-            Rectangle {
+            Divider {
                 width: root.tableWidth
-                height: 1
-                color: T.border
             }
             ListView {
                 id: list
