@@ -138,8 +138,8 @@ void Store::clearAdminData()
     m_stats->clear();
     if (!m_activity->people().isEmpty())
         m_activity->setPeople({});
-    m_roster->clearSecret();
-    // The administration forms and what they were editing.
-    m_resources->closeForm();
-    m_roster->setFormOpen(false);
+    // The next session sees the administration screens as a new one would: no filter, search, sort,
+    // open row or form left by this one, and no credential it was shown.
+    m_resources->reset();
+    m_roster->reset();
 }

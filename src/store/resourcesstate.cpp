@@ -19,3 +19,15 @@ void ResourcesState::closeForm()
     setFormOpen(false);
     setFormEdit(QVariant());
 }
+
+void ResourcesState::reset()
+{
+    setMode(Ac::Mode::People);
+    setProv({});
+    setStatus(Ac::StatusFilter::All);
+    setQuery({});
+    setSortKey(Ac::Sort::Seven);
+    setSortAsc(false);
+    setExpanded({});
+    closeForm();
+}

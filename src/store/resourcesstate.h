@@ -35,4 +35,7 @@ public:
     // The account form opened on `acct` (a TeamAcct), or on a new account for null.
     void openForm(const QVariant &acct);
     void closeForm();
+    // Back to the table as a new session first sees it: by person, every provider and status,
+    // no search, by the seven-day figure, no row open and no form.
+    void reset();
 };

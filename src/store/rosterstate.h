@@ -19,12 +19,24 @@ class RosterState : public QObject
     CV_STATE(Tm::Type, type, Type, Tm::Type::All)
     CV_STATE(QString, dept, Dept)   // empty: every department
     CV_STATE(QString, query, Query)
-    CV_STATE(Tm::Sort, sortKey, SortKey, Tm::Sort::Online)
-    CV_STATE(bool, sortAsc, SortAsc, false)
+    CV_FIELD(Tm::Sort, sortKey, SortKey, Tm::Sort::Online)   // changed through RosterView::chooseSort
+    CV_FIELD(bool, sortAsc, SortAsc, false)
     CV_STATE(bool, formOpen, FormOpen, false)
     CV_FIELD(QVariantMap, secret, Secret)   // empty = none; keys title, login, password, created
 
 public:
     using QObject::QObject;
     Q_INVOKABLE void clearSecret() { setSecret({}); }
+    // Back to the roster as a new session first sees it: no filter, no search, by who is online,
+    // no form and no credential.
+    void reset()
+    {
+        setType(Tm::Type::All);
+        setDept({});
+        setQuery({});
+        setSortKey(Tm::Sort::Online);
+        setSortAsc(false);
+        setFormOpen(false);
+        clearSecret();
+    }
 };

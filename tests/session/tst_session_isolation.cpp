@@ -69,7 +69,12 @@ private slots:
         s.deleteMember(u"anna"_s);
         s.memberAction(u"reset_password"_s, u"anna"_s);
         s.resources()->openForm(QVariant::fromValue(TeamAcct{}));
+        s.resources()->setQuery(u"ivanov"_s);
+        s.resources()->setProv(u"claude"_s);
+        s.resources()->toggleExpanded(u"acc-1"_s);
         s.roster()->setFormOpen(true);
+        s.roster()->setDept(u"Core"_s);
+        s.roster()->setSortKey(Tm::Sort::Name);
         QTRY_COMPARE(admin.heldCount(), 6);   // the rest wait for a connection inside the client
 
         s.logOut();
@@ -78,6 +83,9 @@ private slots:
         QTRY_COMPARE(s.phase(), Store::Phase::ChangePassword);
         QVERIFY(!s.busy() && !s.loadingTeam() && !s.stats()->loading() && !s.loadingMembers() && !s.refreshingLimits());
         QVERIFY(!s.resources()->formOpen() && s.resources()->formEdit().isNull() && !s.roster()->formOpen());
+        // The next user finds the screens unfiltered, not as the administrator left them.
+        QVERIFY(s.resources()->query().isEmpty() && s.resources()->prov().isEmpty() && s.resources()->expanded().isEmpty());
+        QVERIFY(s.roster()->dept().isEmpty() && s.roster()->sortKey() == Tm::Sort::Online);
 
         // Now every answer comes, the held ones and those sent only now.
         const Reply late = Reply::json(adminBody(), status);

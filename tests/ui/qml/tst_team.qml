@@ -29,8 +29,6 @@ Item {
             Store.roster.query = "";
             Store.roster.type = Tm.All;
             Store.roster.dept = "";
-            Store.roster.sortKey = Tm.Online;
-            Store.roster.sortAsc = false;
         }
 
         function focused() { return top.Window.activeFocusItem }
