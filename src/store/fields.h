@@ -24,6 +24,8 @@ public:                                                                        \
         m_##name = v;                                                          \
         Q_EMIT name##Changed();                                                \
     }                                                                          \
+    /* back to the value declared here, so a reset never restates it */        \
+    void reset##Name() { set##Name(Type{__VA_ARGS__}); }                       \
     Q_SIGNAL void name##Changed();                                             \
                                                                                \
 private:                                                                       \

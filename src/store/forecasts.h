@@ -64,5 +64,6 @@ inline QString forecastTone(const forecast::Line &l)
 {
     return l.warn ? QStringLiteral("warn") : QStringLiteral("textTertiary");
 }
+
 // The run-out line of these readings with the rate behind it: "закончится через 2ч 5м · темп 12%/ч".
 forecast::Line forecastLine(const QList<forecast::Reading> &readings, double reset, double now);

@@ -22,12 +22,12 @@ void ResourcesState::closeForm()
 
 void ResourcesState::reset()
 {
-    setMode(Ac::Mode::People);
-    setProv({});
-    setStatus(Ac::StatusFilter::All);
-    setQuery({});
-    setSortKey(Ac::Sort::Seven);
-    setSortAsc(false);
-    setExpanded({});
+    resetMode();
+    resetProv();
+    resetStatus();
+    resetQuery();
+    resetSortKey();
+    resetSortAsc();
+    resetExpanded();
     closeForm();
 }

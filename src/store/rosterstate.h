@@ -31,12 +31,12 @@ public:
     // no form and no credential.
     void reset()
     {
-        setType(Tm::Type::All);
-        setDept({});
-        setQuery({});
-        setSortKey(Tm::Sort::Online);
-        setSortAsc(false);
-        setFormOpen(false);
-        clearSecret();
+        resetType();
+        resetDept();
+        resetQuery();
+        resetSortKey();
+        resetSortAsc();
+        resetFormOpen();
+        resetSecret();
     }
 };
